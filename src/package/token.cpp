@@ -41,7 +41,7 @@ void SeedTokenRandom(uint32_t seed)
     TokenRandom().seed(seed);
 }
 
-std::string UnscrambleToken(const std::string& text)
+bool TryUnscrambleToken(const std::string& text, std::string& token)
 {
     std::string hex(text);
     for (char& c : hex) c = static_cast<char>(static_cast<unsigned char>(c) - kCharShift);
@@ -62,12 +62,12 @@ std::string UnscrambleToken(const std::string& text)
     }
 
     const size_t n = r.size();
-    if (n <= 4) return FailedTokenText();
+    if (n <= 4) return false;
     // The last byte but one is the sum of all others.
     unsigned sum = 0;
     for (size_t i = 0; i < n; ++i)
         if (i != n - 2) sum += r[i];
-    if ((sum & 0xFF) != r[n - 2]) return FailedTokenText();
+    if ((sum & 0xFF) != r[n - 2]) return false;
 
     const unsigned char key = static_cast<unsigned char>(r[0] ^ r[n - 1]);
     for (size_t i = 1; i + 1 < n; ++i) r[i] ^= key;
@@ -75,10 +75,17 @@ std::string UnscrambleToken(const std::string& text)
     const size_t head = r[1];
     const size_t tail = r[2];
     // Padding that claims more than the text holds is a broken token.
-    if (head + tail + 4 > n) return FailedTokenText();
+    if (head + tail + 4 > n) return false;
     const size_t length = n - head - tail - 4;
-    return std::string(r.begin() + static_cast<std::ptrdiff_t>(head + 3),
-                       r.begin() + static_cast<std::ptrdiff_t>(head + 3 + length));
+    token.assign(r.begin() + static_cast<std::ptrdiff_t>(head + 3),
+                 r.begin() + static_cast<std::ptrdiff_t>(head + 3 + length));
+    return true;
+}
+
+std::string UnscrambleToken(const std::string& text)
+{
+    std::string token;
+    return TryUnscrambleToken(text, token) ? token : FailedTokenText();
 }
 
 std::string ScrambleToken(const std::string& token, uint32_t seed)

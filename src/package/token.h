@@ -10,6 +10,9 @@
 // equals a real one.
 std::string UnscrambleToken(const std::string& text);
 
+// The same, telling failure apart: false when the text fails its checks.
+bool TryUnscrambleToken(const std::string& text, std::string& token);
+
 // Exact inverse of UnscrambleToken. The random padding and key come from a
 // generator seeded with `seed`, so a build can be reproduced.
 std::string ScrambleToken(const std::string& token, uint32_t seed);
