@@ -33,7 +33,7 @@ void ProcessWaitPumping(unsigned long ms) {
 void* LoadSystemLibraryOnly(const char* name) {
   // LOAD_LIBRARY_SEARCH_SYSTEM32 is understood only where SetDefaultDllDirectories exists.
   const bool searchFlags =
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories") != nullptr;
+      LibraryEntry(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories") != nullptr;
   if (searchFlags) return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   char folder[MAX_PATH + 1] = {};
   const UINT n = GetSystemDirectoryA(folder, MAX_PATH);
@@ -42,4 +42,9 @@ void* LoadSystemLibraryOnly(const char* name) {
   if (path.back() != '\\') path += '\\';
   path += name;
   return LoadLibraryA(path.c_str());
+}
+
+void* LibraryEntry(void* library, const char* name) {
+  if (!library) return nullptr;
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
