@@ -3,9 +3,6 @@
 
 #include <string>
 
-// System text of GetLastError(), trimmed.
-std::string ProcessLastErrorText();
-
 // Waits ms milliseconds while dispatching the thread's messages in short sleeps.
 void ProcessWaitPumping(unsigned long ms);
 

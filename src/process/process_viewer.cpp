@@ -1,5 +1,7 @@
 #include "process/process_viewer.h"
 
+#include "lang/sysinfo.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -131,9 +133,8 @@ TOsClass OsClassFromVersion(unsigned long platformId, unsigned long major, unsig
   TOsClass os;
   os.nt = platformId == 2;
   os.xp = os.nt && major == 5 && minor == 1;
-  // The version text read as a decimal number: "6.2" is 6.2, "6.10" would be 6.1.
-  const double number = std::strtod((std::to_string(major) + "." + std::to_string(minor)).c_str(), nullptr);
-  os.win8OrLater = os.nt && number >= 6.2;
+  os.win8OrLater =
+      IsVersion8OrLater(platformId, std::to_string(major) + "." + std::to_string(minor));
   return os;
 }
 

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "lang/sysinfo.h"
 #include "process/exec_pipe.h"
 #include "process/process_support.h"
 #include "process/process_viewer.h"
@@ -136,7 +137,8 @@ std::string ProcessImagePath(DWORD id) {
   using QueryFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
   static const QueryFn query = BindEntry<QueryFn>(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA");
   if (query) {
-    THandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    constexpr DWORD kQueryLimited = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION, Vista and later
+    THandle process(OpenProcess(kQueryLimited, FALSE, id));
     char path[MAX_PATH + 1] = {};
     DWORD size = MAX_PATH;
     if (process && query(process.get(), 0, path, &size)) return std::string(path, size);
@@ -179,10 +181,11 @@ bool FindRunningId(const std::string& path, bool fullPaths, unsigned long& id) {
 }  // namespace
 
 TOsClass CurrentOsClass() {
-  OSVERSIONINFOA info = {};
-  info.dwOSVersionInfoSize = sizeof info;
-  if (!GetVersionExA(&info)) return TOsClass{};
-  return OsClassFromVersion(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion);
+  TOsClass os;
+  os.nt = IsWindowsNT();
+  os.xp = IsWindowsXP();
+  os.win8OrLater = IsWindows8OrLater();
+  return os;
 }
 
 std::string ShortPathOf(const std::string& path) {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "win/proc_test_support.h"
+#include "proc_test_support.h"
 
 namespace {
 
@@ -14,12 +14,9 @@ class ProcessViewerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     folder_ = MakeTestFolder("proc viewer test");
-    for (const char* name : {"proc_owner_window", "proc_hidden_windows", "proc_no_window"}) {
-      std::string copy = folder_ + name + " copy.exe";
-      for (char& c : copy)
-        if (c == '_') c = ' ';
-      CopyFileA(HelperPath(std::string(name) + ".exe").c_str(), copy.c_str(), FALSE);
-    }
+    CopyFileA(HelperPath("proc_owner_gui.exe").c_str(), Owner().c_str(), FALSE);
+    CopyFileA(HelperPath("proc_hidden_gui.exe").c_str(), Hidden().c_str(), FALSE);
+    CopyFileA(HelperPath("proc_no_window_gui.exe").c_str(), NoWindow().c_str(), FALSE);
   }
 
   static std::string Owner() { return folder_ + "proc owner window copy.exe"; }
