@@ -50,6 +50,9 @@ int64_t FileSize64(TFile& file);
 // not found.
 int64_t FileSizeByName(const std::string& path);
 
+// Last-write time of a file as a DOS date-time; 0 when it cannot be read.
+uint32_t FileDosTime(const std::string& path);
+
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Creates the folder with every missing parent; true when it exists after.

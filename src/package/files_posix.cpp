@@ -137,6 +137,18 @@ int64_t FileSizeByName(const std::string& path)
     return static_cast<int64_t>(st.st_size);
 }
 
+uint32_t FileDosTime(const std::string& path)
+{
+    struct stat st;
+    std::tm t{};
+    if (stat(NativePath(path).c_str(), &st) != 0 || !localtime_r(&st.st_mtime, &t) ||
+        t.tm_year < 80)
+        return 0;
+    uint32_t date = static_cast<uint32_t>((t.tm_year - 80) << 9 | (t.tm_mon + 1) << 5 | t.tm_mday);
+    uint32_t time = static_cast<uint32_t>(t.tm_hour << 11 | t.tm_min << 5 | t.tm_sec / 2);
+    return date << 16 | time;
+}
+
 bool FileExists(const std::string& path)
 {
     struct stat st;

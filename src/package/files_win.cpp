@@ -162,6 +162,18 @@ int64_t FileSizeByName(const std::string& path)
     return (static_cast<int64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
 }
 
+uint32_t FileDosTime(const std::string& path)
+{
+    WIN32_FIND_DATAA fd;
+    TFindHandle find{FindFirstFileA(path.c_str(), &fd)};
+    FILETIME local;
+    WORD date = 0, time = 0;
+    if (find.h == INVALID_HANDLE_VALUE || !FileTimeToLocalFileTime(&fd.ftLastWriteTime, &local) ||
+        !FileTimeToDosDateTime(&local, &date, &time))
+        return 0;
+    return static_cast<uint32_t>(date) << 16 | time;
+}
+
 bool FileExists(const std::string& path)
 {
     DWORD a = GetFileAttributesA(path.c_str());
