@@ -13,13 +13,15 @@
 #include "package/pack_project.h"
 #include "package/package_inspect.h"
 #include "package/package_writer.h"
+#include "extract_command.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: pkgtool build PROJECT.ini -o OUT.exe [--image PATH|none] [--volume-size N] [--record-limit N] "
     "[--seed N]\n"
-    "       pkgtool inspect PACKAGE [--json]\n";
+    "       pkgtool inspect PACKAGE [--json]\n"
+    "       pkgtool extract PACKAGE DIR [--verbose]\n";
 
 int Fail(const std::string& message)
 {
@@ -118,6 +120,7 @@ int main(int argc, char** argv)
     args.erase(args.begin());
     if (command == "build") return Build(args);
     if (command == "inspect") return Inspect(args);
+    if (command == "extract") return RunExtractCommand(args);
     std::cerr << kUsage;
     return Fail("unknown command " + command);
 }
