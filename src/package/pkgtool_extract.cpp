@@ -1,4 +1,4 @@
-#include "extract_command.h"
+#include "package/pkgtool_extract.h"
 
 #include "package/package_reader.h"
 #include "package/unpack.h"
@@ -10,9 +10,9 @@
 
 namespace {
 
-int Fail(const std::string& message)
+int Fail(std::ostream& err, const std::string& message)
 {
-    std::cerr << "pkgtool: " << message << "\n";
+    err << "pkgtool: " << message << "\n";
     return 1;
 }
 
@@ -33,7 +33,7 @@ std::string VolumeName(const std::string& first, int number)
 
 } // namespace
 
-int RunExtractCommand(const std::vector<std::string>& args)
+int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     std::string package, target;
     bool verbose = false;
@@ -41,22 +41,22 @@ int RunExtractCommand(const std::vector<std::string>& args)
         if (a == "--verbose" || a == "-v")
             verbose = true;
         else if (!a.empty() && a[0] == '-')
-            return Fail("unknown option " + a);
+            return Fail(err, "unknown option " + a);
         else if (package.empty())
             package = a;
         else if (target.empty())
             target = a;
         else
-            return Fail("extract takes a package and a folder");
+            return Fail(err, "extract takes a package and a folder");
     }
     if (package.empty() || target.empty())
-        return Fail("usage: pkgtool extract PACKAGE DIR [--verbose]");
+        return Fail(err, "usage: pkgtool extract PACKAGE DIR [--verbose]");
 
     TPackTrailer trailer;
     if (!ReadTrailer(package, trailer))
-        return Fail("cannot read " + package);
+        return Fail(err, "cannot read " + package);
     if (trailer.PackMagic != kPackMagic)
-        return Fail(package + " is not a package");
+        return Fail(err, package + " is not a package");
 
     int missingVolume = 0;
     std::string firstError;
@@ -88,17 +88,17 @@ int RunExtractCommand(const std::vector<std::string>& args)
         std::cout.rdbuf(old);
 
     if (missingVolume > 0)
-        return Fail("volume " + std::to_string(missingVolume) + " missing: " +
+        return Fail(err, "volume " + std::to_string(missingVolume) + " missing: " +
                     VolumeName(package, missingVolume));
     if (!success)
-        return Fail("extraction of " + package + " failed: missing file, bad checksum or damaged data");
+        return Fail(err, "extraction of " + package + " failed: missing file, bad checksum or damaged data");
     int failedWrites = UnPackFailedWrites() - failedBefore;
     if (failedWrites > 0)
-        return Fail(std::to_string(failedWrites) + " record(s) not written" +
+        return Fail(err, std::to_string(failedWrites) + " record(s) not written" +
                     (firstError.empty() ? "" : ": " + firstError));
-    std::cout << "extracted " << package << " to " << target;
+    out << "extracted " << package << " to " << target;
     if (!mainEntry.empty())
-        std::cout << ", program " << mainEntry;
-    std::cout << "\n";
+        out << ", program " << mainEntry;
+    out << "\n";
     return 0;
 }
