@@ -3,6 +3,8 @@
 // is linked directly.
 #include "package/files.h"
 
+#include "ui/pump.h"
+
 #include <windows.h>
 #include <winioctl.h>
 
@@ -211,11 +213,7 @@ bool ForceDirectories(const std::string& path)
 
 void FilesPump()
 {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    PumpMessages(0);
 }
 
 // ---- free space ----------------------------------------------------------------

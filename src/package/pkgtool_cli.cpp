@@ -12,13 +12,15 @@
 #include "package/pack_project.h"
 #include "package/package_inspect.h"
 #include "package/package_writer.h"
+#include "package/pkgtool_extract.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: pkgtool build PROJECT.ini -o OUT.exe [--image PATH|none] [--volume-size N] [--record-limit N] "
     "[--seed N]\n"
-    "       pkgtool inspect PACKAGE [--json]\n";
+    "       pkgtool inspect PACKAGE [--json]\n"
+    "       pkgtool extract PACKAGE DIR [--verbose]\n";
 
 int Fail(std::ostream& err, const std::string& message)
 {
@@ -117,6 +119,7 @@ int PkgToolMain(const std::vector<std::string>& arguments, std::ostream& out, st
     args.erase(args.begin());
     if (command == "build") return Build(args, out, err);
     if (command == "inspect") return Inspect(args, out, err);
+    if (command == "extract") return RunExtractCommand(args, out, err);
     err << kUsage;
     return Fail(err, "unknown command " + command);
 }

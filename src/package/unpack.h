@@ -1,0 +1,83 @@
+// The extraction engine: walks the file records of every span volume of a
+// package, inflates or copies each entry, writes or appends it under its
+// name in the target folder with its time stamp, tests each volume's
+// checksum, asks for further volumes, and on request writes a derived
+// update agent file.
+//
+// The engine itself is portable; what needs the window system (pumping,
+// message boxes, AutoPlay, the CD drive) goes through TUnPackHost.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class TFile;
+
+// Progress sink: (kind, reserved, maximum, position, step, text). Kind 0
+// starts a range 0..maximum, kind 1 advances one step.
+using TUnPackProgress = std::function<void(int kind, int reserved, int maximum, int position,
+                                           int step, const std::string& text)>;
+
+struct TUnPackHost {
+    // Dispatches pending window messages between chunks.
+    std::function<void()> PumpMessages;
+    // Waits the given milliseconds with messages dispatched.
+    std::function<void(int milliseconds)> WaitPumping;
+    // The OK/Cancel question of the disk prompt; true for OK.
+    std::function<bool(const std::string& text, const std::string& caption, int charset,
+                       const std::string& buttonTexts)>
+        ConfirmOkCancel;
+    // The error box (default caption and buttons).
+    std::function<void(const std::string& text)> ShowError;
+    // Ejects the medium of the drive of a path when it is a CD drive.
+    std::function<bool(const std::string& path)> EjectCD;
+    // Keeps inserted disks from starting AutoPlay while the prompt is up.
+    std::function<void()> SetAutoPlayCancel;
+    // Id of this process, for the debug line of the agent file.
+    std::function<unsigned long()> ProcessId;
+};
+
+// The platform's own host: on Windows the real pump, message boxes, eject
+// and AutoPlay message; natively no pumping and no prompts (a prompt counts
+// as cancelled) and errors on stderr.
+TUnPackHost DefaultUnPackHost();
+
+struct TUnPackParams {
+    std::string PackageFile;
+    std::string TargetDir;
+    std::string AgentName;
+    TUnPackProgress Progress;
+    std::string DiskPrompt;
+    std::string PromptCaption;
+    std::string ButtonTexts;
+    int Charset = 0;
+    bool ForcePrompt = false;
+};
+
+// Extracts a package; see TUnPackParams for the inputs. Success is true when
+// the last volume tested passed the checksum test and nothing was damaged;
+// MainEntry is the name item of the last entry marked with "*" ("" when
+// none or when a disk prompt was cancelled). Never raises.
+void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry,
+            const TUnPackHost& host = DefaultUnPackHost());
+
+void UnPack(const std::string& PackageFile, const std::string& TargetDir,
+            const std::string& AgentName, bool& Success, const TUnPackProgress& Progress,
+            const std::string& DiskPrompt, const std::string& PromptCaption,
+            const std::string& ButtonTexts, int Charset, bool ForcePrompt,
+            std::string& MainEntry);
+
+// File writes that failed in this process (refused names included).
+int UnPackFailedWrites();
+
+// Reads Count bytes from File in chunks of at most 64 KiB, handing each to
+// Consume and pumping messages after it; stops at the first read that comes
+// back short. Returns the bytes read.
+uint64_t ReadRecordBody(TFile& file, uint64_t count,
+                        const std::function<void(const char* data, std::size_t n)>& consume,
+                        const std::function<void()>& pump);
+
+// Whether a record's file name stays inside the target folder: not empty,
+// no root, drive, UNC prefix, stream colon or ".." component.
+bool IsSafeEntryName(const std::string& name);

@@ -1,0 +1,493 @@
+// The extraction engine on packages made byte by byte: records, volumes,
+// prompts, progress, debug lines, damaged and hostile input.
+#include "package/files.h"
+#include "package/package_writer.h"
+#include "package/unpack.h"
+#include "package/zlib_open.h"
+
+#include "temp_folder.h"
+#include "test_package.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+namespace {
+
+const uint32_t kStamp = (uint32_t{(2012 - 1980) << 9 | 3 << 5 | 9} << 16) | (8 << 11 | 30 << 5 | 4);
+
+// Host that records what the engine asks of the window system.
+struct TRecordingHost {
+    TUnPackHost host;
+    std::vector<std::string> prompts, errors, ejected;
+    int autoPlay = 0, waits = 0;
+    // Answer to prompt number n (from 1); may create the missing volume.
+    std::function<bool(int)> answer = [](int) { return false; };
+
+    TRecordingHost()
+    {
+        host.PumpMessages = [] {};
+        host.WaitPumping = [this](int ms) { waits += ms == 500; };
+        host.ConfirmOkCancel = [this](const std::string& text, const std::string& caption, int,
+                                      const std::string&) {
+            prompts.push_back(caption + ": " + text);
+            return answer(static_cast<int>(prompts.size()));
+        };
+        host.ShowError = [this](const std::string& text) { errors.push_back(text); };
+        host.EjectCD = [this](const std::string& path) {
+            ejected.push_back(path);
+            return false;
+        };
+        host.SetAutoPlayCancel = [this] { ++autoPlay; };
+        host.ProcessId = [] { return 4242ul; };
+    }
+    TRecordingHost(const TRecordingHost&) = delete;
+};
+
+struct TResult {
+    bool success = false;
+    std::string mainEntry;
+    std::vector<std::pair<int, int>> progress; // kind, maximum
+    std::string debug;
+};
+
+TResult Extract(const std::string& package, const std::string& target, TRecordingHost& host,
+                bool forcePrompt = false, const std::string& agent = "")
+{
+    TResult r;
+    TUnPackParams p;
+    p.PackageFile = package;
+    p.TargetDir = target;
+    p.AgentName = agent;
+    p.Progress = [&](int kind, int, int maximum, int, int, const std::string&) {
+        r.progress.emplace_back(kind, maximum);
+    };
+    p.DiskPrompt = "Insert disk <disk_num> please";
+    p.PromptCaption = "Attention";
+    p.ForcePrompt = forcePrompt;
+    std::ostringstream out;
+    std::streambuf* old = std::cout.rdbuf(out.rdbuf());
+    r.mainEntry = "stale";
+    UnPack(p, r.success, r.mainEntry, host.host);
+    std::cout.rdbuf(old);
+    r.debug = out.str();
+    return r;
+}
+
+class UnPackTest : public ::testing::Test {
+protected:
+    std::string Save(const std::string& name, const std::string& bytes)
+    {
+        TTempFolder::Write(dir_ / name, bytes);
+        return dir_ / name;
+    }
+    std::string Out(const std::string& name = "") const
+    {
+        return name.empty() ? dir_ / "out" : dir_ / ("out/" + name);
+    }
+    static std::string Read(const std::string& path) { return TTempFolder::Read(path); }
+
+    TTempFolder dir_;
+    TRecordingHost host_;
+};
+
+std::string Bytes(std::size_t n, unsigned seed)
+{
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        s[i] = static_cast<char>(seed >> 16);
+    }
+    return s;
+}
+
+TEST_F(UnPackTest, PlainPackageWritesEveryFileWithStampProgressAndDebugLines)
+{
+    TTestPackage pkg;
+    pkg.computeChecksum = true;
+    pkg.File("setup.exe*/silent /x", "MZ-program", TTestPackage::Compressed, kStamp)
+        .File("data.bin", Bytes(3000, 7), TTestPackage::Stored, kStamp)
+        .File("readme.txt", "hello\r\n", TTestPackage::Compressed, 0);
+    std::string bytes = pkg.Build();
+    ASSERT_LT(bytes.size(), 51200u); // so the checksum is really computed
+    std::string file = Save("pack.dat", bytes);
+
+    TResult r = Extract(file, Out(), host_);
+    EXPECT_TRUE(r.success);
+    EXPECT_EQ(r.mainEntry, "setup.exe*/silent /x");
+    EXPECT_EQ(Read(Out("setup.exe")), "MZ-program");
+    EXPECT_EQ(Read(Out("data.bin")), Bytes(3000, 7));
+    EXPECT_EQ(Read(Out("readme.txt")), "hello\r\n");
+    EXPECT_EQ(FileDosTime(Out("setup.exe")), kStamp);
+    EXPECT_EQ(FileDosTime(Out("data.bin")), kStamp);
+    EXPECT_NE(FileDosTime(Out("readme.txt")), kStamp);
+
+    std::vector<std::pair<int, int>> expected = {{0, 0}, {0, 3}, {1, 0}, {1, 0}, {1, 0}};
+    EXPECT_EQ(r.progress, expected);
+    EXPECT_EQ(r.debug.rfind("FileInfo.FilesCount=3\nFileLen=" + std::to_string(bytes.size()) +
+                                "\nUnCompressTime: ", 0),
+              0u)
+        << r.debug;
+    EXPECT_NE(r.debug.find(" MS\n\n"), std::string::npos) << r.debug;
+    EXPECT_TRUE(host_.prompts.empty());
+    EXPECT_TRUE(host_.errors.empty());
+    EXPECT_EQ(host_.waits, 1);
+}
+
+TEST_F(UnPackTest, ThreeTextBlocksAndStoredPackEndWithTrailingBytes)
+{
+    TTestPackage pkg;
+    pkg.blockCount = 3;
+    pkg.storedPackEnd = true;
+    pkg.computeChecksum = true;
+    pkg.appended = std::string(5000, 'J') + pkg.Trailer(0).substr(0, 70) +
+                   TTestPackage::U32(74); // a decoy trailer after the package end
+    pkg.File("first.txt", "one").File("second.txt", "two", TTestPackage::Stored);
+    std::string bytes = pkg.Build();
+    std::string file = Save("pack3.dat", bytes);
+
+    TResult r = Extract(file, Out(), host_);
+    EXPECT_TRUE(r.success);
+    EXPECT_EQ(Read(Out("first.txt")), "one");
+    EXPECT_EQ(Read(Out("second.txt")), "two");
+    std::size_t packEnd = bytes.size() - pkg.appended.size();
+    EXPECT_NE(r.debug.find("FileLen=" + std::to_string(packEnd) + "\n"), std::string::npos)
+        << r.debug;
+    EXPECT_EQ(r.mainEntry, "");
+}
+
+TEST_F(UnPackTest, SameNameRecordsAppendAndEarlierFilesAreExtended)
+{
+    ASSERT_TRUE(ForceDirectories(Out()));
+    TTempFolder::Write(Out("old.log"), "before|");
+    TTestPackage pkg;
+    pkg.File("big.bin", "part1-", TTestPackage::Compressed)
+        .File("big.bin", "part2-", TTestPackage::Stored)
+        .File("big.bin", "part3", TTestPackage::Compressed, kStamp)
+        .File("old.log", "after");
+    TResult r = Extract(Save("same.dat", pkg.Build()), Out(), host_);
+    EXPECT_TRUE(r.success);
+    EXPECT_EQ(Read(Out("big.bin")), "part1-part2-part3");
+    EXPECT_EQ(FileDosTime(Out("big.bin")), kStamp);
+    EXPECT_EQ(Read(Out("old.log")), "before|after");
+    // One step for the new file, none for its continuations or old.log.
+    std::vector<std::pair<int, int>> expected = {{0, 0}, {0, 4}, {1, 0}};
+    EXPECT_EQ(r.progress, expected);
+}
+
+TEST_F(UnPackTest, EmptyAndHeaderlessRecordsWriteNothingEmptyDataMakesEmptyFile)
+{
+    TTestPackage pkg;
+    pkg.Raw(0, "")                                                  // empty record
+        .Entry("|nonul.txt|0|no terminator", TTestPackage::Stored)  // no NUL
+        .Entry(std::string("\0data", 5), TTestPackage::Compressed)  // empty header
+        .File("empty.txt", "", TTestPackage::Stored)
+        .File("zeroes.bin", std::string(2 << 20, '\0'), TTestPackage::Compressed);
+    TResult r = Extract(Save("odd.dat", pkg.Build()), Out(), host_);
+    EXPECT_TRUE(r.success);
+    EXPECT_FALSE(FileExists(Out("nonul.txt")));
+    EXPECT_TRUE(FileExists(Out("empty.txt")));
+    EXPECT_EQ(FileSizeByName(Out("empty.txt")), 0);
+    EXPECT_EQ(Read(Out("zeroes.bin")), std::string(2 << 20, '\0'));
+    EXPECT_EQ(r.progress.size(), 4u);
+}
+
+TEST_F(UnPackTest, MainEntryIsTheLastMarkedHeader)
+{
+    TTestPackage pkg;
+    pkg.File("a.exe*", "a").File("plain.txt", "p").Entry("|b.exe|*odd|" + std::string(1, '\0') + "b");
+    TResult r = Extract(Save("marks.dat", pkg.Build()), Out(), host_);
+    EXPECT_TRUE(r.success);
+    EXPECT_EQ(r.mainEntry, "|b.exe|*odd|"); // "*" only in the stamp item: the whole header
+    EXPECT_EQ(Read(Out("a.exe")), "a");
+    EXPECT_EQ(Read(Out("b.exe")), "b");
+}
+
+// ---- volumes -------------------------------------------------------------------
+
+class UnPackVolumes : public UnPackTest {
+protected:
+    // Writes a package split over `count` volumes, one file record each, and
+    // returns the path of the first.
+    std::string MakeVolumes(int count, const std::string& first = "set.exe")
+    {
+        for (int v = 1; v <= count; ++v) {
+            TTestPackage pkg;
+            pkg.firstVolume = v == 1;
+            pkg.imageSize = v == 1 ? 1024 : 0;
+            pkg.packFlags = v < count ? 0x02 : 0;
+            if (v == 1)
+                pkg.File("main.exe*", "M");
+            pkg.File("part.bin", "v" + std::to_string(v));
+            pkg.fileCount = 10;
+            std::string name = v == 1 ? first : "set.exe.00" + std::to_string(v);
+            volumes_.push_back(Save(name, pkg.Build()));
+        }
+        return volumes_[0];
+    }
+    std::vector<std::string> volumes_;
+};
+
+TEST_F(UnPackVolumes, FoundVolumesNeedNoPromptUnlessForced)
+{
+    for (bool force : {false, true}) {
+        SCOPED_TRACE(force);
+        TRecordingHost host;
+        host.answer = [](int) { return true; };
+        std::string first = volumes_.empty() ? MakeVolumes(3) : volumes_[0];
+        std::string target = dir_ / (force ? "forced" : "quiet");
+        TResult r = Extract(first, target, host, force);
+        EXPECT_TRUE(r.success);
+        EXPECT_EQ(r.mainEntry, "main.exe*");
+        EXPECT_EQ(Read(target + "/part.bin"), "v1v2v3");
+        EXPECT_EQ(host.autoPlay, 2);
+        if (force) {
+            ASSERT_EQ(host.prompts.size(), 2u);
+            EXPECT_EQ(host.prompts[0], "Attention: Insert disk 2 please");
+            EXPECT_EQ(host.prompts[1], "Attention: Insert disk 3 please");
+            ASSERT_EQ(host.ejected.size(), 2u);
+            EXPECT_EQ(host.ejected[1], volumes_[2]);
+        } else {
+            EXPECT_TRUE(host.prompts.empty());
+            EXPECT_TRUE(host.ejected.empty());
+        }
+        std::vector<std::pair<int, int>> expected = {{0, 0}, {0, 10}, {1, 0}, {1, 0}, {1, 0}, {1, 0}};
+        EXPECT_EQ(r.progress, expected);
+    }
+}
+
+TEST_F(UnPackVolumes, FirstVolumeNamedWith001)
+{
+    MakeVolumes(2, "set.exe.001");
+    TResult r = Extract(volumes_[0], Out(), host_);
+    EXPECT_TRUE(r.success);
+    EXPECT_EQ(Read(Out("part.bin")), "v1v2");
+}
+
+TEST_F(UnPackVolumes, MissingVolumeIsAskedForUntilItAppears)
+{
+    MakeVolumes(3);
+    std::string third = Read(volumes_[2]);
+    std::remove(volumes_[2].c_str());
+    host_.answer = [&](int n) {
+        if (n == 2) // OK on the second prompt, after the disk "arrived"
+            TTempFolder::Write(volumes_[2], third);
+        return true;
+    };
+    TResult r = Extract(volumes_[0], Out(), host_);
+    EXPECT_TRUE(r.success);
+    EXPECT_EQ(host_.prompts.size(), 2u);
+    EXPECT_EQ(Read(Out("part.bin")), "v1v2v3");
+}
+
+TEST_F(UnPackVolumes, CancelledPromptClearsMainEntry)
+{
+    MakeVolumes(2);
+    std::remove(volumes_[1].c_str());
+    TResult r = Extract(volumes_[0], Out(), host_);
+    EXPECT_EQ(host_.prompts.size(), 1u);
+    EXPECT_EQ(r.mainEntry, "");
+    EXPECT_EQ(Read(Out("main.exe")), "M");
+}
+
+// ---- damaged and hostile packages ------------------------------------------------
+
+TEST_F(UnPackTest, ChecksumMismatchStopsBeforeTheRecords)
+{
+    TTestPackage pkg;
+    pkg.computeChecksum = true;
+    pkg.File("a.txt", "content");
+    std::string bytes = pkg.Build();
+    bytes[1024 + 30] ^= 0x55; // inside the language block
+    TResult r = Extract(Save("bad.dat", bytes), Out(), host_);
+    EXPECT_FALSE(r.success);
+    EXPECT_FALSE(FileExists(Out("a.txt")));
+    EXPECT_EQ(r.debug.find("FileLen="), std::string::npos);
+}
+
+TEST_F(UnPackTest, MissingPackageExtractsNothing)
+{
+    TResult r = Extract(dir_ / "none.dat", Out(), host_);
+    EXPECT_FALSE(r.success);
+    EXPECT_EQ(r.mainEntry, "");
+    EXPECT_FALSE(DirectoryExists(Out()));
+}
+
+TEST_F(UnPackTest, DamagedZlibStreamFailsTheExtraction)
+{
+    std::string good = TTestPackage::Deflate(TTestPackage::Header("z.txt", 0) + '\0' + "payload");
+    std::string bad = good;
+    bad[good.size() / 2] ^= 0xFF;
+    bad[2] ^= 0x0F;
+    struct Case { const char* what; std::string body; };
+    const Case cases[] = {
+        {"garbage", "this is no zlib stream"},
+        {"flipped bits", bad},
+        {"truncated", good.substr(0, good.size() - 6)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TTestPackage pkg;
+        pkg.File("before.txt", "ok").Raw(static_cast<int32_t>(c.body.size()), c.body).File("after.txt", "x");
+        std::string target = dir_ / c.what;
+        TResult r = Extract(Save("z.dat", pkg.Build()), target, host_);
+        EXPECT_FALSE(r.success);
+        EXPECT_EQ(Read(target + "/before.txt"), "ok");
+        EXPECT_FALSE(FileExists(target + "/after.txt"));
+        EXPECT_NE(r.debug.find("ZLib error: "), std::string::npos) << r.debug;
+        EXPECT_NE(r.debug.find("UnCompressTime: "), std::string::npos);
+    }
+}
+
+TEST_F(UnPackTest, LengthsPastTheEndEndTheVolume)
+{
+    const int32_t lengths[] = {1 << 30, -(1 << 30), INT32_MIN, 90};
+    for (int32_t length : lengths) {
+        SCOPED_TRACE(length);
+        TTestPackage pkg;
+        pkg.File("first.txt", "1").Raw(length, "short body").File("last.txt", "2");
+        std::string target = dir_ / std::to_string(length);
+        TResult r = Extract(Save("len.dat", pkg.Build()), target, host_);
+        EXPECT_FALSE(r.success);
+        EXPECT_EQ(Read(target + "/first.txt"), "1");
+        EXPECT_FALSE(FileExists(target + "/last.txt"));
+    }
+}
+
+TEST_F(UnPackTest, DataStartBeyondTheRecordsFails)
+{
+    TTestPackage wild;
+    wild.File("a.txt", "1");
+    std::string w = wild.Build();
+    TTestPackage::Put(w, w.size() - 74 + 4, 0x7FFFFFF0); // DataStart
+    TResult r = Extract(Save("wild.dat", w), Out(), host_);
+    EXPECT_FALSE(r.success);
+    EXPECT_FALSE(FileExists(Out("a.txt")));
+}
+
+TEST_F(UnPackTest, HostileNamesAreRefusedAndCountedAsFailedWrites)
+{
+    const char* names[] = {
+        "..\\escape1.txt", "../escape2.txt", "sub\\..\\..\\escape3.txt", "\\rooted.txt",
+        "/rooted2.txt",   "C:\\abs.txt",    "C:rel.txt",                "\\\\server\\share\\x.txt",
+        ".. \\escape4.txt", "ok.txt:stream", "NUL",                      "con.txt",
+        "..",             "",
+    };
+    TTestPackage pkg;
+    for (const char* n : names)
+        pkg.File(n, "evil");
+    pkg.File("good.txt", "fine");
+    int before = UnPackFailedWrites();
+    TResult r = Extract(Save("hostile.dat", pkg.Build()), dir_ / "deep/er/out", host_);
+    EXPECT_EQ(UnPackFailedWrites() - before, static_cast<int>(std::size(names)));
+    EXPECT_EQ(Read(dir_ / "deep/er/out/good.txt"), "fine");
+    EXPECT_FALSE(FileExists(dir_ / "deep/escape1.txt"));
+    EXPECT_FALSE(FileExists(dir_ / "deep/escape2.txt"));
+    EXPECT_FALSE(FileExists(dir_ / "escape3.txt"));
+    EXPECT_FALSE(FileExists(dir_ / "deep/er/escape4.txt"));
+    // Only the first failure of the process is shown.
+    ASSERT_EQ(host_.errors.size(), before == 0 ? 1u : 0u);
+    if (!host_.errors.empty()) {
+        EXPECT_NE(host_.errors[0].find("<P><P>Unable to save Extracted File!<P><P>"), std::string::npos);
+        EXPECT_NE(host_.errors[0].find("  Data Size: <T>4 Bytes<P>  File Size:  <T>"),
+                  std::string::npos)
+            << host_.errors[0];
+    }
+    EXPECT_EQ(r.progress.size(), 3u); // two starts and good.txt
+}
+
+TEST(IsSafeEntryName, Table)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"setup.exe", true},   {"sub\\file.txt", true}, {"a..b.txt", true}, {"..x", true},
+        {"x..", true},        {".", false},            {"a\\.\\b", false}, {"a\\", false},
+        {"..\\x", false},      {"x/../../y", false},    {"C:x", false},     {"\\\\?\\C:\\x", false},
+        {"LPT1.log", false},   {"com0", false},         {"console.txt", true},
+    };
+    for (const auto& [name, safe] : cases)
+        EXPECT_EQ(IsSafeEntryName(name), safe) << name;
+}
+
+// ---- derived agent file ------------------------------------------------------------
+
+TEST_F(UnPackTest, DerivedAgentFileFromAnExePackage)
+{
+    TTestPackage pkg;
+    pkg.storedPackEnd = true;
+    pkg.packFlags = 0x08;
+    pkg.File("setup.exe*", "S");
+    std::string bytes = pkg.Build();
+    std::string exe = Save("Product.EXE", bytes);
+    TResult r = Extract(exe, Out(), host_, false, "C:\\somewhere\\agent.exe");
+    ASSERT_TRUE(r.success);
+    std::string agent = Read(Out("agent.exe"));
+    std::string head = pkg.Image() + pkg.TextBlocks();
+    ASSERT_EQ(agent.size(), head.size() + 74);
+    std::string expectedHead = head;
+    std::memcpy(&expectedHead[248], bytes.data() + 248, 4); // high word kept
+    EXPECT_EQ(agent.substr(0, head.size()), expectedHead);
+    std::string trailer = agent.substr(head.size());
+    std::string original = bytes.substr(bytes.size() - 74);
+    EXPECT_EQ(trailer[69], 1);
+    EXPECT_EQ(trailer.substr(0, 69), original.substr(0, 69));
+    EXPECT_EQ(FileDosTime(Out("agent.exe")), FileDosTime(exe));
+    EXPECT_NE(r.debug.find("4242 New AU-Agent: " + Out() + "\\agent.exe\n"), std::string::npos)
+        << r.debug;
+
+    // Not for a package whose name does not end in .exe.
+    TResult other = Extract(Save("Product.dat", bytes), dir_ / "o2", host_, false, "agent.exe");
+    EXPECT_TRUE(other.success);
+    EXPECT_FALSE(FileExists(dir_ / "o2/agent.exe"));
+}
+
+} // namespace
+
+// ---- packages from the production writer ---------------------------------------------
+
+namespace {
+
+TEST_F(UnPackTest, WriterPackagesOverThreeVolumesRoundTrip)
+{
+    for (int blockCount : {2, 3}) {
+        SCOPED_TRACE(blockCount);
+        TPackOptions options;
+        options.Image = StubImage();
+        options.Languages.push_back({"English", {{"s1", "Hello"}}});
+        if (blockCount == 3)
+            options.Web = TPackWeb{"http://example.invalid/", "setup.exe", false, "tok", 1};
+        options.BlockCount = blockCount;
+        options.RecordLimit = 40000;
+        options.VolumeSize = 120000;
+        TPackEntry program;
+        program.Content = "program";
+        program.Name = "setup.exe";
+        program.Marked = true;
+        program.Arguments = "/auto";
+        program.TimeStamp = kStamp;
+        TPackEntry data;
+        data.Content = Bytes(250000, 5);
+        data.Name = "data\\payload.bin";
+        options.Files = {program, data};
+        std::string error;
+        std::vector<std::string> volumes;
+        std::string first = dir_ / ("writer" + std::to_string(blockCount) + ".exe");
+        ASSERT_TRUE(WritePackage(options, first, error, &volumes)) << error;
+        ASSERT_GE(volumes.size(), 3u);
+
+        std::string target = dir_ / ("w" + std::to_string(blockCount));
+        TResult r = Extract(first, target, host_);
+        EXPECT_TRUE(r.success);
+        EXPECT_EQ(r.mainEntry, "setup.exe*/auto");
+        EXPECT_EQ(Read(target + "/setup.exe"), "program");
+        EXPECT_EQ(FileDosTime(target + "/setup.exe"), kStamp);
+        EXPECT_EQ(Read(target + "/data/payload.bin"), Bytes(250000, 5));
+        EXPECT_TRUE(host_.prompts.empty());
+    }
+}
+
+} // namespace
