@@ -19,11 +19,13 @@ bool QueryVersion(OSVERSIONINFOA& vi)
 #endif
 }
 
+#ifndef _WIN64
 FARPROC ProcOf(const char* module, const char* name)
 {
     HMODULE h = GetModuleHandleA(module);
     return h ? GetProcAddress(h, name) : nullptr;
 }
+#endif
 
 bool DetectWindows64()
 {

@@ -1,0 +1,85 @@
+#include "stub/dispatch.h"
+
+#include "lang/sysinfo.h"
+#include "ui/text_utils.h"
+
+namespace {
+
+std::string FileNameOf(const std::string& path)
+{
+    const size_t sep = path.find_last_of("\\/:");
+    return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+std::string TrueFalse(bool b)
+{
+    return b ? "TRUE" : "FALSE";
+}
+
+}  // namespace
+
+std::string MainWindowClassFor(bool agentMode, const std::string& programPath)
+{
+    if (!agentMode) return programPath;
+    return AgentClassPrefix + FileNameWithoutExt(programPath, false);
+}
+
+bool IsPlainAgentFile(const std::string& programPath, const std::string& agentExeName)
+{
+    const std::string agent = TrimBlanks(agentExeName);
+    return !agent.empty() && SameTextTrimmed(FileNameOf(programPath), agent);
+}
+
+bool IsXAgentFile(const std::string& programPath, const std::string& agentExeName)
+{
+    const std::string agent = TrimBlanks(agentExeName);
+    return !agent.empty() && SameTextTrimmed(FileNameOf(programPath), XAgentPrefix + agent);
+}
+
+TDispatchPlan PlanDispatch(const TDispatchInput& in)
+{
+    TDispatchPlan plan;
+    plan.WindowClass = MainWindowClassFor(in.AgentMode, in.ProgramPath);
+    plan.XCopyClass =
+        std::string(AgentClassPrefix) + XAgentPrefix + FileNameWithoutExt(TrimBlanks(in.AgentExeName), false);
+    plan.IsPlainAgent = in.AgentMode && IsPlainAgentFile(in.ProgramPath, in.AgentExeName);
+    plan.IsXAgent = in.AgentMode && IsXAgentFile(in.ProgramPath, in.AgentExeName);
+    plan.DeleteAfterMainWindow = in.SpanCdLvl == 2;
+    return plan;
+}
+
+TDispatchResult RunDispatch(const TDispatchInput& in, const TDispatchActions& act)
+{
+    TDispatchResult r;
+    act.Trace("DoRunStubWin() --- Start");
+    r.Plan = PlanDispatch(in);
+    r.XCopyRunning = act.WindowExists(r.Plan.XCopyClass);
+    act.Trace("X_ExeIsRunning=" + TrueFalse(r.XCopyRunning));
+    act.Trace("ThisIs_Plain_AutoUpdate_Exe=" + TrueFalse(r.Plan.IsPlainAgent));
+    act.Trace("ThisIs_X_AutoUpdate_Exe=" + TrueFalse(r.Plan.IsXAgent));
+
+    if (!act.WindowExists(r.Plan.WindowClass)) {
+        if (r.Plan.IsPlainAgent) {
+            r.Path = TStubPath::CreateXCopy;
+            act.CreateAndRun_X_Exe();
+        } else if (r.Plan.IsXAgent) {
+            r.Path = TStubPath::XAgent;
+            act.Trace("CheckTestMode");
+            act.CheckTestMode();
+            act.Trace("WinMain");
+            act.RunMainWindow();
+            act.Trace("DeleteMySelf");
+            act.DeleteMySelf(false, false);
+        } else if (in.SpanCdRelaunch && in.SpanCdLvl == 1) {
+            r.Path = TStubPath::SpanCdRelaunch;
+            act.RelaunchFromTemp();
+        } else {
+            r.Path = TStubPath::MainWindow;
+            act.RunMainWindow();
+            if (r.Plan.DeleteAfterMainWindow) act.DeleteMySelf(true, false);
+        }
+    }
+    if (r.Plan.IsPlainAgent) act.HandleParamOK(r.XCopyRunning);
+    act.Trace("DoRunStubWin() --- End");
+    return r;
+}
