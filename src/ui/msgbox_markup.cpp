@@ -55,6 +55,17 @@ TMarkupText ApplyMessageMarkup(const std::string& text) {
   return ParseBoldMarkup(lines);
 }
 
+TMarkupText LimitMarkupText(const TMarkupText& markup, size_t max_chars) {
+  if (markup.text.size() <= max_chars) return markup;
+  size_t cut = max_chars;
+  if (cut > 0 && markup.text[cut - 1] == '\r' && markup.text[cut] == '\n') --cut;
+  TMarkupText out;
+  out.text = markup.text.substr(0, cut) + "...";
+  for (const TBoldRange& r : markup.bold)
+    if (r.start < cut) out.bold.push_back({r.start, std::min(r.end, cut)});
+  return out;
+}
+
 // ---- composition ------------------------------------------------------------
 
 std::string ComposeMsgBoxBody(intptr_t owner_code, const std::string& text,

@@ -43,6 +43,13 @@ TMarkupText ParseBoldMarkup(const std::string& text);
 // The whole markup: line escapes, a leading "<<b>" loses its "<", then bold.
 TMarkupText ApplyMessageMarkup(const std::string& text);
 
+// The box shows at most this many characters of plain text: the rich-text
+// control lays very long texts out far too slowly, and no screen shows more.
+constexpr size_t kMsgBoxMaxTextChars = 8192;
+// Cuts the plain text to `max_chars` (never inside a CR LF) and appends "...";
+// bold ranges are clipped to the kept text.
+TMarkupText LimitMarkupText(const TMarkupText& markup, size_t max_chars = kMsgBoxMaxTextChars);
+
 // ---- composition ------------------------------------------------------------
 
 // Owner code 0: the caption in bold above the text (upper-cased when it is a

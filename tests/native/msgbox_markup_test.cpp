@@ -89,6 +89,16 @@ TEST(MsgBoxMarkup, LargeTextAndUnbalancedTags) {
   }
 }
 
+TEST(MsgBoxMarkup, LimitKeepsTheStartAndClipsBold) {
+  const TMarkupText small = ApplyMessageMarkup("a<b>b</b>");
+  EXPECT_EQ(LimitMarkupText(small, 10).text, "ab");
+  const TMarkupText cut = LimitMarkupText(ApplyMessageMarkup("ab<b>cdef</b>gh<b>ij</b>"), 4);
+  EXPECT_EQ(cut.text, "abcd...");
+  EXPECT_EQ(cut.bold, (Ranges{{2, 4}}));
+  // Never between CR and LF.
+  EXPECT_EQ(LimitMarkupText(ApplyMessageMarkup("abc<P>def"), 4).text, "abc...");
+}
+
 TEST(MsgBoxButtons, SetsTextsAndResults) {
   const struct {
     uint32_t flags;
