@@ -1,0 +1,220 @@
+// The launcher started for real: its banners reach a debug viewer window of
+// this test process, it runs its main window under the single-instance class,
+// and a second start of the same file ends without a window.
+#include "lang/sysinfo.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// A debug viewer: receives the launcher's debug stream chunk by chunk.
+class DebugViewer {
+public:
+    DebugViewer()
+    {
+        message_ = RegisterWindowMessageA(".V_DebugMsg.");
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = ".VDebug.";
+        RegisterClassA(&wc);
+        wnd_ = CreateWindowExA(0, wc.lpszClassName, "viewer", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                               wc.hInstance, nullptr);
+        SetWindowLongPtrA(wnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~DebugViewer()
+    {
+        DestroyWindow(wnd_);
+        UnregisterClassA(".VDebug.", GetModuleHandleA(nullptr));
+    }
+    bool Ok() const { return wnd_ != nullptr && message_ != 0; }
+    const std::string& Text() const { return text_; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        auto* self = reinterpret_cast<DebugViewer*>(GetWindowLongPtrA(wnd, GWLP_USERDATA));
+        if (self && msg == self->message_ && wp == 1) {
+            char buf[300] = {};
+            const UINT n = GlobalGetAtomNameA(static_cast<ATOM>(lp), buf, sizeof(buf));
+            self->text_.append(buf, n);
+            return 0;
+        }
+        return DefWindowProcA(wnd, msg, wp, lp);
+    }
+    HWND wnd_ = nullptr;
+    UINT message_ = 0;
+    std::string text_;
+};
+
+// Waits for the handle while dispatching this thread's messages (the viewer
+// is reached by synchronous sends). False on timeout.
+bool WaitPumped(HANDLE h, DWORD ms)
+{
+    const DWORD end = GetTickCount() + ms;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        const DWORD now = GetTickCount();
+        if (static_cast<LONG>(end - now) <= 0) return false;
+        const DWORD r = h ? MsgWaitForMultipleObjects(1, &h, FALSE, end - now, QS_ALLINPUT)
+                          : MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        if (h && r == WAIT_OBJECT_0) return true;
+    }
+}
+
+int CountWindowsOfClass(const std::string& cls)
+{
+    struct Ctx {
+        std::string cls;
+        int count;
+    } ctx{cls, 0};
+    EnumWindows(
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* c = reinterpret_cast<Ctx*>(lp);
+            char buf[1024] = {};
+            GetClassNameA(w, buf, sizeof(buf));
+            if (lstrcmpiA(buf, c->cls.c_str()) == 0) ++c->count;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&ctx));
+    return ctx.count;
+}
+
+struct Started {
+    PROCESS_INFORMATION pi = {};
+    std::string commandLine;
+    bool ok = false;
+};
+
+Started Start(const std::string& exe, const std::string& args)
+{
+    Started s;
+    s.commandLine = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+    std::string cmd = s.commandLine;
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    s.ok = CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &s.pi) != 0;
+    return s;
+}
+
+void Close(Started& s)
+{
+    if (!s.ok) return;
+    if (WaitForSingleObject(s.pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(s.pi.hProcess, 99);
+    CloseHandle(s.pi.hThread);
+    CloseHandle(s.pi.hProcess);
+    s.ok = false;
+}
+
+class LauncherStart : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder_ = TempFolder(true) + "velmora start test\\";
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        exe_ = folder_ + "My Setup.exe";
+        ASSERT_TRUE(CopyFileA((ProgramFolder(true) + "launcher.exe").c_str(), exe_.c_str(), FALSE));
+        ASSERT_TRUE(viewer_.Ok());
+    }
+    void TearDown() override
+    {
+        Close(first_);
+        Close(second_);
+        DeleteFileA(exe_.c_str());
+        RemoveDirectoryA(folder_.c_str());
+    }
+    std::string folder_, exe_;
+    DebugViewer viewer_;
+    Started first_, second_;
+};
+
+// A window of the setup's single-instance class (its full path) stands for a
+// first start that is still running.
+class ClassWindow {
+public:
+    explicit ClassWindow(const std::string& cls) : cls_(cls)
+    {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = cls_.c_str();
+        RegisterClassA(&wc);
+        wnd_ = CreateWindowExA(0, cls_.c_str(), "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
+                               nullptr);
+    }
+    ~ClassWindow()
+    {
+        DestroyWindow(wnd_);
+        UnregisterClassA(cls_.c_str(), GetModuleHandleA(nullptr));
+    }
+    HWND Handle() const { return wnd_; }
+
+private:
+    std::string cls_;
+    HWND wnd_ = nullptr;
+};
+
+TEST_F(LauncherStart, SetupRunsItsWindowStepAndEnds)
+{
+    first_ = Start(exe_, "/L=1 /hide");
+    ASSERT_TRUE(first_.ok);
+    ASSERT_TRUE(WaitPumped(first_.pi.hProcess, 60000)) << "the setup start did not end";
+    DWORD code = 1;
+    GetExitCodeProcess(first_.pi.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+
+    const std::string pid = std::to_string(first_.pi.dwProcessId);
+    const std::string& text = viewer_.Text();
+    const size_t start = text.find(pid + " ==== STUB START ====> " + first_.commandLine + "<\n");
+    const size_t mode = text.find(pid + " ==== ThisIs_AutoUpdateProg=FALSE\n");
+    const size_t destroyed = text.find("- wm_Destroy -\n");  // the main window ran
+    const size_t end = text.find(pid + " ==== STUB END ====> " + first_.commandLine + "<\n\n");
+    ASSERT_NE(start, std::string::npos) << text;
+    ASSERT_NE(mode, std::string::npos) << text;
+    ASSERT_NE(destroyed, std::string::npos) << text;
+    ASSERT_NE(end, std::string::npos) << text;
+    EXPECT_LT(start, mode);
+    EXPECT_LT(mode, destroyed);
+    EXPECT_LT(destroyed, end);
+}
+
+TEST_F(LauncherStart, SecondStartOfTheSameSetupEndsWithoutWindow)
+{
+    ClassWindow running(exe_);  // the class of a setup's window is its full path
+    ASSERT_NE(running.Handle(), nullptr);
+
+    second_ = Start(exe_, "/SleepX=1");
+    ASSERT_TRUE(second_.ok);
+    ASSERT_TRUE(WaitPumped(second_.pi.hProcess, 60000)) << "the second start did not end";
+    DWORD code = 1;
+    GetExitCodeProcess(second_.pi.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+
+    const std::string pid = std::to_string(second_.pi.dwProcessId);
+    const std::string& text = viewer_.Text();
+    const size_t start = text.find(pid + " ==== STUB START ====> " + second_.commandLine + "<\n");
+    const size_t end = text.find(pid + " ==== STUB END ====> " + second_.commandLine + "<\n\n");
+    ASSERT_NE(start, std::string::npos) << text;
+    ASSERT_NE(end, std::string::npos) << text;
+    EXPECT_LT(start, end);
+    EXPECT_EQ(text.find("- wm_Destroy -"), std::string::npos) << "the second start ran a main window";
+    EXPECT_EQ(CountWindowsOfClass(exe_), 1);
+}
+
+TEST_F(LauncherStart, OtherPathIsAnotherInstance)
+{
+    // Only the same file counts: a window for another path does not stop this start.
+    ClassWindow other(folder_ + "Other Setup.exe");
+    ASSERT_NE(other.Handle(), nullptr);
+    first_ = Start(exe_, "");
+    ASSERT_TRUE(first_.ok);
+    ASSERT_TRUE(WaitPumped(first_.pi.hProcess, 60000));
+    EXPECT_NE(viewer_.Text().find("- wm_Destroy -\n"), std::string::npos) << viewer_.Text();
+}
+
+}  // namespace
