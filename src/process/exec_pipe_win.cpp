@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "process/exec_pipe.h"
+#include "lang/sysinfo.h"
 #include "process/process_support.h"
 
 namespace {
@@ -81,7 +82,7 @@ bool RunWithPipes(const std::string& program, const std::string& arguments, int 
   std::string mutableLine = commandLine;  // CreateProcessA may write into its command line
   if (!CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, IDLE_PRIORITY_CLASS,
                       nullptr, nullptr, &si, &pi)) {
-    errorText = commandLine.substr(0, kCommandLineInError) + " --- " + ProcessLastErrorText();
+    errorText = commandLine.substr(0, kCommandLineInError) + " --- " + LastErrorText();
     if (commandLine.size() > kMaxCommandLine) errorText = "Command line is too long";
     if (callback) callback(userValue, errorText + "\r\n", abort);
   } else {

@@ -2,19 +2,6 @@
 
 #include <windows.h>
 
-std::string ProcessLastErrorText() {
-  const DWORD code = GetLastError();
-  char buffer[1024] = {};
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                           code, 0, buffer, sizeof buffer, nullptr);
-  std::string text(buffer, n);
-  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' ||
-                           text.back() == '.'))
-    text.pop_back();
-  if (text.empty()) text = "Error " + std::to_string(code);
-  return text;
-}
-
 void ProcessWaitPumping(unsigned long ms) {
   const DWORD start = GetTickCount();
   DWORD step = ms / 10;
@@ -33,8 +20,9 @@ void ProcessWaitPumping(unsigned long ms) {
 void* LoadSystemLibraryOnly(const char* name) {
   // LOAD_LIBRARY_SEARCH_SYSTEM32 is understood only where SetDefaultDllDirectories exists.
   const bool searchFlags =
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories") != nullptr;
-  if (searchFlags) return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+      LibraryEntry(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories") != nullptr;
+  constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+  if (searchFlags) return LoadLibraryExA(name, nullptr, kSearchSystem32);
   char folder[MAX_PATH + 1] = {};
   const UINT n = GetSystemDirectoryA(folder, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return nullptr;
@@ -42,4 +30,9 @@ void* LoadSystemLibraryOnly(const char* name) {
   if (path.back() != '\\') path += '\\';
   path += name;
   return LoadLibraryA(path.c_str());
+}
+
+void* LibraryEntry(void* library, const char* name) {
+  if (!library) return nullptr;
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }

@@ -1,56 +1,221 @@
-// Main window: a hidden window of the single-instance class whose timer drives
-// the setup flow or the update agent. Its controls and private messages attach here.
-#include "stub/main_window.h"
-
-#include "autoupdate/agent_step.h"
-#include "setup/setup_step.h"
-#include "stub/startup.h"
-
+// The hidden main window of the launcher and its message loop.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <iostream>
 
+#include "net/download_abort.h"
+#include "stub/agent_control.h"
+#include "stub/main_window.h"
+#include "stub/trace_log.h"
+#include "ui/progress.h"
+
+#ifndef PBM_SETRANGE32
+#define PBM_SETRANGE32 (WM_USER + 6)
+#endif
+
 namespace {
 
-LRESULT CALLBACK MainWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+constexpr DWORD kMainWindowStyle = 0x02C80000;  // caption, system menu, clip children
+constexpr DWORD kLabelStyle = 0x50000000;       // child, visible
+constexpr DWORD kActivityStyle = 0x40000000;    // child, hidden until the setup flow shows it
+
+TMainWindowHooks g_hooks;
+bool g_agent_mode = false;
+bool g_quit = false;
+HWND g_window = nullptr;
+HWND g_label = nullptr;
+HWND g_progress = nullptr;
+HWND g_activity = nullptr;
+HFONT g_label_font = nullptr;
+
+int LangCharset() { return g_hooks.lang_charset ? g_hooks.lang_charset() : 0; }
+
+std::string LangString(const std::string& key, const std::string& def)
 {
+    return g_hooks.lang_string ? g_hooks.lang_string(key, def) : def;
+}
+
+HICON MainIcon()
+{
+    HICON icon = LoadIconA(GetModuleHandleA(nullptr), kMainIconName);
+    return icon ? icon : LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+}
+
+void DriveBar(const TBarAction& a)
+{
+    HWND bar = a.bar == TBar::Main ? g_progress : g_activity;
+    if (!bar) return;
+    switch (a.op) {
+    // The 32-bit range message: maxima above 65,535 (large downloads) work.
+    case TBarOp::SetRange: SendMessageA(bar, PBM_SETRANGE32, 0, a.value); break;
+    case TBarOp::SetPos: SendMessageA(bar, PBM_SETPOS, a.value, 0); break;
+    case TBarOp::SetStep: SendMessageA(bar, PBM_SETSTEP, a.value, 0); break;
+    case TBarOp::StepIt: SendMessageA(bar, PBM_STEPIT, 0, 0); break;
+    }
+}
+
+void PumpOnce()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    Sleep(1);
+}
+
+void PostNotification(uintptr_t window, uint32_t message, uintptr_t wparam, intptr_t lparam)
+{
+    PostMessageA(reinterpret_cast<HWND>(window), message, wparam, lparam);
+}
+
+void CreateChildren(HWND window)
+{
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    const TMainWindowLayout l = MainWindowLayout(LangCharset());
+    g_label = CreateWindowExA(0, "Static", "", kLabelStyle, l.label.x, l.label.y, l.label.width,
+                              l.label.height, window, nullptr, inst, nullptr);
+    g_progress = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, l.progress.x,
+                                 l.progress.y, l.progress.width, l.progress.height, window,
+                                 nullptr, inst, nullptr);
+    g_activity = CreateWindowExA(0, PROGRESS_CLASSA, "", kActivityStyle, l.activity.x,
+                                 l.activity.y, l.activity.width, l.activity.height, window,
+                                 nullptr, inst, nullptr);
+    SetTimer(window, kMainTimerId, kMainTimerPeriod, nullptr);
+    if (!g_label_font) {
+        g_label_font = CreateFontA(-11, 0, 0, 0, FW_DONTCARE, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
+                                   0, "Tahoma");
+    }
+    if (g_label && g_label_font) SendMessageA(g_label, WM_SETFONT, (WPARAM)g_label_font, TRUE);
+}
+
+void PaintIcon(HWND window)
+{
+    HDC dc = GetDC(window);
+    if (!dc) return;
+    RECT r;
+    GetClientRect(window, &r);
+    FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+    DrawIcon(dc, kIconX, kIconY, MainIcon());
+    ReleaseDC(window, dc);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam)
+{
+    const unsigned autoplay =
+        g_hooks.autoplay_cancel_message ? g_hooks.autoplay_cancel_message() : 0;
+    if (autoplay != 0 && msg == autoplay) return 1;
+
     switch (msg) {
-    case WM_TIMER:
-        if (AgentMode) AgentTimerStep(wnd);
-        else RunSetupStep(wnd);
-        return DefWindowProcA(wnd, msg, wp, lp);
+    case WM_CREATE:
+        g_window = window;
+        CreateChildren(window);
+        break;
+    case WM_PAINT:
+        PaintIcon(window);
+        break;  // the default handler validates the area
+    case WM_CLOSE:
+        if (!CloseMainWindow()) return 0;
+        break;
     case WM_DESTROY:
         std::cout << "- wm_Destroy -" << std::endl;
-        PostQuitMessage(0);
-        return 0;
+        DestroyMainWindow();
+        break;
+    case WM_QUIT:
+        std::cout << "- wm_Quit -" << std::endl;
+        DestroyMainWindow();
+        break;
+    case WM_TIMER:
+        if (g_agent_mode) {
+            if (g_hooks.agent_timer_step) g_hooks.agent_timer_step();
+        } else if (g_hooks.run_setup_step) {
+            g_hooks.run_setup_step(window);
+        }
+        break;
+    case kMsgStopCountdown:
+        SetStopCountdown(static_cast<int32_t>(wparam));
+        break;
+    case kMsgRegisterController:
+        SetController(static_cast<uintptr_t>(wparam), static_cast<uint32_t>(lparam));
+        NotifyController(kNotifyAgentWindow, reinterpret_cast<intptr_t>(window));
+        NotifyController(kNotifyRequestMessage, kMsgAgentRequest);
+        break;
+    case kMsgAgentRequest:
+        return AgentRequest(static_cast<int32_t>(wparam), static_cast<int32_t>(lparam));
     default:
-        return DefWindowProcA(wnd, msg, wp, lp);
+        break;
     }
+    return DefWindowProcA(window, msg, wparam, lparam);
 }
 
 }  // namespace
 
-void StubWinMain()
+HWND MainWindowHandle() { return g_window; }
+HWND MainStatusLabel() { return g_label; }
+HWND MainProgressBar() { return g_progress; }
+HWND MainActivityBar() { return g_activity; }
+bool MainWindowQuitFlag() { return g_quit; }
+
+void SetMainWindowHooks(const TMainWindowHooks& hooks) { g_hooks = hooks; }
+const TMainWindowHooks& MainWindowHooks() { return g_hooks; }
+
+void DestroyMainWindow()
 {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA wc = {};
+    Trace(".. DestroyMainWindow() - Start");
+    SetDownloadAbort(true);
+    if (g_hooks.remove_setup_temp) g_hooks.remove_setup_temp();
+    PostQuitMessage(0);
+    g_quit = true;
+    Trace(".. DestroyMainWindow() - End");
+}
+
+void StubWin::WinMain(bool agent_mode, const std::string& class_name)
+{
+    g_agent_mode = agent_mode;
+    g_quit = false;
+    g_window = g_label = g_progress = g_activity = nullptr;
+
+    const int64_t sleep_x = g_hooks.sleep_x ? g_hooks.sleep_x() : -1;
+    if (sleep_x >= 0) SetAgentTimerCount(static_cast<int32_t>(-sleep_x));
+
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&icc);
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    WNDCLASSA wc{};
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = MainWindowProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.lpszClassName = MainWindowClass.c_str();
-    if (!RegisterClassA(&wc)) return;
-    HWND wnd = CreateWindowExA(0, wc.lpszClassName, "", WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, 0, 0, 492,
-                               110, nullptr, nullptr, instance, nullptr);
-    if (!wnd) return;
-    SetTimer(wnd, MainTimerId, MainTimerPeriodMs, nullptr);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+    wc.hInstance = inst;
+    wc.hIcon = MainIcon();
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.lpszClassName = class_name.c_str();
+    RegisterClassA(&wc);  // already registered by an earlier run in this process: fine
+
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    int x = 0, y = 0;
+    CenterInWorkArea(work.left, work.top, work.right, work.bottom, x, y);
+
+    SetProgressBarDriver(DriveBar);
+    SetProgressPump(PumpOnce);
+    SetNotifyPoster(PostNotification);
+
+    const std::string title = LangString(kMainTitleKey, kMainTitleDefault);
+    HWND window = CreateWindowExA(0, class_name.c_str(), title.c_str(), kMainWindowStyle, x, y,
+                                  kMainWindowWidth, kMainWindowHeight, nullptr, nullptr, inst,
+                                  nullptr);
+    if (g_hooks.apply_msgbox_font) g_hooks.apply_msgbox_font();
+    if (window) {
+        ShowWindow(window, SW_HIDE);
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+            if (g_quit) break;
+        }
     }
-    if (IsWindow(wnd)) {
-        KillTimer(wnd, MainTimerId);
-        DestroyWindow(wnd);
-    }
+    KillTimer(window, kMainTimerId);
+    SetDownloadAbort(true);
+    if (g_hooks.free_wininet) g_hooks.free_wininet();
+    NotifyController(kNotifyLoopEnded, 0);
 }

@@ -1,7 +1,6 @@
 // The main reader of the launcher's own package.
 #include "stub/startup.h"
 
-#if __has_include("package/package_reader.h")
 #include "package/package_reader.h"
 
 namespace {
@@ -30,19 +29,3 @@ void FreeMainFileInfo()
     delete mainReader;
     mainReader = nullptr;
 }
-
-#else
-// Built without the package reader: the program behaves as a file without package.
-
-TGFileInfo* MainFileInfo()
-{
-    return nullptr;
-}
-
-TStartupPackage OpenMainFileInfo(const std::string&)
-{
-    return {};
-}
-
-void FreeMainFileInfo() {}
-#endif

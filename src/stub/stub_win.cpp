@@ -2,12 +2,15 @@
 
 #include "autoupdate/test_mode.h"
 #include "lang/sysinfo.h"
+#include "package/package_reader.h"
+#include "setup/setup_flow.h"
 #include "stub/dispatch.h"
 #include "stub/main_window.h"
 #include "stub/self_copy.h"
 #include "stub/startup.h"
 #include "stub/switches.h"
 #include "stub/trace_log.h"
+#include "ui/window_services.h"
 
 #include <windows.h>
 
@@ -20,6 +23,40 @@ TStartupPackage startupPackage;
 bool TopLevelWindowExists(const std::string& windowClass)
 {
     return FindWindowA(windowClass.c_str(), nullptr) != nullptr;
+}
+
+std::string MainLangString(const std::string& key, const std::string& def)
+{
+    const TGFileInfo* reader = MainFileInfo();
+    return reader ? reader->GetLangString(key, def) : def;
+}
+
+int MainLangCharset()
+{
+    const TGFileInfo* reader = MainFileInfo();
+    return reader ? reader->GetLangCharset() : 0;
+}
+
+int64_t SleepXSwitch()
+{
+    return GetSwitchInt(SwitchSleepX, SwitchSleepXDefault);
+}
+
+unsigned AutoPlayCancel()
+{
+    return AutoPlayCancelMessage();
+}
+
+void RunMainWindow()
+{
+    TMainWindowHooks hooks = MainWindowHooks();
+    hooks.run_setup_step = RunSetupStep;
+    hooks.sleep_x = SleepXSwitch;
+    hooks.lang_string = MainLangString;
+    hooks.lang_charset = MainLangCharset;
+    hooks.autoplay_cancel_message = AutoPlayCancel;
+    SetMainWindowHooks(hooks);
+    StubWin::WinMain(AgentMode, MainWindowClass);
 }
 
 }  // namespace
@@ -46,7 +83,7 @@ void DoRunStubWin()
     act.Trace = [](const std::string& m) { Trace(m); };
     act.CreateAndRun_X_Exe = CreateAndRun_X_Exe;
     act.CheckTestMode = CheckTestMode;
-    act.RunMainWindow = StubWinMain;
+    act.RunMainWindow = RunMainWindow;
     act.RelaunchFromTemp = RelaunchFromTemp;
     act.DeleteMySelf = DeleteMySelf;
     act.HandleParamOK = HandleParamOK;
@@ -82,5 +119,5 @@ int StubMain()
     std::cout << std::endl;
     Trace("=== EXIT === " + programPath);
     Trace("");
-    return StubExitCode;
+    return static_cast<int>(SetupExitCode());
 }

@@ -8,6 +8,8 @@
 #include <optional>
 #include <random>
 
+#include "package/lists.h"
+
 namespace {
 
 constexpr int64_t kSecondsPerDay = 86400;
@@ -19,20 +21,6 @@ void Fold(std::string& a, std::string& b, bool ignore_case) {
   if (!ignore_case) return;
   a = AnsiUpperCase(a);
   b = AnsiUpperCase(b);
-}
-
-// Item `index` of a delimited list whose first character is the delimiter.
-std::string MonthListItem(const std::string& list, int index) {
-  if (list.size() < 2) return "";
-  const char delim = list[0];
-  size_t start = 1;
-  for (int i = 0; start <= list.size(); ++i) {
-    const size_t end = list.find(delim, start);
-    if (end == std::string::npos) return "";
-    if (i == index) return list.substr(start, end - start);
-    start = end + 1;
-  }
-  return "";
 }
 
 // Days from 1970-01-01 for a proleptic Gregorian date (Howard Hinnant's algorithm).
@@ -403,7 +391,7 @@ void ResetUserSeparators() { SeparatorOverride().reset(); }
 std::string DateText(TDateTime value) {
   static const char* const kMonths = "||JAN|FEB|MAR|APR|MAY|JUN|JUL|AUG|SEP|OCT|NOV|DEC|";
   const TDateTimeParts p = DecodeDateTime(value);
-  return Two(p.day) + "-" + MonthListItem(kMonths, p.month) + "-" + ZeroPad(p.year, 4);
+  return Two(p.day) + "-" + ListItem(kMonths, p.month) + "-" + ZeroPad(p.year, 4);
 }
 
 std::string DateTimeText(const std::string& separator, TDateTime value) {

@@ -83,9 +83,13 @@ TEST(DebugStream, FileModesAppendNormalisedText) {
   const std::string path = ::testing::TempDir() + "vdebug_test.txt";
   std::remove(path.c_str());
   SetDebugFilePath(path);
-  for (int mode : {1, 2, 3, 0}) {
-    SetDebugMode(mode);
-    HandOnDebugChunk("m" + std::to_string(mode) + "\n");
+  const struct {
+    int mode;
+    const char* chunk;
+  } writes[] = {{1, "m1\n"}, {2, "m2\n"}, {3, "m3\n"}, {0, "m0\n"}};
+  for (const auto& w : writes) {
+    SetDebugMode(w.mode);
+    HandOnDebugChunk(w.chunk);
   }
   SetDebugMode(0);
   SetDebugFilePath(kDebugFilePath);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "win/proc_test_support.h"
+#include "proc_test_support.h"
 
 namespace {
 

@@ -56,6 +56,30 @@ class TStartedProgram {
     return true;
   }
   bool Running() const { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
+  // Waits (at most 10 s) until the program has count top-level windows.
+  bool WaitWindows(size_t count) const {
+    for (int i = 0; i < 200; ++i) {
+      if (WindowCount() >= count) return true;
+      Sleep(50);
+    }
+    return false;
+  }
+  size_t WindowCount() const {
+    struct Scan {
+      DWORD id;
+      size_t count;
+    } scan = {pi_.dwProcessId, 0};
+    EnumWindows(
+        [](HWND w, LPARAM data) -> BOOL {
+          auto* s = reinterpret_cast<Scan*>(data);
+          DWORD id = 0;
+          GetWindowThreadProcessId(w, &id);
+          if (id == s->id) ++s->count;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&scan));
+    return scan.count;
+  }
 
  private:
   PROCESS_INFORMATION pi_ = {};

@@ -1,0 +1,101 @@
+// Writes packages in the layout that TGFileInfo and the extraction read:
+// launcher image, text blocks, file records, trailer; optionally split into
+// span volumes. Used by pkgtool and by tests.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "package/package_reader.h"
+
+inline constexpr uint64_t kDefaultRecordLimit = 16u << 20;
+// Records are i32-sized; keep well below that.
+inline constexpr uint64_t kMaxRecordLimit = 1u << 30;
+
+struct TPackLanguage {
+    std::string Name;
+    std::vector<std::pair<std::string, std::string>> Strings;
+};
+
+struct TPackAgent {
+    std::string Url = "http:/";
+    std::string InfoFile = ".info";
+    std::string Exe = ".exe";
+    std::string Token;  // plain; scrambled when written
+    bool Silent = false;
+};
+
+struct TPackWeb {
+    std::string Url;
+    std::string File;
+    bool Always = false;
+    std::string Token;  // plain; scrambled when written
+    uint64_t Size = 0;
+};
+
+struct TPackEntry {
+    std::string Source;                  // file to read, unless Content is set
+    std::optional<std::string> Content;  // bytes given directly
+    std::string Name;                    // stored name
+    bool Marked = false;                 // the program run after extraction
+    std::string Arguments;               // its extra command-line text
+    std::optional<uint32_t> TimeStamp;   // DOS date-time; default: file time
+};
+
+struct TPackOptions {
+    std::string Image;  // bytes of the launcher image
+    std::vector<TPackLanguage> Languages;
+    TPackAgent Agent;
+    std::optional<TPackWeb> Web;
+    std::vector<TPackEntry> Files;
+    uint8_t PackFlags = 0;  // HasMoreVolumes is set by the writer
+    bool WebInstall = false;
+    bool ConfirmDownload = false;
+    bool CreateAgent = false;
+    bool IsAutoUpdateProg = false;
+    int BlockCount = 0;        // 2 or 3; 0: 3 when there is a web block
+    uint64_t VolumeSize = 0;   // 0: one file
+    uint64_t RecordLimit = kDefaultRecordLimit;
+    std::optional<uint32_t> Seed;  // token scrambling; default from the clock
+};
+
+// The text blocks as stored.
+std::string BuildLanguageBlock(const std::vector<TPackLanguage>& languages);
+std::string BuildAgentBlock(const TPackAgent& agent, uint32_t seed);
+std::string BuildWebBlock(const TPackWeb& web, uint32_t seed);
+
+// Header of a record entry: "|name|time|" with the name carrying "*" and the
+// arguments when marked.
+std::string RecordHeader(const TPackEntry& entry, uint32_t timeStamp);
+// One record: the i32 length and the zlib stream of the entry, or the entry
+// stored (negative length) when compressing does not make it smaller.
+std::string EncodeRecord(const std::string& entry);
+
+// DOS date-time (date in the high word) of a local time; 1980-01-01 for
+// anything earlier.
+uint32_t DosDateTimeOf(int64_t unixTime);
+// Modification time of a file as DOS date-time; nullopt when it has none.
+std::optional<uint32_t> FileDosDateTime(const std::string& path);
+
+// Bytes that files of the given sizes occupy, by cluster size (entry 0:
+// plain sum; 1..8: clusters of 512 .. 65536 bytes), saturated at 2^32 - 1.
+std::array<uint32_t, kSpaceTableSize> ComputeSpaceTable(const std::vector<uint64_t>& fileSizes);
+
+// A 512-byte stand-in for the launcher image: "MZ" at 0, "PE" at 256. Not a
+// runnable program; lets tests build packages without the launcher.
+std::string StubImage();
+
+// File names of the volumes of a package: the first volume is `fileName`;
+// volume k (k >= 2) is the base plus "." and k in three digits, the base
+// being `fileName` without a trailing ".001".
+std::string VolumeFileName(const std::string& fileName, int volume);
+
+// Writes the package to `fileName` (and its further volumes). All volumes
+// are written under temporary names first and renamed when complete. On
+// failure returns false with a one-line `error`, and leaves no file behind.
+bool WritePackage(const TPackOptions& options, const std::string& fileName, std::string& error,
+                  std::vector<std::string>* volumes = nullptr);

@@ -1,0 +1,116 @@
+#include "setup/setup_flow.h"
+
+#include <cstdio>
+
+#include "ui/text_utils.h"
+
+namespace {
+uint32_t g_exit_code = 0;
+}  // namespace
+
+std::string SetupTempFolderName(const std::string& temp_path, uint32_t dos_date_time)
+{
+    return temp_path + kSetupFolderPrefix + std::to_string(dos_date_time & 0xFFFFu);
+}
+
+std::string ThreadTag(uint32_t thread_id) { return "_" + std::to_string(thread_id); }
+
+std::string FormatMegabytes(double bytes)
+{
+    double mb = bytes > 0 ? bytes / 1048576.0 : 0.0;
+    const int decimals = mb > 10 ? 1 : (mb >= 1 ? 2 : 3);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, mb);
+    std::string text = buf;
+    for (char& ch : text)  // whatever the C locale says
+        if (ch == ',') ch = '.';
+    return text;
+}
+
+std::string RemoveSwitch(const std::string& command_line, const std::string& switch_text)
+{
+    if (switch_text.empty()) return command_line;
+    const size_t at = command_line.find(switch_text);
+    if (at == std::string::npos) return command_line;
+    // The switch itself starts with "/": skip it before looking for the next one.
+    size_t end = command_line.find('/', at + 1);
+    if (end == std::string::npos) end = command_line.size();
+    return command_line.substr(0, at) + command_line.substr(end);
+}
+
+TMainEntry SplitMainEntry(const std::string& main_entry)
+{
+    const size_t star = main_entry.find('*');
+    if (star == std::string::npos) return {TrimBlanks(main_entry), ""};
+    return {TrimBlanks(main_entry.substr(0, star)), TrimBlanks(main_entry.substr(star + 1))};
+}
+
+std::string BuildSetupCommandLine(const TSetupCommand& c)
+{
+    const TMainEntry entry = SplitMainEntry(c.main_entry);
+    const std::string parameters = TrimBlanks(c.extra_parameters + " " + entry.parameters);
+    std::string program = c.temp_folder + "\\" + entry.file_name;
+    if (program.find(' ') != std::string::npos) program = "\"" + program + "\"";
+    std::string line = program;
+    if (!parameters.empty()) line += " " + parameters;
+    line += " /TH_ID=" + c.thread_tag;
+    if (line.find("/OriginExe=") == std::string::npos)
+        line += " /OriginExe=\"" + c.launcher_path + "\"";
+    if (c.auto_update_prog) line += " /AutoUpdateProg";
+    line = RemoveSwitch(line, "/SpanCdLvl=");
+    line = RemoveSwitch(line, "/SpanDiskFName1=");
+    return line;
+}
+
+std::string SpaceQuestionKey(bool show_extract_notice, double required, double free)
+{
+    if (required >= free) return "s3";
+    return show_extract_notice ? "s2" : "";
+}
+
+std::string BuildSpaceQuestion(const std::string& first_line, const std::string& s4,
+                               const std::string& s5, const std::string& s6,
+                               const std::string& drive, double required, double free)
+{
+    std::string text = first_line + s4 + s5 + s6;
+    text = ReplaceAll(text, "<DRIVE>", drive, false);
+    text = ReplaceAll(text, "<SPACE_REQ>", FormatMegabytes(required), false);
+    text = ReplaceAll(text, "<SPACE_AVAIL>", FormatMegabytes(free), false);
+    return text;
+}
+
+std::string DriveText(const std::string& folder)
+{
+    if (folder.empty()) return "";
+    return AnsiUpperCase(folder.substr(0, 1)) + ":";
+}
+
+bool TempSpaceSuffices(double required, double free, bool folder_exists)
+{
+    return required < free && folder_exists;
+}
+
+char ChooseAlternativeDrive(char temp_drive, const double noted_free[3])
+{
+    char best = temp_drive;
+    double best_free = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (noted_free[i] > best_free) {
+            best_free = noted_free[i];
+            best = static_cast<char>('C' + i);
+        }
+    }
+    return best == temp_drive ? 0 : best;
+}
+
+std::string AlternativeRoot(char letter, bool temp_folder_exists)
+{
+    std::string root = std::string(1, letter) + ":\\TEMP";
+    if (temp_folder_exists) root += "\\TEMP";
+    return root;
+}
+
+bool IsFlagText(const std::string& value) { return value == "1"; }
+
+uint32_t SetupExitCode() { return g_exit_code; }
+void SetSetupExitCode(uint32_t code) { g_exit_code = code; }

@@ -1,0 +1,128 @@
+// The setup flow: on the first tick of the main window pick a temporary
+// folder, check its drive's space (asking when short), extract the package,
+// start the marked setup program, wait for it and its dialog windows, take
+// over its exit code, clean up and quit.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// ---- texts of the language block (key, English default) ---------------------
+
+constexpr const char* kTextExtracting = "Extracting Files...";  // "s1"
+constexpr const char* kTextExtractNotice =                      // "s2"
+    "Velmora will extract files to your Temp Drive (<DRIVE>)<P>";
+constexpr const char* kTextLimitedSpace =  // "s3"
+    "Limited Free Space on your Temp Drive! (<DRIVE>)<P>";
+constexpr const char* kTextSpaceRequired =  // "s4"
+    "<P>Estimated space required on your Temp drive is: <T>  <SPACE_REQ> MB<P>";
+constexpr const char* kTextSpaceAvailable =  // "s5"
+    "Free space available on your Temp drive is: <T>  <SPACE_AVAIL> MB<P>";
+constexpr const char* kTextContinue = "<P>Continue with Setup?<P>";  // "s6"
+constexpr const char* kTextBadCrc =                                   // "s7"
+    "Bad CRC!<P>This indicates that your setup file might be corrupted...";
+constexpr const char* kTextDiskPrompt =  // "s8"
+    "Please insert <B>DISK #<DISK_NUM></B> and press OK to continue";
+constexpr const char* kDefaultButtonTexts = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
+
+// ---- names shared with the setup program --------------------------------------
+
+constexpr const char* kSetupFolderPrefix = "SETUP_";
+constexpr const char* kCompletionAtomPrefix = "AutoUpdateAtomTokenByVelmora";
+constexpr const char* kDialogClassPrefix = ".SDialog_Class_Name.";
+constexpr const char* kSpanDiskKey = "HKEY_CURRENT_USER\\Software\\Tarnwick\\Velmora\\SpanDisk";
+
+// ---- pure parts ------------------------------------------------------------------
+
+// temp_path keeps its trailing backslash; the number is the low 16 bits of the
+// executable's DOS date-time (the time of day).
+std::string SetupTempFolderName(const std::string& temp_path, uint32_t dos_date_time);
+
+// "_" + the decimal thread id: makes "/TH_ID=", the atom and the dialog class
+// unique per launcher.
+std::string ThreadTag(uint32_t thread_id);
+
+// Megabytes with 3, 2 or 1 decimals (below 1, below or at 10, above 10) and
+// always "." as decimal point; negative counts as 0.
+std::string FormatMegabytes(double bytes);
+
+// Deletes the first occurrence of the switch (exact case) up to the next "/"
+// or the end: the switch, its value and the blanks after it go.
+std::string RemoveSwitch(const std::string& command_line, const std::string& switch_text);
+
+struct TMainEntry {
+  std::string file_name;   // before the first "*", trimmed
+  std::string parameters;  // after it, trimmed
+};
+TMainEntry SplitMainEntry(const std::string& main_entry);
+
+struct TSetupCommand {
+  std::string temp_folder;     // without trailing backslash
+  std::string main_entry;      // from the extraction: name["*" parameters]
+  std::string extra_parameters;  // the launcher's own arguments
+  std::string thread_tag;
+  std::string launcher_path;   // full path of the running launcher
+  bool auto_update_prog = false;
+};
+// The setup program's command line. The program path is quoted when it holds
+// a blank, so that it is not read as a shorter path plus arguments.
+std::string BuildSetupCommandLine(const TSetupCommand& c);
+
+// Which first line the space question gets: "" (no question), "s2" (notice)
+// or "s3" (short of space: required >= free).
+std::string SpaceQuestionKey(bool show_extract_notice, double required, double free);
+// The space question: first line + s4 + s5 + s6 with <DRIVE>, <SPACE_REQ> and
+// <SPACE_AVAIL> filled in (exact case).
+std::string BuildSpaceQuestion(const std::string& first_line, const std::string& s4,
+                               const std::string& s5, const std::string& s6,
+                               const std::string& drive, double required, double free);
+// Upper-cased first character + ":"; "" for an empty folder.
+std::string DriveText(const std::string& folder);
+// Room for the package: required < free and the folder exists.
+bool TempSpaceSuffices(double required, double free, bool folder_exists);
+
+// The drive for the alternative temporary folder: the one of C:, D:, E: with
+// strictly the most free space noted (0 for a drive that failed the probe),
+// starting from the temp folder's drive with 0; 0 when that is the temp drive.
+char ChooseAlternativeDrive(char temp_drive, const double noted_free[3]);
+// letter + ":\TEMP", extended by "\TEMP" when that folder already exists.
+std::string AlternativeRoot(char letter, bool temp_folder_exists);
+
+// A flag stored as text is true only when it is exactly "1".
+bool IsFlagText(const std::string& value);
+
+// The exit code of the setup program, taken over as the launcher's own (0
+// until one was stored).
+uint32_t SetupExitCode();
+void SetSetupExitCode(uint32_t code);
+
+#ifdef _WIN32
+#include <windows.h>
+
+// ---- the flow ---------------------------------------------------------------------
+
+// The timer handler of setup mode: runs the whole flow once and posts WM_QUIT.
+void RunSetupStep(HWND main_window);
+
+// Extracts the package into the temporary folder, runs its marked program,
+// waits for it, takes over its exit code. True when the program removed the
+// completion atom (the run completed).
+bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path,
+                        const std::string& agent_name, bool foreground,
+                        const std::string& extra_parameters);
+
+std::string SetupTempFolder();
+// True when SetupTempFolder was made by this process.
+bool SetupTempFolderMade();
+bool FindAlternativeTempDrive();
+std::string AlternativeTempFolder();
+void RemoveAlternativeTempFolder();
+
+bool HasTempSpace(const std::string& folder, const std::string& package_path);
+bool ReadSpanDiskForcePrompt();
+
+// The process handle, or 0 when it cannot be started.
+HANDLE StartProgram(const std::string& command_line, int show_command);
+// Polls every 500 ms, pumping messages in between.
+void WaitForProcessEnd(HANDLE process);
+#endif

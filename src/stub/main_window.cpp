@@ -1,0 +1,45 @@
+#include "stub/main_window.h"
+
+#include "net/download_abort.h"
+#include "stub/trace_log.h"
+
+bool IsRightToLeftCharset(int charset) { return charset == 177 || charset == 178; }
+
+TMainWindowLayout MainWindowLayout(int charset)
+{
+    const bool rtl = IsRightToLeftCharset(charset);
+    TMainWindowLayout l;
+    l.label = {rtl ? 122 : 70, 20, 340, 18};
+    l.progress = {70, 38, 392, 13};
+    l.activity = {rtl ? 70 : 416, 20, 46, 13};
+    return l;
+}
+
+void CenterInWorkArea(int left, int top, int right, int bottom, int& x, int& y)
+{
+    x = left + (right - left - kMainWindowWidth) / 2;
+    y = top + (bottom - top - kMainWindowHeight) / 2;
+}
+
+std::string MainWindowClassName(bool agent_mode, const std::string& program_path)
+{
+    if (!agent_mode) return program_path;
+    std::string name = program_path;
+    const size_t slash = name.find_last_of("\\/:");
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos) name.erase(dot);
+    return kAgentClassPrefix + name;
+}
+
+bool CloseMainWindow()
+{
+    Trace(".. CloseMainWindow() - Start");
+    bool close = true;
+    if (!DownloadAbortRequested()) {
+        SetDownloadAbort(true);
+        close = false;
+    }
+    Trace(".. CloseMainWindow() - End");
+    return close;
+}

@@ -1,0 +1,71 @@
+// Progress reporting: a sink procedure receives start and step events; the
+// standard sink drives the main window's two bars (a main bar that advances
+// one step per unit of work and an activity bar that cycles through six
+// positions). TProgBar wraps a sink for the download client and keeps the
+// windows alive around every event.
+#pragma once
+
+#include <string>
+#include <vector>
+
+constexpr int kProgressStart = 0;  // maximum, position, step
+constexpr int kProgressStep = 1;   // text (informational)
+
+// reserved is always 0. Other kinds are ignored.
+using TProgressSink = void (*)(int kind, int reserved, int maximum, int position, int step,
+                               const std::string& text);
+
+// ---- what the standard sink does to the bars ---------------------------------
+
+enum class TBar { Main, Activity };
+enum class TBarOp { SetRange, SetPos, SetStep, StepIt };
+struct TBarAction {
+  TBar bar;
+  TBarOp op;
+  int value;  // range maximum (minimum is 0), position or step; 0 for StepIt
+  bool operator==(const TBarAction&) const = default;
+};
+
+constexpr int kActivityPositions = 6;  // 0..5
+
+// The bar commands of one event. The activity counter (0..5) carries over
+// from event to event; a start event does not reset it.
+std::vector<TBarAction> ProgressActions(int kind, int maximum, int position, int step,
+                                        int& activity_counter);
+
+// Applies one command to the real bar; installed by the main window. Without
+// a driver the sink changes nothing.
+using TBarDriver = void (*)(const TBarAction& action);
+void SetProgressBarDriver(TBarDriver driver);
+
+// The standard sink: ProgressActions with the module-wide activity counter,
+// handed to the bar driver.
+void StandardProgressSink(int kind, int reserved, int maximum, int position, int step,
+                          const std::string& text);
+int ActivityCounter();
+
+// ---- TProgBar -----------------------------------------------------------------
+
+// Dispatches the pending window messages once (a zero-length pumping wait);
+// installed by the main window. Without one nothing is pumped.
+using TProgressPump = void (*)();
+void SetProgressPump(TProgressPump pump);
+
+class TProgBar {
+ public:
+  explicit TProgBar(TProgressSink sink) : sink_(sink) {}
+  // Delivers (start, 0, maximum, position, 1, "").
+  void Start(int position, int maximum);
+  // Delivers (step, 0, 0, 0, 0, text).
+  void Step(const std::string& text);
+  // Delivers nothing to a sink procedure; only pumps once.
+  void SetText(const std::string& text);
+
+ private:
+  void Deliver(int kind, int maximum, int position, int step, const std::string& text);
+  TProgressSink sink_;
+};
+
+// The process-wide object over the standard sink, made on first use and kept
+// until the program ends.
+TProgBar& ProgBar();

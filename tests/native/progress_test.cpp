@@ -1,0 +1,80 @@
+// The standard progress sink: what each event does to the two bars, and the
+// TProgBar events with their message pumping.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/progress.h"
+
+namespace {
+
+using A = TBarAction;
+
+TEST(ProgressActions, StartSetsBothRangesAndStepAdvancesBoth)
+{
+    int counter = 3;
+    EXPECT_EQ(ProgressActions(kProgressStart, 70000, 1, 1, counter),
+              (std::vector<A>{{TBar::Main, TBarOp::SetRange, 70000},
+                              {TBar::Main, TBarOp::SetPos, 1},
+                              {TBar::Main, TBarOp::SetStep, 1},
+                              {TBar::Activity, TBarOp::SetRange, 5},
+                              {TBar::Activity, TBarOp::SetPos, 0},
+                              {TBar::Activity, TBarOp::SetStep, 1}}));
+    EXPECT_EQ(counter, 3) << "a start event does not reset the activity counter";
+    EXPECT_EQ(ProgressActions(kProgressStep, 0, 0, 0, counter),
+              (std::vector<A>{{TBar::Main, TBarOp::StepIt, 0}, {TBar::Activity, TBarOp::SetPos, 4}}));
+    EXPECT_TRUE(ProgressActions(2, 10, 1, 1, counter).empty());
+    EXPECT_TRUE(ProgressActions(-1, 10, 1, 1, counter).empty());
+    EXPECT_EQ(counter, 4);
+}
+
+TEST(ProgressActions, SixStepsCycleTheActivityBarBackToZero)
+{
+    int counter = 0;
+    std::vector<int> positions;
+    for (int i = 0; i < 7; ++i) positions.push_back(ProgressActions(kProgressStep, 0, 0, 0, counter)[1].value);
+    EXPECT_EQ(positions, (std::vector<int>{1, 2, 3, 4, 5, 0, 1}));
+}
+
+std::vector<std::string> g_log;
+void RecordingSink(int kind, int reserved, int maximum, int position, int step, const std::string& text)
+{
+    g_log.push_back("sink " + std::to_string(kind) + "," + std::to_string(reserved) + "," +
+                    std::to_string(maximum) + "," + std::to_string(position) + "," +
+                    std::to_string(step) + "," + text);
+}
+void RecordingPump() { g_log.push_back("pump"); }
+
+TEST(TProgBar, EventsArePumpedBeforeAndAfterAndSetTextDeliversNothing)
+{
+    g_log.clear();
+    SetProgressPump(RecordingPump);
+    TProgBar bar(RecordingSink);
+    bar.Start(1, 9);
+    bar.Step("10 KB of 70 KB");
+    bar.SetText("setup.exe");
+    SetProgressPump(nullptr);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"pump", "sink 0,0,9,1,1,", "pump", "pump",
+                                               "sink 1,0,0,0,0,10 KB of 70 KB", "pump", "pump"}));
+}
+
+std::vector<A> g_driven;
+void RecordingDriver(const A& a) { g_driven.push_back(a); }
+
+TEST(StandardProgressSink, DrivesTheBarsThroughTheDriver)
+{
+    g_driven.clear();
+    SetProgressBarDriver(RecordingDriver);
+    ProgBar().Start(0, 0);  // an empty main bar
+    const int before = ActivityCounter();
+    StandardProgressSink(kProgressStep, 0, 0, 0, 0, "ignored");
+    SetProgressBarDriver(nullptr);
+    StandardProgressSink(kProgressStep, 0, 0, 0, 0, "");  // no driver: nothing breaks
+    ASSERT_EQ(g_driven.size(), 8u);
+    EXPECT_EQ(g_driven[0], (A{TBar::Main, TBarOp::SetRange, 0}));
+    EXPECT_EQ(g_driven[7], (A{TBar::Activity, TBarOp::SetPos, (before + 1) % 6}));
+    EXPECT_EQ(ActivityCounter(), (before + 2) % 6);  // the counter runs even without bars
+}
+
+}  // namespace

@@ -1,0 +1,167 @@
+// Pure parts of the setup flow: names, megabyte texts, the setup program's
+// command line, the space question and the alternative temp drive.
+#include <gtest/gtest.h>
+
+#include "setup/setup_flow.h"
+
+namespace {
+
+TEST(SetupTempFolderName, UsesTheLowWordOfTheDosDateTime)
+{
+    EXPECT_EQ(SetupTempFolderName("C:\\TEMP\\", 0x5A21A000u), "C:\\TEMP\\SETUP_40960");
+    EXPECT_EQ(SetupTempFolderName("C:\\T\\", 0x12340000u), "C:\\T\\SETUP_0");
+    EXPECT_EQ(SetupTempFolderName("C:\\T\\", 0xFFFFFFFFu), "C:\\T\\SETUP_65535");
+    EXPECT_EQ(ThreadTag(4068), "_4068");
+}
+
+TEST(FormatMegabytes, DecimalsByMagnitudeAndDotAlways)
+{
+    struct Case {
+        double bytes;
+        const char* text;
+    };
+    for (const Case c : {Case{0, "0.000"}, Case{-1, "0.000"}, Case{524288, "0.500"},
+                         Case{5.25 * 1048576, "5.25"}, Case{1048576, "1.00"},
+                         Case{10 * 1048576.0, "10.00"}, Case{10.5 * 1048576, "10.5"},
+                         Case{256 * 1048576.0, "256.0"}, Case{1, "0.000"},
+                         Case{1048575, "1.000"}}) {
+        EXPECT_EQ(FormatMegabytes(c.bytes), c.text) << c.bytes;
+    }
+}
+
+TEST(RemoveSwitch, TakesTheSwitchItsValueAndTheBlanksUpToTheNextSwitch)
+{
+    struct Case {
+        const char* line;
+        const char* sw;
+        const char* out;
+    };
+    for (const Case c : {
+             Case{"a.exe /SpanCdLvl=2 /L=1", "/SpanCdLvl=", "a.exe /L=1"},
+             Case{"a.exe /L=1 /SpanCdLvl=2", "/SpanCdLvl=", "a.exe /L=1 "},
+             Case{"a.exe /SpanDiskFName1=C:\\my dir\\p.exe /hide", "/SpanDiskFName1=", "a.exe /hide"},
+             Case{"a.exe /spancdlvl=2 /L=1", "/SpanCdLvl=", "a.exe /spancdlvl=2 /L=1"},  // exact case
+             Case{"a.exe /SpanCdLvl=1 /SpanCdLvl=2", "/SpanCdLvl=", "a.exe /SpanCdLvl=2"},  // first only
+             Case{"a.exe", "/SpanCdLvl=", "a.exe"},
+         }) {
+        EXPECT_EQ(RemoveSwitch(c.line, c.sw), c.out) << c.line;
+    }
+}
+
+TEST(SplitMainEntry, NameBeforeTheStarParametersAfter)
+{
+    EXPECT_EQ(SplitMainEntry("setup.exe*/S").file_name, "setup.exe");
+    EXPECT_EQ(SplitMainEntry("setup.exe*/S").parameters, "/S");
+    EXPECT_EQ(SplitMainEntry(" setup.exe * /S /Q ").parameters, "/S /Q");
+    EXPECT_EQ(SplitMainEntry("setup.exe*").parameters, "");
+    EXPECT_EQ(SplitMainEntry("setup.exe").file_name, "setup.exe");
+    EXPECT_EQ(SplitMainEntry("a*b*c").parameters, "b*c");
+}
+
+TSetupCommand Command(const std::string& entry, const std::string& extra)
+{
+    TSetupCommand c;
+    c.temp_folder = "C:\\TEMP\\SETUP_40960";
+    c.main_entry = entry;
+    c.extra_parameters = extra;
+    c.thread_tag = "_4068";
+    c.launcher_path = "D:\\Downloads\\my setup.exe";
+    return c;
+}
+
+TEST(BuildSetupCommandLine, LauncherArgumentsFirstThenTheRecordsThenThreadAndOrigin)
+{
+    const std::string origin = " /OriginExe=\"D:\\Downloads\\my setup.exe\"";
+    struct Case {
+        const char* entry;
+        const char* extra;
+        std::string line;
+    };
+    for (const Case& c : {
+             Case{"setup.exe*/S", "/L=1", "C:\\TEMP\\SETUP_40960\\setup.exe /L=1 /S /TH_ID=_4068" + origin},
+             Case{"setup.exe", "", "C:\\TEMP\\SETUP_40960\\setup.exe /TH_ID=_4068" + origin},
+             Case{"setup.exe*", "", "C:\\TEMP\\SETUP_40960\\setup.exe /TH_ID=_4068" + origin},
+             Case{"setup.exe * /S", "", "C:\\TEMP\\SETUP_40960\\setup.exe /S /TH_ID=_4068" + origin},
+             Case{"setup.exe", "/hide", "C:\\TEMP\\SETUP_40960\\setup.exe /hide /TH_ID=_4068" + origin},
+             // Passed in already: no second one; other letter case is another switch.
+             Case{"setup.exe", "/OriginExe=\"X:\\a.exe\"",
+                  "C:\\TEMP\\SETUP_40960\\setup.exe /OriginExe=\"X:\\a.exe\" /TH_ID=_4068"},
+             Case{"setup.exe", "/originexe=x", "C:\\TEMP\\SETUP_40960\\setup.exe /originexe=x /TH_ID=_4068" + origin},
+             // The span switches of a relaunched copy do not reach the setup program.
+             Case{"setup.exe*/S", "/SpanCdLvl=2 /SpanDiskFName1=E:\\disk one\\pkg.exe /L=3",
+                  "C:\\TEMP\\SETUP_40960\\setup.exe /L=3 /S /TH_ID=_4068" + origin},
+             // A program name with a blank is quoted.
+             Case{"my setup.exe*/S", "", "\"C:\\TEMP\\SETUP_40960\\my setup.exe\" /S /TH_ID=_4068" + origin},
+         }) {
+        EXPECT_EQ(BuildSetupCommandLine(Command(c.entry, c.extra)), c.line) << c.entry << " | " << c.extra;
+    }
+}
+
+TEST(BuildSetupCommandLine, AgentAddsAutoUpdateProgAndABlankTempFolderIsQuoted)
+{
+    TSetupCommand c = Command("upd.exe*/S", "/OriginalInfoFile=\"C:\\A\\x.info\"");
+    c.auto_update_prog = true;
+    c.temp_folder = "C:\\Documents and Settings\\Jo\\Temp\\SETUP_1";
+    EXPECT_EQ(BuildSetupCommandLine(c),
+              "\"C:\\Documents and Settings\\Jo\\Temp\\SETUP_1\\upd.exe\" "
+              "/OriginalInfoFile=\"C:\\A\\x.info\" /S /TH_ID=_4068 "
+              "/OriginExe=\"D:\\Downloads\\my setup.exe\" /AutoUpdateProg");
+}
+
+TEST(SpaceQuestion, KeyByNoticeFlagAndSpace)
+{
+    struct Case {
+        bool notice;
+        double required, free;
+        const char* key;
+    };
+    for (const Case c : {Case{false, 10, 11, ""}, Case{true, 10, 11, "s2"}, Case{false, 10, 10, "s3"},
+                         Case{true, 10, 10, "s3"}, Case{false, 10, -1, "s3"}, Case{false, 0, 0, "s3"}}) {
+        EXPECT_EQ(SpaceQuestionKey(c.notice, c.required, c.free), c.key)
+            << c.notice << " " << c.required << " " << c.free;
+    }
+    EXPECT_FALSE(TempSpaceSuffices(10, 10, true));
+    EXPECT_TRUE(TempSpaceSuffices(10, 11, true));
+    EXPECT_FALSE(TempSpaceSuffices(10, 11, false));
+}
+
+TEST(SpaceQuestion, FillsDriveAndSizesWithExactCase)
+{
+    const std::string text = BuildSpaceQuestion(kTextLimitedSpace, kTextSpaceRequired, kTextSpaceAvailable,
+                                                 kTextContinue, DriveText("c:\\temp"), 5.25 * 1048576, -1);
+    EXPECT_EQ(text,
+              "Limited Free Space on your Temp Drive! (C:)<P>"
+              "<P>Estimated space required on your Temp drive is: <T>  5.25 MB<P>"
+              "Free space available on your Temp drive is: <T>  0.000 MB<P>"
+              "<P>Continue with Setup?<P>");
+    EXPECT_EQ(BuildSpaceQuestion("<drive> <DRIVE><DRIVE>", "", "", "", "D:", 0, 0), "<drive> D:D:");
+    EXPECT_EQ(DriveText(""), "");
+}
+
+TEST(ChooseAlternativeDrive, MostFreeSpaceStrictlyAndNotTheTempDrive)
+{
+    struct Case {
+        char temp;
+        double c, d, e;
+        char chosen;
+    };
+    for (const Case x : {Case{'C', 100, 0, 0, 0},      // only C: fixed, temp on it
+                         Case{'C', 100, 200, 0, 'D'},  // D: has more
+                         Case{'C', 100, 200, 200, 'D'},  // ties keep the earlier letter
+                         Case{'C', 0, 0, 0, 0},        // every probe failed
+                         Case{'D', 300, 200, 0, 'C'},
+                         Case{'F', 0, 0, 5, 'E'}}) {
+        const double noted[3] = {x.c, x.d, x.e};
+        EXPECT_EQ(ChooseAlternativeDrive(x.temp, noted), x.chosen) << x.temp << x.c << x.d << x.e;
+    }
+    EXPECT_EQ(AlternativeRoot('D', false), "D:\\TEMP");
+    EXPECT_EQ(AlternativeRoot('D', true), "D:\\TEMP\\TEMP");
+}
+
+TEST(IsFlagText, OnlyExactlyOne)
+{
+    EXPECT_TRUE(IsFlagText("1"));
+    for (const char* v : {"", "0", " 1", "1 ", "yes", "true", "11"}) EXPECT_FALSE(IsFlagText(v)) << v;
+}
+
+}  // namespace

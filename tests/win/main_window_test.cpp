@@ -1,0 +1,278 @@
+// The real main window under Wine: its children, the private messages sent
+// from another process, the controller notifications, the AutoPlay answer,
+// the progress bars and the two-step close.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "net/download_abort.h"
+#include "stub/agent_control.h"
+#include "stub/main_window.h"
+#include "ui/progress.h"
+
+namespace {
+
+const char* const kClass = "C:\\velmora-test\\main window test.exe";
+
+std::string ProgramFolder()
+{
+    char path[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string p(path, n);
+    return p.substr(0, p.find_last_of('\\') + 1);
+}
+
+// Runs a program and pumps this thread's messages until it ends (the program
+// sends to our window, so we must keep dispatching). Returns its exit code.
+DWORD RunPumping(const std::string& args)
+{
+    std::string line = "\"" + ProgramFolder() + "send_window_message.exe\" " + args;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return 0xDEAD;
+    const DWORD deadline = GetTickCount() + 60000;
+    while (MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0 &&
+           GetTickCount() < deadline) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    DWORD code = 0xDEAD;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+void Pump(DWORD ms)
+{
+    const DWORD end = GetTickCount() + ms;
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(5);
+    } while (GetTickCount() < end);
+}
+
+// What the scenario of a test does on the first timer tick.
+std::function<void(HWND)> g_scenario;
+int g_ticks = 0;
+int g_removed = 0;
+int g_freed = 0;
+int g_charset = 0;
+unsigned g_autoplay = 0;
+
+void OnTick(HWND window)
+{
+    ++g_ticks;
+    KillTimer(window, kMainTimerId);  // like the setup step: run once
+    if (g_scenario) g_scenario(window);
+    // Whatever happened, end the loop.
+    if (IsWindow(window)) DestroyWindow(window);
+}
+
+// Runs the window in setup mode with the given scenario; returns when the
+// loop has ended.
+void RunWindow(std::function<void(HWND)> scenario, bool agent = false)
+{
+    g_scenario = std::move(scenario);
+    g_ticks = g_removed = g_freed = 0;
+    SetDownloadAbort(false);
+    TMainWindowHooks hooks;
+    hooks.run_setup_step = OnTick;
+    hooks.agent_timer_step = [] {
+        HWND w = MainWindowHandle();
+        OnTick(w);
+    };
+    hooks.remove_setup_temp = [] { ++g_removed; };
+    hooks.free_wininet = [] { ++g_freed; };
+    hooks.lang_charset = [] { return g_charset; };
+    hooks.lang_string = [](const std::string& key, const std::string& def) {
+        return key == "s0" ? std::string("Test Title") : def;
+    };
+    hooks.autoplay_cancel_message = [] { return g_autoplay; };
+    SetMainWindowHooks(hooks);
+    StubWin::WinMain(agent, kClass);
+    SetMainWindowHooks({});
+    // The loop ends on the quit flag and leaves the quit message queued; the
+    // next run in this process must not see it.
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+RECT ChildRect(HWND parent, HWND child)
+{
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+TEST(MainWindow, HiddenWindowWithLabelAndBarsWhereTheLayoutSays)
+{
+    for (int charset : {0, 177}) {
+        g_charset = charset;
+        bool checked = false;
+        RunWindow([&](HWND w) {
+            checked = true;
+            char cls[300] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            EXPECT_STREQ(cls, kClass);
+            char title[100] = {};
+            GetWindowTextA(w, title, sizeof title);
+            EXPECT_STREQ(title, "Test Title");
+            EXPECT_FALSE(IsWindowVisible(w));
+            EXPECT_EQ(static_cast<DWORD>(GetWindowLongPtrA(w, GWL_STYLE)) & 0x02C80000u, 0x02C80000u);
+            EXPECT_EQ(GetWindowLongPtrA(w, GWL_EXSTYLE) & ~static_cast<LONG_PTR>(WS_EX_WINDOWEDGE), 0);
+            RECT wr{};
+            GetWindowRect(w, &wr);
+            EXPECT_EQ(wr.right - wr.left, 492);
+            EXPECT_EQ(wr.bottom - wr.top, 110);
+            EXPECT_EQ(static_cast<UINT>(GetClassLongPtrA(w, GCL_STYLE)) & CS_DBLCLKS, UINT(CS_DBLCLKS));
+
+            const TMainWindowLayout l = MainWindowLayout(charset);
+            struct Child {
+                HWND h;
+                const char* cls;
+                TRect at;
+                bool visible;
+            };
+            for (const Child& c : {Child{MainStatusLabel(), "Static", l.label, true},
+                                   Child{MainProgressBar(), "msctls_progress32", l.progress, true},
+                                   Child{MainActivityBar(), "msctls_progress32", l.activity, false}}) {
+                ASSERT_TRUE(IsWindow(c.h)) << c.cls;
+                EXPECT_EQ(GetParent(c.h), w);
+                char ccls[64] = {};
+                GetClassNameA(c.h, ccls, sizeof ccls);
+                EXPECT_STRCASEEQ(ccls, c.cls);
+                const RECT r = ChildRect(w, c.h);
+                EXPECT_EQ(r.left, c.at.x) << c.cls << " charset " << charset;
+                EXPECT_EQ(r.top, c.at.y) << c.cls;
+                EXPECT_EQ(r.right - r.left, c.at.width) << c.cls;
+                EXPECT_EQ(r.bottom - r.top, c.at.height) << c.cls;
+                EXPECT_EQ((GetWindowLongPtrA(c.h, GWL_STYLE) & WS_VISIBLE) != 0, c.visible) << c.cls;
+            }
+        });
+        EXPECT_TRUE(checked);
+        EXPECT_EQ(g_ticks, 1);
+    }
+    g_charset = 0;
+}
+
+TEST(MainWindow, ProgressEventsDriveTheBarsBeyond65535)
+{
+    RunWindow([](HWND) {
+        HWND bar = MainProgressBar();
+        HWND act = MainActivityBar();
+        ProgBar().Start(65530, 100000);
+        EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, FALSE, 0), 100000);
+        EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, TRUE, 0), 0);
+        EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 65530);
+        EXPECT_EQ(SendMessageA(act, PBM_GETRANGE, FALSE, 0), 5);
+        const int before = ActivityCounter();
+        for (int i = 0; i < 10; ++i) StandardProgressSink(kProgressStep, 0, 0, 0, 0, "");
+        EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 65540);
+        EXPECT_EQ(SendMessageA(act, PBM_GETPOS, 0, 0), (before + 10) % 6);
+        ProgBar().SetText("file.bin");  // changes nothing
+        EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 65540);
+        ProgBar().Start(0, 0);  // empties the bar
+        EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 0);
+    });
+}
+
+// A controller window in this process that records its notifications.
+std::vector<std::pair<WPARAM, LPARAM>> g_notes;
+const UINT kNoteMsg = WM_APP + 7;
+LRESULT CALLBACK ControllerProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
+{
+    if (m == kNoteMsg) g_notes.push_back({wp, lp});
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+int32_t ProbeInterval() { return 3600; }
+
+TEST(MainWindow, AnswersTheControlMessagesOfAnotherProcess)
+{
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = ControllerProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "VelTestController";
+    RegisterClassA(&wc);
+    HWND controller = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                      nullptr, wc.hInstance, nullptr);
+    ASSERT_TRUE(controller);
+    g_notes.clear();
+    TAgentRequestSeam seam;
+    seam.probe_interval = [] { return int64_t{3600}; };
+    seam.version_original = [] { return int32_t{104}; };
+    SetAgentRequestSeam(seam);
+    SetStopCountdown(-1);
+    SetController(0, 0);
+
+    HWND seen = nullptr;
+    RunWindow([&](HWND w) {
+        seen = w;
+        const std::string cls = std::string("\"") + kClass + "\" ";
+        EXPECT_EQ(RunPumping(cls + "1125 8 0"), 3600u);
+        EXPECT_EQ(RunPumping(cls + "1125 4 0"), 104u);
+        EXPECT_EQ(RunPumping(cls + "1125 99 5"), 0u);
+        EXPECT_EQ(RunPumping(cls + "1125 30 6"), 0u);
+        EXPECT_EQ(StopCountdown(), 6);
+        RunPumping(cls + "1123 9 0");
+        EXPECT_EQ(StopCountdown(), 9);
+        RunPumping(cls + "1124 " + std::to_string(reinterpret_cast<uintptr_t>(controller)) + " " +
+                   std::to_string(kNoteMsg));
+        Pump(200);
+        // Nobody registered the AutoPlay message yet: the default answer 0.
+        const UINT autoplay = RegisterWindowMessageA("QueryCancelAutoPlay");
+        EXPECT_EQ(SendMessageA(w, autoplay, 0, 0), 0);
+        g_autoplay = autoplay;
+        EXPECT_EQ(RunPumping(cls + std::to_string(autoplay) + " 0 0"), 1u);
+        g_autoplay = 0;
+    }, /*agent=*/true);
+    Pump(200);  // the loop-ended notification
+    ASSERT_EQ(g_notes.size(), 3u);
+    EXPECT_EQ(g_notes[0].first, 50u);
+    EXPECT_EQ(g_notes[0].second, reinterpret_cast<LPARAM>(seen));
+    EXPECT_EQ(g_notes[1].first, 51u);
+    EXPECT_EQ(g_notes[1].second, 1125);
+    EXPECT_EQ(g_notes[2].first, 43u);
+    EXPECT_EQ(g_notes[2].second, 0);
+    SetAgentRequestSeam({});
+    SetController(0, 0);
+    DestroyWindow(controller);
+}
+
+TEST(MainWindow, ClosesInTwoStepsAndCleansUp)
+{
+    bool survived_first = false;
+    RunWindow([&](HWND w) {
+        PostMessageA(w, WM_CLOSE, 0, 0);
+        Pump(200);
+        survived_first = IsWindow(w);
+        EXPECT_TRUE(DownloadAbortRequested());
+        EXPECT_EQ(g_removed, 0);
+        PostMessageA(w, WM_CLOSE, 0, 0);
+        Pump(200);
+        EXPECT_FALSE(IsWindow(w));
+        EXPECT_TRUE(MainWindowQuitFlag());
+    });
+    EXPECT_TRUE(survived_first);
+    EXPECT_EQ(g_removed, 1);
+    EXPECT_EQ(g_freed, 1);
+    EXPECT_TRUE(DownloadAbortRequested());
+}
+
+}  // namespace
