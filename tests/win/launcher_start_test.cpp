@@ -2,12 +2,15 @@
 // this test process, it runs its main window under the single-instance class,
 // and a second start of the same file ends without a window.
 #include "lang/sysinfo.h"
+#include "package/package_writer.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -257,6 +260,137 @@ TEST_F(LauncherStart, OtherPathIsAnotherInstance)
     ASSERT_TRUE(w.ended);
     EXPECT_TRUE(w.seen);
     EXPECT_EQ(w.owner, first_.pi.dwProcessId);
+}
+
+
+// ---- agent packages ------------------------------------------------------------
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class AgentStart : public LauncherStart {
+protected:
+    void TearDown() override
+    {
+        for (const std::string& f : made_) DeleteFileA(f.c_str());
+        LauncherStart::TearDown();
+    }
+    // The launcher with an agent package (agent name "VelAgent.exe", trace log on), stored as name.
+    std::string MakeAgent(const std::string& name)
+    {
+        TPackOptions o;
+        o.Image = ReadAll(ProgramFolder(true) + "launcher.exe");
+        o.IsAutoUpdateProg = true;
+        o.PackFlags = kFlagTraceLogEnabled;
+        o.Agent.Exe = "VelAgent.exe";
+        o.Agent.Url = "http://127.0.0.1:9/updates";
+        o.Agent.InfoFile = "VelAgent.info";
+        o.Seed = 7;
+        const std::string path = folder_ + name;
+        std::string error;
+        EXPECT_TRUE(WritePackage(o, path, error)) << error;
+        made_.push_back(path);
+        made_.push_back(folder_ + (name.rfind("X_", 0) == 0 ? "" : "X_") + FileNameWithoutExt(name, false) + ".log");
+        return path;
+    }
+    // First close request only raises the abort flag; the second closes.
+    static void CloseTwice(HWND wnd)
+    {
+        PostMessageA(wnd, WM_CLOSE, 0, 0);
+        PostMessageA(wnd, WM_CLOSE, 0, 0);
+    }
+    static HWND WaitForWindow(const std::string& cls, HANDLE process)
+    {
+        for (int i = 0; i < 6000; ++i) {
+            if (HWND w = FindWindowA(cls.c_str(), nullptr)) return w;
+            if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return nullptr;
+            WaitPumped(nullptr, 10);
+        }
+        return nullptr;
+    }
+    std::vector<std::string> made_;
+};
+
+TEST_F(AgentStart, AgentUnderAThirdNameStaysResidentAndASecondStartEnds)
+{
+    const std::string exe = MakeAgent("Other Tool.exe");
+    first_ = Start(exe, "");
+    ASSERT_TRUE(first_.ok);
+    HWND wnd = WaitForWindow(".AutoUpdate.Other Tool", first_.pi.hProcess);
+    ASSERT_NE(wnd, nullptr) << viewer_.Text();
+    EXPECT_NE(viewer_.Text().find(std::to_string(first_.pi.dwProcessId) + " ==== ThisIs_AutoUpdateProg=TRUE\n"),
+              std::string::npos)
+        << viewer_.Text();
+
+    second_ = Start(exe, "");
+    ASSERT_TRUE(second_.ok);
+    ASSERT_TRUE(WaitPumped(second_.pi.hProcess, 60000)) << "the second start did not end";
+    EXPECT_EQ(CountWindowsOfClass(".AutoUpdate.Other Tool"), 1);
+    EXPECT_EQ(WaitForSingleObject(first_.pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    CloseTwice(wnd);
+    ASSERT_TRUE(WaitPumped(first_.pi.hProcess, 60000)) << "the agent did not end on WM_CLOSE";
+    EXPECT_NE(viewer_.Text().find(std::to_string(first_.pi.dwProcessId) + " ==== STUB END ====> "),
+              std::string::npos);
+
+    const std::string log = ReadAll(folder_ + "X_Other Tool.log");
+    EXPECT_NE(log.find("   === START === " + exe + "\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("   CommandLine=\"" + exe + "\"\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("   Agent Version=" + GetExeVersion(ProgramFolder(true) + "launcher.exe", 1, 4)),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("   ThisIs_Plain_AutoUpdate_Exe=FALSE\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("   ThisIs_X_AutoUpdate_Exe=FALSE\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("   === EXIT === " + exe + "\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("WinMain"), std::string::npos) << "only the X_ agent traces its steps";
+}
+
+TEST_F(AgentStart, PlainAgentHandsOverToItsXCopy)
+{
+    const std::string xExe = MakeAgent("X_VelAgent.exe");
+    const std::string plain = MakeAgent("VelAgent.exe");
+
+    // The X_ agent: test mode, main window, then its own deletion.
+    first_ = Start(xExe, "");
+    ASSERT_TRUE(first_.ok);
+    HWND wnd = WaitForWindow(".AutoUpdate.X_VelAgent", first_.pi.hProcess);
+    ASSERT_NE(wnd, nullptr) << viewer_.Text();
+
+    // The plain agent while its X_ copy runs: no window, forwards its switches.
+    second_ = Start(plain, "/_ZZ=5 /TEST=0");
+    ASSERT_TRUE(second_.ok);
+    ASSERT_TRUE(WaitPumped(second_.pi.hProcess, 60000));
+    EXPECT_NE(viewer_.Text().find(std::to_string(second_.pi.dwProcessId) + " CreateAndRun_X_Exe-1 5\n"),
+              std::string::npos)
+        << viewer_.Text();
+    EXPECT_EQ(CountWindowsOfClass(".AutoUpdate.VelAgent"), 0);
+
+    CloseTwice(wnd);
+    ASSERT_TRUE(WaitPumped(first_.pi.hProcess, 60000));
+
+    // Both write the same trace file; the X_ agent's lines carry " X ".
+    const std::string log = ReadAll(folder_ + "X_VelAgent.log");
+    const size_t xStart = log.find(" X DoRunStubWin() --- Start\r\n");
+    const size_t xSteps = log.find(" X CheckTestMode\r\n");
+    const size_t xMain = log.find(" X WinMain\r\n");
+    const size_t plainRunning = log.find("   X_ExeIsRunning=TRUE\r\n");
+    const size_t plainIs = log.find("   ThisIs_Plain_AutoUpdate_Exe=TRUE\r\n");
+    const size_t plainCopy = log.find("   CreateAndRun_X_Exe() --- Start\r\n");
+    const size_t plainParams = log.find("   HandleParamOK() --- Start\r\n");
+    const size_t xDelete = log.find(" X DeleteMySelf\r\n");
+    for (size_t pos : {xStart, xSteps, xMain, plainRunning, plainIs, plainCopy, plainParams, xDelete})
+        ASSERT_NE(pos, std::string::npos) << log;
+    EXPECT_NE(log.find(" X ThisIs_X_AutoUpdate_Exe=TRUE\r\n"), std::string::npos) << log;
+    EXPECT_LT(xStart, xSteps);
+    EXPECT_LT(xSteps, xMain);
+    EXPECT_LT(xMain, plainRunning);  // the plain start came while the X_ window was up
+    EXPECT_LT(plainCopy, plainParams);
+    EXPECT_LT(plainParams, xDelete);
 }
 
 }  // namespace
