@@ -209,8 +209,6 @@ bool ForceDirectories(const std::string& path)
     return DirectoryExists(p);
 }
 
-// LastErrorText: lang/folders_win.cpp (system information).
-
 void FilesPump()
 {
     MSG msg;

@@ -2,7 +2,7 @@
 
 #include "process/exec_pipe.h"
 #include "lang/sysinfo.h"
-#include "process/process_support.h"
+#include "ui/pump.h"
 
 namespace {
 
@@ -100,7 +100,7 @@ bool RunWithPipes(const std::string& program, const std::string& arguments, int 
       // Ask the handle rather than the code: a child may exit with 259 itself.
       running = WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT;
     } while (running || moreOut || moreErr);
-    ProcessWaitPumping(settleMs);
+    WaitPumping(static_cast<int>(settleMs));
     // The child may have written after the last poll; take everything that is left.
     while (ReadPipeChunk(out.read, outputText, abort, callback, userValue)) {
     }

@@ -1,12 +1,19 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "lang/safe_library.h"
 #include "lang/sysinfo.h"
 #include "process/exec_pipe.h"
-#include "process/process_support.h"
 #include "process/process_viewer.h"
+#include "ui/pump.h"
 
 namespace {
+
+template <typename Fn>
+Fn BindEntry(HMODULE library, const char* name) {
+  return library ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)))
+                 : nullptr;
+}
 
 constexpr DWORD kNameLength = 256;
 constexpr DWORD kEnumStepBytes = 1024;
@@ -14,7 +21,7 @@ constexpr DWORD kTaskListSettleMs = 1;
 constexpr WPARAM kShutDownWParam = 15;
 constexpr LPARAM kShutDownLParam = 255;
 constexpr DWORD kDefaultEndWaitMs = 1000;
-constexpr DWORD kEndPollMs = 100;
+constexpr int kEndPollMs = 100;
 
 // Process-status functions, bound at run time (psapi.dll from the system folder).
 struct TPsapi {
@@ -28,7 +35,7 @@ struct TPsapi {
   bool ok = false;
 
   TPsapi() {
-    HMODULE lib = static_cast<HMODULE>(LoadSystemLibraryOnly("psapi.dll"));
+    HMODULE lib = static_cast<HMODULE>(LoadSystemLibrary("psapi.dll"));
     if (!lib) return;
     enumProcesses = BindEntry<EnumProcessesFn>(lib, "EnumProcesses");
     enumProcessModules =
@@ -327,7 +334,7 @@ void WaitProgramEnd(const std::string& path, unsigned long waitMs) {
   const DWORD start = GetTickCount();
   do {
     if (!IsProgramRunning(clean)) return;
-    ProcessWaitPumping(kEndPollMs);
+    WaitPumping(kEndPollMs);
   } while (GetTickCount() - start <= limit);
 }
 
@@ -335,12 +342,5 @@ void WaitWindowGone(const std::string& className, const std::string& windowName)
   const char* cls = className.empty() ? nullptr : className.c_str();
   const char* title = windowName.empty() ? nullptr : windowName.c_str();
   if (!cls && !title) return;  // would wait for every window there is
-  while (FindWindowA(cls, title)) {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    Sleep(kEndPollMs);
-  }
+  while (FindWindowA(cls, title)) PumpMessages(kEndPollMs);
 }

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "lang/safe_library.h"
+
 namespace {
 
 UINT g_autoplay_message = 0;
@@ -31,11 +33,9 @@ bool ShellOpen(const std::string& file, const std::string& parameters, int show_
   return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
-// LoadSystemLibrary: lang/safe_library_win.cpp.
-
 FARPROC GetProcFromLibrary(const std::string& library, const std::string& entry,
                            HMODULE& library_handle) {
-  library_handle = LoadSystemLibrary(library);
+  library_handle = static_cast<HMODULE>(LoadSystemLibrary(library));
   if (reinterpret_cast<UINT_PTR>(library_handle) < 33) return nullptr;
   return GetProcAddress(library_handle, entry.c_str());
 }
