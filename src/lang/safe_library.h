@@ -7,25 +7,28 @@
 
 #include <string>
 
-// Opaque module handle (HMODULE on Windows).
-using TLibraryHandle = void*;
+// True for a plain file name without folder, drive or "." / ".." parts.
+bool IsBareLibraryName(const std::string& name);
+
+// The libraries that the launcher keeps loaded for the whole run, in load order.
+constexpr const char* PreloadedLibraries[] = {"shell32.dll", "USP10.dll", "MSLS31.dll", "RICHED32.DLL"};
+
+#ifdef _WIN32
+#include <windows.h>
 
 // Loads the bare file name (e.g. "wininet.dll") from the system folder:
 // LoadLibraryEx with LOAD_LIBRARY_SEARCH_SYSTEM32 where the system knows that
 // flag, else by its full path below GetSystemDirectory. Names with a path,
 // drive or relative part are refused. nullptr on failure.
-TLibraryHandle LoadSystemLibrary(const std::string& name);
+HMODULE LoadSystemLibrary(const std::string& name);
 
 // The same with the way chosen by the caller: the search flag, or the full
 // path below the system folder (the way of systems without the flag).
-TLibraryHandle LoadSystemLibraryVia(const std::string& name, bool searchFlag);
+HMODULE LoadSystemLibraryVia(const std::string& name, bool searchFlag);
 
-// The full path below the system folder that LoadSystemLibrary uses on systems
-// without the search flags; "" when the name is refused.
+// The full path below the system folder used on systems without the search
+// flags; "" when the name is refused.
 std::string SystemLibraryPath(const std::string& name);
-
-// True for a plain file name without folder, drive or "." / ".." parts.
-bool IsBareLibraryName(const std::string& name);
 
 // Restricts the process's default library search to the system folder where
 // SetDefaultDllDirectories exists, and drops the current folder from the
@@ -33,14 +36,8 @@ bool IsBareLibraryName(const std::string& name);
 // search was restricted. Called first thing at start-up.
 bool RestrictLibrarySearch();
 
-// The libraries that the launcher keeps loaded for the whole run, in load order.
-constexpr const char* PreloadedLibraries[] = {"shell32.dll", "USP10.dll", "MSLS31.dll", "RICHED32.DLL"};
-
 // Loads PreloadedLibraries with SEM_NOOPENFILEERRORBOX in force (a missing
 // one shows no system error box). Returns how many were loaded; they stay
 // loaded until the process ends.
 int PreloadSystemLibraries();
-
-// Address of an entry of a library loaded by LoadSystemLibrary (handed back in
-// library, which the caller may free); nullptr when either is missing.
-void* GetProcFromSystemLibrary(const std::string& name, const char* entry, TLibraryHandle* library);
+#endif

@@ -34,12 +34,12 @@ std::string SystemLibraryPath(const std::string& name)
     return folder + name;
 }
 
-TLibraryHandle LoadSystemLibrary(const std::string& name)
+HMODULE LoadSystemLibrary(const std::string& name)
 {
     return LoadSystemLibraryVia(name, HasSearchFlags());
 }
 
-TLibraryHandle LoadSystemLibraryVia(const std::string& name, bool searchFlag)
+HMODULE LoadSystemLibraryVia(const std::string& name, bool searchFlag)
 {
     if (!IsBareLibraryName(name)) return nullptr;
     if (searchFlag) return LoadLibraryExA(name.c_str(), nullptr, LoadLibrarySearchSystem32);
@@ -68,12 +68,4 @@ int PreloadSystemLibraries()
         SetErrorMode(previous);
     }
     return loaded;
-}
-
-void* GetProcFromSystemLibrary(const std::string& name, const char* entry, TLibraryHandle* library)
-{
-    HMODULE module = static_cast<HMODULE>(LoadSystemLibrary(name));
-    if (library) *library = module;
-    if (!module || !entry) return nullptr;
-    return reinterpret_cast<void*>(GetProcAddress(module, entry));
 }

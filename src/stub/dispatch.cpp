@@ -1,6 +1,7 @@
 #include "stub/dispatch.h"
 
 #include "lang/sysinfo.h"
+#include "stub/main_window.h"
 #include "ui/text_utils.h"
 
 namespace {
@@ -18,12 +19,6 @@ std::string TrueFalse(bool b)
 
 }  // namespace
 
-std::string MainWindowClassFor(bool agentMode, const std::string& programPath)
-{
-    if (!agentMode) return programPath;
-    return AgentClassPrefix + FileNameWithoutExt(programPath, false);
-}
-
 bool IsPlainAgentFile(const std::string& programPath, const std::string& agentExeName)
 {
     const std::string agent = TrimBlanks(agentExeName);
@@ -39,9 +34,9 @@ bool IsXAgentFile(const std::string& programPath, const std::string& agentExeNam
 TDispatchPlan PlanDispatch(const TDispatchInput& in)
 {
     TDispatchPlan plan;
-    plan.WindowClass = MainWindowClassFor(in.AgentMode, in.ProgramPath);
+    plan.WindowClass = MainWindowClassName(in.AgentMode, in.ProgramPath);
     plan.XCopyClass =
-        std::string(AgentClassPrefix) + XAgentPrefix + FileNameWithoutExt(TrimBlanks(in.AgentExeName), false);
+        std::string(kAgentClassPrefix) + XAgentPrefix + FileNameWithoutExt(TrimBlanks(in.AgentExeName), false);
     plan.IsPlainAgent = in.AgentMode && IsPlainAgentFile(in.ProgramPath, in.AgentExeName);
     plan.IsXAgent = in.AgentMode && IsXAgentFile(in.ProgramPath, in.AgentExeName);
     plan.DeleteAfterMainWindow = in.SpanCdLvl == 2;

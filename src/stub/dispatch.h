@@ -8,7 +8,6 @@
 #include <functional>
 #include <string>
 
-constexpr const char* AgentClassPrefix = ".AutoUpdate.";
 constexpr const char* XAgentPrefix = "X_";
 
 struct TDispatchInput {
@@ -35,9 +34,6 @@ struct TDispatchPlan {
     bool DeleteAfterMainWindow = false;  // "/SpanCdLvl=2": this is the temporary copy
 };
 
-// Window class of the main window: ".AutoUpdate." + file name without its
-// last extension in agent mode, else the full program path.
-std::string MainWindowClassFor(bool agentMode, const std::string& programPath);
 // Whether the file name is the plain / X_ agent name (trimmed, ignoring case).
 bool IsPlainAgentFile(const std::string& programPath, const std::string& agentExeName);
 bool IsXAgentFile(const std::string& programPath, const std::string& agentExeName);

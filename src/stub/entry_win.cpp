@@ -1,7 +1,17 @@
 // Program entry of the launcher.
+#include "lang/safe_library.h"
+#include "stub/debug_stream.h"
+#include "stub/stub_win.h"
+
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    return 0;
+    // Before anything can pull a library in by name: system folder only.
+    RestrictLibrarySearch();
+    PreloadSystemLibraries();
+    InstallDebugStream();
+    const int exitCode = StubMain();
+    FlushDebugStream();
+    return exitCode;
 }

@@ -128,8 +128,6 @@ TEST(Dispatch, TracesOfASecondStart)
 
 TEST(Dispatch, WindowClasses)
 {
-    EXPECT_EQ(MainWindowClassFor(false, SetupPath), SetupPath);
-    EXPECT_EQ(MainWindowClassFor(true, "C:\\P\\X_Agent.v2.exe"), ".AutoUpdate.X_Agent.v2");
     const TDispatchPlan p = PlanDispatch({true, Plain, "Agent.exe", false, 1});
     EXPECT_EQ(p.WindowClass, ".AutoUpdate.Agent");
     EXPECT_EQ(p.XCopyClass, XClass);

@@ -68,7 +68,7 @@ TEST_F(PlantedLibrary, RestrictedProcessIgnoresIt)
 TEST(SystemLibrary, LoadsFromTheSystemFolderBothWays)
 {
     for (bool flag : {true, false}) {
-        HMODULE h = static_cast<HMODULE>(LoadSystemLibraryVia("riched32.dll", flag));
+        HMODULE h = LoadSystemLibraryVia("riched32.dll", flag);
         ASSERT_NE(h, nullptr) << flag;
         char path[MAX_PATH] = {};
         GetModuleFileNameA(h, path, MAX_PATH);
@@ -82,17 +82,6 @@ TEST(SystemLibrary, LoadsFromTheSystemFolderBothWays)
     EXPECT_EQ(SystemLibraryPath("..\\usp10.dll"), "");
     EXPECT_EQ(LoadSystemLibrary("C:\\windows\\system32\\usp10.dll"), nullptr);
     EXPECT_EQ(LoadSystemLibrary("no_such_library_velmora.dll"), nullptr);
-}
-
-TEST(SystemLibrary, ProcFromSystemLibrary)
-{
-    TLibraryHandle lib = nullptr;
-    EXPECT_NE(GetProcFromSystemLibrary("version.dll", "GetFileVersionInfoSizeA", &lib), nullptr);
-    EXPECT_NE(lib, nullptr);
-    if (lib) FreeLibrary(static_cast<HMODULE>(lib));
-    lib = reinterpret_cast<TLibraryHandle>(1);
-    EXPECT_EQ(GetProcFromSystemLibrary("no_such_library_velmora.dll", "X", &lib), nullptr);
-    EXPECT_EQ(lib, nullptr);
 }
 
 TEST(SystemLibrary, PreloadKeepsTheLibrariesLoaded)

@@ -1,0 +1,29 @@
+// Self-copy and control switches: entry points of the mode dispatch. The copy,
+// relaunch and self-delete work is not built yet; these keep the dispatch
+// complete and leave their trace lines.
+#include "stub/self_copy.h"
+
+#include "stub/switches.h"
+#include "stub/trace_log.h"
+
+#include <windows.h>
+
+#include <iostream>
+
+void CreateAndRun_X_Exe()
+{
+    Trace("CreateAndRun_X_Exe() --- Start");
+    std::cout << GetCurrentProcessId() << " CreateAndRun_X_Exe-1 " << GetSwitchStr(SwitchZZ, "") << std::endl;
+    Trace("CreateAndRun_X_Exe() --- End");
+}
+
+bool HandleParamOK(bool)
+{
+    Trace("HandleParamOK() --- Start");
+    Trace("HandleParamOK() --- End");
+    return false;
+}
+
+void RelaunchFromTemp() {}
+
+void DeleteMySelf(bool, bool) {}

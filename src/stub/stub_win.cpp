@@ -1,0 +1,123 @@
+#include "stub/stub_win.h"
+
+#include "autoupdate/test_mode.h"
+#include "lang/sysinfo.h"
+#include "package/package_reader.h"
+#include "setup/setup_flow.h"
+#include "stub/dispatch.h"
+#include "stub/main_window.h"
+#include "stub/self_copy.h"
+#include "stub/startup.h"
+#include "stub/switches.h"
+#include "stub/trace_log.h"
+#include "ui/window_services.h"
+
+#include <windows.h>
+
+#include <iostream>
+
+namespace {
+
+TStartupPackage startupPackage;
+
+bool TopLevelWindowExists(const std::string& windowClass)
+{
+    return FindWindowA(windowClass.c_str(), nullptr) != nullptr;
+}
+
+std::string MainLangString(const std::string& key, const std::string& def)
+{
+    const TGFileInfo* reader = MainFileInfo();
+    return reader ? reader->GetLangString(key, def) : def;
+}
+
+int MainLangCharset()
+{
+    const TGFileInfo* reader = MainFileInfo();
+    return reader ? reader->GetLangCharset() : 0;
+}
+
+int64_t SleepXSwitch()
+{
+    return GetSwitchInt(SwitchSleepX, SwitchSleepXDefault);
+}
+
+unsigned AutoPlayCancel()
+{
+    return AutoPlayCancelMessage();
+}
+
+void RunMainWindow()
+{
+    TMainWindowHooks hooks = MainWindowHooks();
+    hooks.run_setup_step = RunSetupStep;
+    hooks.sleep_x = SleepXSwitch;
+    hooks.lang_string = MainLangString;
+    hooks.lang_charset = MainLangCharset;
+    hooks.autoplay_cancel_message = AutoPlayCancel;
+    SetMainWindowHooks(hooks);
+    StubWin::WinMain(AgentMode, MainWindowClass);
+}
+
+}  // namespace
+
+void DoRunStubWin()
+{
+    TDispatchInput in;
+    in.AgentMode = AgentMode;
+    in.ProgramPath = ProgramPath();
+    in.AgentExeName = startupPackage.AgentExeName;
+    in.SpanCdRelaunch = startupPackage.SpanCdRelaunch;
+    in.SpanCdLvl = GetSwitchInt(SwitchSpanCdLvl, SwitchSpanCdLvlDefault);
+
+    const TDispatchPlan plan = PlanDispatch(in);
+    MainWindowClass = plan.WindowClass;
+
+    TDispatchActions act;
+    // The copy logic reads the answer for the X_ copy's class as process state.
+    act.WindowExists = [xClass = plan.XCopyClass](const std::string& c) {
+        const bool exists = TopLevelWindowExists(c);
+        if (c == xClass) XExeIsRunning = exists;
+        return exists;
+    };
+    act.Trace = [](const std::string& m) { Trace(m); };
+    act.CreateAndRun_X_Exe = CreateAndRun_X_Exe;
+    act.CheckTestMode = CheckTestMode;
+    act.RunMainWindow = RunMainWindow;
+    act.RelaunchFromTemp = RelaunchFromTemp;
+    act.DeleteMySelf = DeleteMySelf;
+    act.HandleParamOK = HandleParamOK;
+    RunDispatch(in, act);
+}
+
+int StubMain()
+{
+    const std::string commandLine = RawCommandLine();
+    const std::string programPath = ProgramPath();
+    const DWORD pid = GetCurrentProcessId();
+
+    std::cout << pid << " ==== STUB START ====> " << commandLine << "<" << std::endl;
+
+    startupPackage = OpenMainFileInfo(programPath);
+    AgentMode = startupPackage.AutoUpdateProg;
+    SetTraceEnabled(AgentMode && startupPackage.TraceLogEnabled);
+    if (AgentMode && IsXAgentFile(programPath, startupPackage.AgentExeName)) SetTraceIndent(" X ");
+
+    Trace("");
+    Trace("");
+    Trace("=== START === " + programPath);
+    Trace("CommandLine=" + commandLine);
+    Trace("Agent Version=" + GetExeVersion("", 1, 4));
+
+    std::cout << pid << " ==== ThisIs_AutoUpdateProg=" << (AgentMode ? "TRUE" : "FALSE") << std::endl;
+
+    DoRunStubWin();
+
+    FreeMainFileInfo();
+
+    std::cout << pid << " ==== STUB END ====> " << commandLine << "<" << std::endl;
+    std::cout << std::endl;
+    Trace("=== EXIT === " + programPath);
+    Trace("");
+    return static_cast<int>(SetupExitCode());
+}

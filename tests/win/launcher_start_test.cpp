@@ -1,0 +1,396 @@
+// The launcher started for real: its banners reach a debug viewer window of
+// this test process, it runs its main window under the single-instance class,
+// and a second start of the same file ends without a window.
+#include "lang/sysinfo.h"
+#include "package/package_writer.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+// A debug viewer: receives the launcher's debug stream chunk by chunk.
+class DebugViewer {
+public:
+    DebugViewer()
+    {
+        message_ = RegisterWindowMessageA(".V_DebugMsg.");
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = ".VDebug.";
+        RegisterClassA(&wc);
+        wnd_ = CreateWindowExA(0, wc.lpszClassName, "viewer", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                               wc.hInstance, nullptr);
+        SetWindowLongPtrA(wnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~DebugViewer()
+    {
+        DestroyWindow(wnd_);
+        UnregisterClassA(".VDebug.", GetModuleHandleA(nullptr));
+    }
+    bool Ok() const { return wnd_ != nullptr && message_ != 0; }
+    const std::string& Text() const { return text_; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        auto* self = reinterpret_cast<DebugViewer*>(GetWindowLongPtrA(wnd, GWLP_USERDATA));
+        if (self && msg == self->message_ && wp == 1) {
+            char buf[300] = {};
+            const UINT n = GlobalGetAtomNameA(static_cast<ATOM>(lp), buf, sizeof(buf));
+            self->text_.append(buf, n);
+            return 0;
+        }
+        return DefWindowProcA(wnd, msg, wp, lp);
+    }
+    HWND wnd_ = nullptr;
+    UINT message_ = 0;
+    std::string text_;
+};
+
+// Waits for the handle while dispatching this thread's messages (the viewer
+// is reached by synchronous sends). False on timeout.
+bool WaitPumped(HANDLE h, DWORD ms)
+{
+    const DWORD end = GetTickCount() + ms;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        const DWORD now = GetTickCount();
+        if (static_cast<LONG>(end - now) <= 0) return false;
+        const DWORD r = h ? MsgWaitForMultipleObjects(1, &h, FALSE, end - now, QS_ALLINPUT)
+                          : MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        if (h && r == WAIT_OBJECT_0) return true;
+    }
+}
+
+// Pumps until the process ends; notes the first top-level window of the class
+// seen meanwhile and the process that owns it.
+struct SeenWindow {
+    bool ended = false;
+    bool seen = false;
+    bool visible = false;
+    DWORD owner = 0;
+};
+
+SeenWindow WatchForWindow(HANDLE process, const std::string& cls, DWORD ms)
+{
+    SeenWindow w;
+    const DWORD end = GetTickCount() + ms;
+    while (static_cast<LONG>(end - GetTickCount()) > 0) {
+        if (!w.seen) {
+            if (HWND h = FindWindowA(cls.c_str(), nullptr)) {
+                w.seen = true;
+                w.visible = IsWindowVisible(h) != 0;
+                GetWindowThreadProcessId(h, &w.owner);
+            }
+        }
+        if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
+            w.ended = true;
+            break;
+        }
+        WaitPumped(nullptr, 5);
+    }
+    return w;
+}
+
+int CountWindowsOfClass(const std::string& cls)
+{
+    struct Ctx {
+        std::string cls;
+        int count;
+    } ctx{cls, 0};
+    EnumWindows(
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* c = reinterpret_cast<Ctx*>(lp);
+            char buf[1024] = {};
+            GetClassNameA(w, buf, sizeof(buf));
+            if (lstrcmpiA(buf, c->cls.c_str()) == 0) ++c->count;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&ctx));
+    return ctx.count;
+}
+
+struct Started {
+    PROCESS_INFORMATION pi = {};
+    std::string commandLine;
+    bool ok = false;
+};
+
+Started Start(const std::string& exe, const std::string& args)
+{
+    Started s;
+    s.commandLine = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+    std::string cmd = s.commandLine;
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    s.ok = CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &s.pi) != 0;
+    return s;
+}
+
+void Close(Started& s)
+{
+    if (!s.ok) return;
+    if (WaitForSingleObject(s.pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(s.pi.hProcess, 99);
+    CloseHandle(s.pi.hThread);
+    CloseHandle(s.pi.hProcess);
+    s.ok = false;
+}
+
+class LauncherStart : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder_ = TempFolder(true) + "velmora start test\\";
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        exe_ = folder_ + "My Setup.exe";
+        ASSERT_TRUE(CopyFileA((ProgramFolder(true) + "launcher.exe").c_str(), exe_.c_str(), FALSE));
+        ASSERT_TRUE(viewer_.Ok());
+    }
+    void TearDown() override
+    {
+        Close(first_);
+        Close(second_);
+        DeleteFileA(exe_.c_str());
+        RemoveDirectoryA(folder_.c_str());
+    }
+    std::string folder_, exe_;
+    DebugViewer viewer_;
+    Started first_, second_;
+};
+
+// A window of the setup's single-instance class (its full path) stands for a
+// first start that is still running.
+class ClassWindow {
+public:
+    explicit ClassWindow(const std::string& cls) : cls_(cls)
+    {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = cls_.c_str();
+        RegisterClassA(&wc);
+        wnd_ = CreateWindowExA(0, cls_.c_str(), "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
+                               nullptr);
+    }
+    ~ClassWindow()
+    {
+        DestroyWindow(wnd_);
+        UnregisterClassA(cls_.c_str(), GetModuleHandleA(nullptr));
+    }
+    HWND Handle() const { return wnd_; }
+
+private:
+    std::string cls_;
+    HWND wnd_ = nullptr;
+};
+
+TEST_F(LauncherStart, SetupRunsItsWindowStepAndEnds)
+{
+    first_ = Start(exe_, "/L=1 /hide");
+    ASSERT_TRUE(first_.ok);
+    // The window lives until the first timer tick ends the run.
+    const SeenWindow w = WatchForWindow(first_.pi.hProcess, exe_, 60000);
+    ASSERT_TRUE(w.ended) << "the setup start did not end";
+    EXPECT_TRUE(w.seen) << "no main window of the program's class";
+    EXPECT_FALSE(w.visible);
+    EXPECT_EQ(w.owner, first_.pi.dwProcessId);
+    DWORD code = 1;
+    GetExitCodeProcess(first_.pi.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+
+    const std::string pid = std::to_string(first_.pi.dwProcessId);
+    const std::string& text = viewer_.Text();
+    const size_t start = text.find(pid + " ==== STUB START ====> " + first_.commandLine + "<\n");
+    const size_t mode = text.find(pid + " ==== ThisIs_AutoUpdateProg=FALSE\n");
+    const size_t end = text.find(pid + " ==== STUB END ====> " + first_.commandLine + "<\n\n");
+    ASSERT_NE(start, std::string::npos) << text;
+    ASSERT_NE(mode, std::string::npos) << text;
+    ASSERT_NE(end, std::string::npos) << text;
+    EXPECT_LT(start, mode);
+    EXPECT_LT(mode, end);
+}
+
+TEST_F(LauncherStart, SecondStartOfTheSameSetupEndsWithoutWindow)
+{
+    ClassWindow running(exe_);  // the class of a setup's window is its full path
+    ASSERT_NE(running.Handle(), nullptr);
+
+    second_ = Start(exe_, "/SleepX=1");
+    ASSERT_TRUE(second_.ok);
+    int most = 0;  // a main window of its own would live at least until the first tick
+    bool ended = false;
+    for (int i = 0; i < 12000 && !ended; ++i) {
+        most = std::max(most, CountWindowsOfClass(exe_));
+        ended = WaitForSingleObject(second_.pi.hProcess, 0) == WAIT_OBJECT_0;
+        if (!ended) WaitPumped(nullptr, 5);
+    }
+    ASSERT_TRUE(ended) << "the second start did not end";
+    EXPECT_EQ(most, 1);
+    DWORD code = 1;
+    GetExitCodeProcess(second_.pi.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+
+    const std::string pid = std::to_string(second_.pi.dwProcessId);
+    const std::string& text = viewer_.Text();
+    const size_t start = text.find(pid + " ==== STUB START ====> " + second_.commandLine + "<\n");
+    const size_t end = text.find(pid + " ==== STUB END ====> " + second_.commandLine + "<\n\n");
+    ASSERT_NE(start, std::string::npos) << text;
+    ASSERT_NE(end, std::string::npos) << text;
+    EXPECT_LT(start, end);
+    EXPECT_EQ(CountWindowsOfClass(exe_), 1);
+}
+
+TEST_F(LauncherStart, OtherPathIsAnotherInstance)
+{
+    // Only the same file counts: a window for another path does not stop this start.
+    ClassWindow other(folder_ + "Other Setup.exe");
+    ASSERT_NE(other.Handle(), nullptr);
+    first_ = Start(exe_, "");
+    ASSERT_TRUE(first_.ok);
+    const SeenWindow w = WatchForWindow(first_.pi.hProcess, exe_, 60000);
+    ASSERT_TRUE(w.ended);
+    EXPECT_TRUE(w.seen);
+    EXPECT_EQ(w.owner, first_.pi.dwProcessId);
+}
+
+
+// ---- agent packages ------------------------------------------------------------
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class AgentStart : public LauncherStart {
+protected:
+    void TearDown() override
+    {
+        for (const std::string& f : made_) DeleteFileA(f.c_str());
+        LauncherStart::TearDown();
+    }
+    // The launcher with an agent package (agent name "VelAgent.exe", trace log on), stored as name.
+    std::string MakeAgent(const std::string& name)
+    {
+        TPackOptions o;
+        o.Image = ReadAll(ProgramFolder(true) + "launcher.exe");
+        o.IsAutoUpdateProg = true;
+        o.PackFlags = kFlagTraceLogEnabled;
+        o.Agent.Exe = "VelAgent.exe";
+        o.Agent.Url = "http://127.0.0.1:9/updates";
+        o.Agent.InfoFile = "VelAgent.info";
+        o.Seed = 7;
+        const std::string path = folder_ + name;
+        std::string error;
+        EXPECT_TRUE(WritePackage(o, path, error)) << error;
+        made_.push_back(path);
+        made_.push_back(folder_ + (name.rfind("X_", 0) == 0 ? "" : "X_") + FileNameWithoutExt(name, false) + ".log");
+        return path;
+    }
+    // First close request only raises the abort flag; the second closes.
+    static void CloseTwice(HWND wnd)
+    {
+        PostMessageA(wnd, WM_CLOSE, 0, 0);
+        PostMessageA(wnd, WM_CLOSE, 0, 0);
+    }
+    static HWND WaitForWindow(const std::string& cls, HANDLE process)
+    {
+        for (int i = 0; i < 6000; ++i) {
+            if (HWND w = FindWindowA(cls.c_str(), nullptr)) return w;
+            if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return nullptr;
+            WaitPumped(nullptr, 10);
+        }
+        return nullptr;
+    }
+    std::vector<std::string> made_;
+};
+
+TEST_F(AgentStart, AgentUnderAThirdNameStaysResidentAndASecondStartEnds)
+{
+    const std::string exe = MakeAgent("Other Tool.exe");
+    first_ = Start(exe, "");
+    ASSERT_TRUE(first_.ok);
+    HWND wnd = WaitForWindow(".AutoUpdate.Other Tool", first_.pi.hProcess);
+    ASSERT_NE(wnd, nullptr) << viewer_.Text();
+    EXPECT_NE(viewer_.Text().find(std::to_string(first_.pi.dwProcessId) + " ==== ThisIs_AutoUpdateProg=TRUE\n"),
+              std::string::npos)
+        << viewer_.Text();
+
+    second_ = Start(exe, "");
+    ASSERT_TRUE(second_.ok);
+    ASSERT_TRUE(WaitPumped(second_.pi.hProcess, 60000)) << "the second start did not end";
+    EXPECT_EQ(CountWindowsOfClass(".AutoUpdate.Other Tool"), 1);
+    EXPECT_EQ(WaitForSingleObject(first_.pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    CloseTwice(wnd);
+    ASSERT_TRUE(WaitPumped(first_.pi.hProcess, 60000)) << "the agent did not end on WM_CLOSE";
+    EXPECT_NE(viewer_.Text().find(std::to_string(first_.pi.dwProcessId) + " ==== STUB END ====> "),
+              std::string::npos);
+
+    const std::string log = ReadAll(folder_ + "X_Other Tool.log");
+    EXPECT_NE(log.find("   === START === " + exe + "\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("   CommandLine=\"" + exe + "\"\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("   Agent Version=" + GetExeVersion(ProgramFolder(true) + "launcher.exe", 1, 4)),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("   ThisIs_Plain_AutoUpdate_Exe=FALSE\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("   ThisIs_X_AutoUpdate_Exe=FALSE\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("   === EXIT === " + exe + "\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("WinMain"), std::string::npos) << "only the X_ agent traces its steps";
+}
+
+TEST_F(AgentStart, PlainAgentHandsOverToItsXCopy)
+{
+    const std::string xExe = MakeAgent("X_VelAgent.exe");
+    const std::string plain = MakeAgent("VelAgent.exe");
+
+    // The X_ agent: test mode, main window, then its own deletion.
+    first_ = Start(xExe, "");
+    ASSERT_TRUE(first_.ok);
+    HWND wnd = WaitForWindow(".AutoUpdate.X_VelAgent", first_.pi.hProcess);
+    ASSERT_NE(wnd, nullptr) << viewer_.Text();
+
+    // The plain agent while its X_ copy runs: no window, forwards its switches.
+    second_ = Start(plain, "/_ZZ=5 /TEST=0");
+    ASSERT_TRUE(second_.ok);
+    ASSERT_TRUE(WaitPumped(second_.pi.hProcess, 60000));
+    EXPECT_NE(viewer_.Text().find(std::to_string(second_.pi.dwProcessId) + " CreateAndRun_X_Exe-1 5\n"),
+              std::string::npos)
+        << viewer_.Text();
+    EXPECT_EQ(CountWindowsOfClass(".AutoUpdate.VelAgent"), 0);
+
+    CloseTwice(wnd);
+    ASSERT_TRUE(WaitPumped(first_.pi.hProcess, 60000));
+
+    // Both write the same trace file; the X_ agent's lines carry " X ".
+    const std::string log = ReadAll(folder_ + "X_VelAgent.log");
+    const size_t xStart = log.find(" X DoRunStubWin() --- Start\r\n");
+    const size_t xSteps = log.find(" X CheckTestMode\r\n");
+    const size_t xMain = log.find(" X WinMain\r\n");
+    const size_t plainRunning = log.find("   X_ExeIsRunning=TRUE\r\n");
+    const size_t plainIs = log.find("   ThisIs_Plain_AutoUpdate_Exe=TRUE\r\n");
+    const size_t plainCopy = log.find("   CreateAndRun_X_Exe() --- Start\r\n");
+    const size_t plainParams = log.find("   HandleParamOK() --- Start\r\n");
+    const size_t xDelete = log.find(" X DeleteMySelf\r\n");
+    for (size_t pos : {xStart, xSteps, xMain, plainRunning, plainIs, plainCopy, plainParams, xDelete})
+        ASSERT_NE(pos, std::string::npos) << log;
+    EXPECT_NE(log.find(" X ThisIs_X_AutoUpdate_Exe=TRUE\r\n"), std::string::npos) << log;
+    EXPECT_LT(xStart, xSteps);
+    EXPECT_LT(xSteps, xMain);
+    EXPECT_LT(xMain, plainRunning);  // the plain start came while the X_ window was up
+    EXPECT_LT(plainCopy, plainParams);
+    EXPECT_LT(plainParams, xDelete);
+}
+
+}  // namespace
