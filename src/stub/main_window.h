@@ -8,13 +8,12 @@
 
 constexpr int kMainWindowWidth = 492;  // outer size
 constexpr int kMainWindowHeight = 110;
-constexpr unsigned kMainTimerId = 1;
-constexpr unsigned kMainTimerPeriod = 1000;  // ms
+constexpr unsigned MainTimerId = 1;
+constexpr unsigned MainTimerPeriodMs = 1000;
 constexpr int kIconX = 18, kIconY = 20;      // where "MainIcon" is painted
 constexpr const char* kMainIconName = "MainIcon";
 constexpr const char* kMainTitleKey = "s0";
 constexpr const char* kMainTitleDefault = "Velmora Installation Suite";
-constexpr const char* kAgentClassPrefix = ".AutoUpdate.";
 
 struct TRect {
   int x = 0, y = 0, width = 0, height = 0;
@@ -33,14 +32,13 @@ TMainWindowLayout MainWindowLayout(int charset);
 // Top-left corner that centres the window in the work area.
 void CenterInWorkArea(int left, int top, int right, int bottom, int& x, int& y);
 
-// Window class name (also the single-instance key): the program path in setup
-// mode, ".AutoUpdate." + the program's file name without its last extension
-// in agent mode.
-std::string MainWindowClassName(bool agent_mode, const std::string& program_path);
-
 // First close request: only sets the download-abort flag (a running download
 // stops) and answers false; a later one answers true so the window goes.
 bool CloseMainWindow();
+
+// Creates the main window of class MainWindowClass in the mode of AgentMode
+// (stub/startup.h) and runs the message loop until it ends.
+void StubWinMain();
 
 #ifdef _WIN32
 #include <windows.h>
@@ -63,21 +61,25 @@ bool MainWindowQuitFlag();
 // quit message and sets the quit flag.
 void DestroyMainWindow();
 
-// What the window calls outside itself. Null entries do nothing.
+// What the window calls outside itself. Null entries do nothing, except the
+// language ones: null means the package of the running program.
 struct TMainWindowHooks {
   void (*run_setup_step)(HWND window) = nullptr;   // setup mode timer tick
-  void (*agent_timer_step)() = nullptr;            // agent mode timer tick
+  void (*agent_timer_step)(HWND window) = nullptr; // agent mode timer tick
   void (*free_wininet)() = nullptr;                // when the loop has ended
   void (*remove_setup_temp)() = nullptr;           // on destroy
   int64_t (*sleep_x)() = nullptr;                  // "/SleepX=", -1 when absent
   // The message-box font from the language block.
-  void (*apply_msgbox_font)() = nullptr;
+  void (*set_msgbox_font)(const std::string& face, int size, int charset) = nullptr;
   // Title and charset of the language block.
   std::string (*lang_string)(const std::string& key, const std::string& def) = nullptr;
   int (*lang_charset)() = nullptr;
   // The registered AutoPlay-cancel message, 0 while none is registered.
   unsigned (*autoplay_cancel_message)() = nullptr;
 };
+// The modules of the program: the setup step, the temporary folder, the
+// switch readers and the AutoPlay message.
+TMainWindowHooks DefaultMainWindowHooks();
 void SetMainWindowHooks(const TMainWindowHooks& hooks);
 const TMainWindowHooks& MainWindowHooks();
 #endif

@@ -7,6 +7,7 @@
 #include "net/download_abort.h"
 #include "stub/agent_control.h"
 #include "stub/main_window.h"
+#include "stub/startup.h"
 
 namespace {
 
@@ -45,13 +46,6 @@ TEST(MainWindowLayout, CentresInTheWorkArea)
     CenterInWorkArea(100, 50, 1100, 850, x, y);  // a task bar on the left and top
     EXPECT_EQ(x, 100 + (1000 - 492) / 2);
     EXPECT_EQ(y, 50 + (800 - 110) / 2);
-}
-
-TEST(MainWindowClassName, PathInSetupModeAgentNameInAgentMode)
-{
-    EXPECT_EQ(MainWindowClassName(false, "C:\\Dl\\setup.v2.exe"), "C:\\Dl\\setup.v2.exe");
-    EXPECT_EQ(MainWindowClassName(true, "C:\\Prog\\X_Agent.v2.exe"), ".AutoUpdate.X_Agent.v2");
-    EXPECT_EQ(MainWindowClassName(true, "Agent"), ".AutoUpdate.Agent");
 }
 
 TEST(CloseMainWindow, FirstRequestOnlyAbortsSecondCloses)
@@ -112,8 +106,8 @@ protected:
     {
         FakeAgent::calls.clear();
         SetAgentRequestSeam(FakeAgent::Seam());
-        SetAgentTimerCount(-3);
-        SetStopCountdown(-1);
+        AgentTimerCount = -3;
+        StopCountdown = -1;
     }
     void TearDown() override { SetAgentRequestSeam({}); }
 };
@@ -155,12 +149,12 @@ TEST_F(AgentRequestTest, WriteRequestsChangeOneThingAndAnswerZero)
 TEST_F(AgentRequestTest, StopCountdownAndProbeNowActOnTheRunCounters)
 {
     EXPECT_EQ(AgentRequest(30, 5), 0);
-    EXPECT_EQ(StopCountdown(), 5);
+    EXPECT_EQ(StopCountdown, 5);
     EXPECT_EQ(AgentRequest(31, 1), 0);
-    EXPECT_EQ(AgentTimerCount(), 1);  // raised from -3
-    SetAgentTimerCount(7);
+    EXPECT_EQ(AgentTimerCount, 1);  // raised from -3
+    AgentTimerCount = 7;
     AgentRequest(31, 0);
-    EXPECT_EQ(AgentTimerCount(), 7);  // only raised, never lowered
+    EXPECT_EQ(AgentTimerCount, 7);  // only raised, never lowered
 }
 
 TEST(AgentRequest, WithoutAgentModulesEveryRequestGivesZero)

@@ -12,6 +12,7 @@
 #include "net/download_abort.h"
 #include "stub/agent_control.h"
 #include "stub/main_window.h"
+#include "stub/startup.h"
 #include "ui/progress.h"
 
 namespace {
@@ -76,7 +77,7 @@ unsigned g_autoplay = 0;
 void OnTick(HWND window)
 {
     ++g_ticks;
-    KillTimer(window, kMainTimerId);  // like the setup step: run once
+    KillTimer(window, MainTimerId);  // like the setup step: run once
     if (g_scenario) g_scenario(window);
     // Whatever happened, end the loop.
     if (IsWindow(window)) DestroyWindow(window);
@@ -89,12 +90,9 @@ void RunWindow(std::function<void(HWND)> scenario, bool agent = false)
     g_scenario = std::move(scenario);
     g_ticks = g_removed = g_freed = 0;
     SetDownloadAbort(false);
-    TMainWindowHooks hooks;
+    TMainWindowHooks hooks = DefaultMainWindowHooks();
     hooks.run_setup_step = OnTick;
-    hooks.agent_timer_step = [] {
-        HWND w = MainWindowHandle();
-        OnTick(w);
-    };
+    hooks.agent_timer_step = OnTick;
     hooks.remove_setup_temp = [] { ++g_removed; };
     hooks.free_wininet = [] { ++g_freed; };
     hooks.lang_charset = [] { return g_charset; };
@@ -104,7 +102,7 @@ void RunWindow(std::function<void(HWND)> scenario, bool agent = false)
     hooks.autoplay_cancel_message = [] { return g_autoplay; };
     SetMainWindowHooks(hooks);
     StubWin::WinMain(agent, kClass);
-    SetMainWindowHooks({});
+    SetMainWindowHooks(DefaultMainWindowHooks());
     // The loop ends on the quit flag and leaves the quit message queued; the
     // next run in this process must not see it.
     MSG msg;
@@ -218,7 +216,7 @@ TEST(MainWindow, AnswersTheControlMessagesOfAnotherProcess)
     seam.probe_interval = [] { return int64_t{3600}; };
     seam.version_original = [] { return int32_t{104}; };
     SetAgentRequestSeam(seam);
-    SetStopCountdown(-1);
+    StopCountdown = -1;
     SetController(0, 0);
 
     HWND seen = nullptr;
@@ -229,9 +227,9 @@ TEST(MainWindow, AnswersTheControlMessagesOfAnotherProcess)
         EXPECT_EQ(RunPumping(cls + "1125 4 0"), 104u);
         EXPECT_EQ(RunPumping(cls + "1125 99 5"), 0u);
         EXPECT_EQ(RunPumping(cls + "1125 30 6"), 0u);
-        EXPECT_EQ(StopCountdown(), 6);
+        EXPECT_EQ(StopCountdown, 6);
         RunPumping(cls + "1123 9 0");
-        EXPECT_EQ(StopCountdown(), 9);
+        EXPECT_EQ(StopCountdown, 9);
         RunPumping(cls + "1124 " + std::to_string(reinterpret_cast<uintptr_t>(controller)) + " " +
                    std::to_string(kNoteMsg));
         Pump(200);
