@@ -209,23 +209,6 @@ bool ForceDirectories(const std::string& path)
     return DirectoryExists(p);
 }
 
-std::string LastErrorText()
-{
-    DWORD code = GetLastError();
-    char* text = nullptr;
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = n && text ? std::string(text, n) : "";
-    if (text)
-        LocalFree(text);
-    while (!result.empty() && (result.back() == '\r' || result.back() == '\n' || result.back() == ' '))
-        result.pop_back();
-    if (result.empty())
-        result = "System error " + std::to_string(code);
-    return result;
-}
-
 void FilesPump()
 {
     MSG msg;

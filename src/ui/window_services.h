@@ -19,10 +19,7 @@ int PointsToPixels(int points);
 // directory; true when the result is above 32.
 bool ShellOpen(const std::string& file, const std::string& parameters, int show_command);
 
-// Loads a DLL from the system folder only (never from the program's folder or
-// the current directory). Names with a path part are refused. nullptr on failure.
-HMODULE LoadSystemLibrary(const std::string& name);
-// Loads `library` with LoadSystemLibrary and returns the address of `entry`;
+// Loads `library` with LoadSystemLibrary (lang/safe_library.h) and returns the address of `entry`;
 // the handle goes back in `library_handle` (also when the entry is missing) for
 // the caller to free.
 FARPROC GetProcFromLibrary(const std::string& library, const std::string& entry,

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "lang/safe_library.h"
 #include "ui/pump.h"
 
 namespace {
