@@ -1,5 +1,7 @@
-// TGFileInfo over arbitrary file bytes: every query must stay bounded.
+// TGFileInfo and the inspection over arbitrary file bytes: every query must
+// stay bounded.
 #include "lang/lang_select.h"
+#include "package/package_inspect.h"
 #include "package/package_reader.h"
 
 #include <unistd.h>
@@ -49,6 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TPackTrailer trailer;
     (void)ReadTrailer(path, trailer);
     (void)ReadStoredPackEnd(std::string(reinterpret_cast<const char*>(data), size));
+    // pkgtool inspect walks the records as well.
+    TInspectReport report;
+    std::string error;
+    if (InspectPackage(path, report, error)) {
+        (void)FormatInspectText(report);
+        (void)FormatInspectJson(report);
+    }
     std::remove(path.c_str());
     return 0;
 }

@@ -1,0 +1,10 @@
+// The pkgtool command line, callable in-process.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Runs one pkgtool command (arguments without the program name). Returns the
+// exit code: 0 success, 1 error (one line on `err`), 2 inspect found problems.
+int PkgToolMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
