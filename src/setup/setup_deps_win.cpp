@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "package/package_reader.h"
 #include "setup/setup_deps.h"
+#include "stub/startup.h"
 #include "stub/switches.h"
 #include "ui/pump.h"
 
@@ -19,12 +19,7 @@ bool NoConfirm(intptr_t, const std::string&, const std::string&, int, int, const
 void NoError(intptr_t, const std::string&, const std::string&, int, const std::string&) {}
 
 
-bool LauncherIsAgent()
-{
-    char path[MAX_PATH + 1] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return TGFileInfo(path).IsAutoUpdateProg();
-}
+bool LauncherIsAgent() { return AgentMode; }
 
 TSetupLinks NoLinks() { return {}; }
 
