@@ -4,6 +4,10 @@
 
 #include "ui/text_utils.h"
 
+namespace {
+uint32_t g_exit_code = 0;
+}  // namespace
+
 std::string SetupTempFolderName(const std::string& temp_path, uint32_t dos_date_time)
 {
     return temp_path + kSetupFolderPrefix + std::to_string(dos_date_time & 0xFFFFu);
@@ -107,3 +111,6 @@ std::string AlternativeRoot(char letter, bool temp_folder_exists)
 }
 
 bool IsFlagText(const std::string& value) { return value == "1"; }
+
+uint32_t SetupExitCode() { return g_exit_code; }
+void SetSetupExitCode(uint32_t code) { g_exit_code = code; }

@@ -91,14 +91,22 @@ std::string AlternativeRoot(char letter, bool temp_folder_exists);
 // A flag stored as text is true only when it is exactly "1".
 bool IsFlagText(const std::string& value);
 
+// The exit code of the setup program, taken over as the launcher's own (0
+// until one was stored).
+uint32_t SetupExitCode();
+void SetSetupExitCode(uint32_t code);
+
 #ifdef _WIN32
 #include <windows.h>
 
 // ---- the flow ---------------------------------------------------------------------
 
+// The timer handler of setup mode: runs the whole flow once and posts WM_QUIT.
+void RunSetupStep(HWND main_window);
+
 // Extracts the package into the temporary folder, runs its marked program,
 // waits for it, takes over its exit code. True when the program removed the
-// completion atom (the run completed). The exit code goes to StubExitCode.
+// completion atom (the run completed). The exit code goes to SetupExitCode.
 bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path,
                         const std::string& agent_name, bool foreground,
                         const std::string& extra_parameters);

@@ -11,7 +11,6 @@
 #include "setup/setup_deps.h"
 #include "setup/setup_flow.h"
 #include "stub/main_window.h"
-#include "stub/startup.h"
 #include "stub/trace_log.h"
 #include "ui/progress.h"
 #include "ui/text_utils.h"
@@ -21,6 +20,7 @@ namespace {
 bool g_setup_temp_made = false;
 std::string g_setup_temp;
 bool g_alt_drive_checked = false;
+bool g_step_ran = false;
 std::string g_alt_root;
 std::string g_alt_folder;
 
@@ -247,7 +247,7 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
             if (process) {
                 WaitForProcessEnd(process);
                 DWORD code = 0;
-                if (GetExitCodeProcess(process, &code)) StubExitCode = static_cast<int>(code);
+                if (GetExitCodeProcess(process, &code)) SetSetupExitCode(code);
                 CloseHandle(process);
             }
             const std::string dialog_class = kDialogClassPrefix + tag;
@@ -267,4 +267,27 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
     }
     RemoveAlternativeTempFolder();
     return completed;
+}
+
+void RunSetupStep(HWND main_window)
+{
+    KillTimer(main_window, kMainTimerId);
+    // Ticks that arrive while the flow pumps messages find the timer killed;
+    // a tick already queued must not start a second run.
+    if (g_step_ran) return;
+    g_step_ran = true;
+    const TSetupDeps& deps = SetupDeps();
+    const TGFileInfo own(LauncherPath());
+    if (own.WebInstall() && deps.web_install) {
+        deps.web_install();
+    } else {
+        std::string package_path = LauncherPath();
+        const std::string span = deps.switch_str("/SpanDiskFName1=", "");
+        if (!span.empty()) package_path = span;
+        const std::string agent = own.CreateAgent() ? own.GetAgentExeName() : "";
+        const bool hidden = deps.has_switch("/hide") || own.IsSilent();
+        ExtractAndRunSetup(SetupTempFolder(), package_path, agent, !hidden, deps.args_text());
+    }
+    DeleteTree(SetupTempFolder(), false);
+    PostQuitMessage(0);
 }

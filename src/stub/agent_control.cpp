@@ -1,10 +1,10 @@
 #include "stub/agent_control.h"
 
-#include "stub/startup.h"
-
 namespace {
 
 TAgentRequestSeam g_seam;
+int32_t g_agent_timer_count = -3;
+int32_t g_stop_countdown = -1;
 uintptr_t g_controller_window = 0;
 uint32_t g_controller_message = 0;
 TNotifyPoster g_poster = nullptr;
@@ -46,10 +46,10 @@ int32_t AgentRequest(int32_t request, int32_t argument)
         if (s.set_reask_last) s.set_reask_last(wide);
         return 0;
     case kReqStopCountdown:
-        StopCountdown = argument;
+        SetStopCountdown(argument);
         return 0;
     case kReqProbeNow:
-        if (AgentTimerCount < 1) AgentTimerCount = 1;
+        if (g_agent_timer_count < 1) g_agent_timer_count = 1;
         if (s.probe_now) s.probe_now(argument);
         return 0;
     case kReqJustFetchInfo:
@@ -62,6 +62,11 @@ int32_t AgentRequest(int32_t request, int32_t argument)
         return 0;
     }
 }
+
+int32_t AgentTimerCount() { return g_agent_timer_count; }
+void SetAgentTimerCount(int32_t count) { g_agent_timer_count = count; }
+int32_t StopCountdown() { return g_stop_countdown; }
+void SetStopCountdown(int32_t ticks) { g_stop_countdown = ticks; }
 
 void SetNotifyPoster(TNotifyPoster poster) { g_poster = poster; }
 

@@ -68,8 +68,14 @@ const TAgentRequestSeam& AgentRequestSeam();
 // settings are returned truncated. Unknown requests do nothing and give 0.
 int32_t AgentRequest(int32_t request, int32_t argument);
 
-// Requests 30 and 31 act on AgentTimerCount and StopCountdown of the start-up
-// state (stub/startup.h).
+// ---- counters of the agent run -------------------------------------------------
+
+// Counts agent ticks; the update cycle runs once it reaches 1. Starts at -3.
+int32_t AgentTimerCount();
+void SetAgentTimerCount(int32_t count);
+// Ticks left before the agent quits; negative means never. Starts at -1.
+int32_t StopCountdown();
+void SetStopCountdown(int32_t ticks);
 
 // ---- controller window ---------------------------------------------------------
 

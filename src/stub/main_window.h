@@ -8,8 +8,8 @@
 
 constexpr int kMainWindowWidth = 492;  // outer size
 constexpr int kMainWindowHeight = 110;
-constexpr unsigned MainTimerId = 1;
-constexpr unsigned MainTimerPeriodMs = 1000;
+constexpr unsigned kMainTimerId = 1;
+constexpr unsigned kMainTimerPeriod = 1000;  // ms
 constexpr int kIconX = 18, kIconY = 20;      // where "MainIcon" is painted
 constexpr const char* kMainIconName = "MainIcon";
 constexpr const char* kMainTitleKey = "s0";
@@ -35,10 +35,6 @@ void CenterInWorkArea(int left, int top, int right, int bottom, int& x, int& y);
 // First close request: only sets the download-abort flag (a running download
 // stops) and answers false; a later one answers true so the window goes.
 bool CloseMainWindow();
-
-// Creates the main window of class MainWindowClass in the mode of AgentMode
-// (stub/startup.h) and runs the message loop until it ends.
-void StubWinMain();
 
 #ifdef _WIN32
 #include <windows.h>

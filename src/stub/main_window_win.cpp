@@ -7,12 +7,9 @@
 #include "net/download_abort.h"
 #include "package/files.h"
 #include "package/package_reader.h"
-#include "autoupdate/agent_step.h"
 #include "setup/setup_flow.h"
-#include "setup/setup_step.h"
 #include "stub/agent_control.h"
 #include "stub/main_window.h"
-#include "stub/startup.h"
 #include "stub/switches.h"
 #include "stub/trace_log.h"
 #include "ui/progress.h"
@@ -99,7 +96,7 @@ void CreateChildren(HWND window)
     g_activity = CreateWindowExA(0, PROGRESS_CLASSA, "", kActivityStyle, l.activity.x,
                                  l.activity.y, l.activity.width, l.activity.height, window,
                                  nullptr, inst, nullptr);
-    SetTimer(window, MainTimerId, MainTimerPeriodMs, nullptr);
+    SetTimer(window, kMainTimerId, kMainTimerPeriod, nullptr);
     if (!g_label_font) {
         g_label_font = CreateFontA(-11, 0, 0, 0, FW_DONTCARE, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
                                    0, "Tahoma");
@@ -151,7 +148,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lpa
         }
         break;
     case kMsgStopCountdown:
-        StopCountdown = static_cast<int32_t>(wparam);
+        SetStopCountdown(static_cast<int32_t>(wparam));
         break;
     case kMsgRegisterController:
         SetController(static_cast<uintptr_t>(wparam), static_cast<uint32_t>(lparam));
@@ -172,7 +169,6 @@ TMainWindowHooks DefaultMainWindowHooks()
 {
     TMainWindowHooks h;
     h.run_setup_step = RunSetupStep;
-    h.agent_timer_step = AgentTimerStep;
     h.remove_setup_temp = RemoveSetupTemp;
     h.sleep_x = SleepXSwitch;
     h.autoplay_cancel_message = AutoPlayMessage;
@@ -205,7 +201,7 @@ void StubWin::WinMain(bool agent_mode, const std::string& class_name)
     g_window = g_label = g_progress = g_activity = nullptr;
 
     const int64_t sleep_x = g_hooks.sleep_x ? g_hooks.sleep_x() : -1;
-    if (sleep_x >= 0) AgentTimerCount = -sleep_x;
+    if (sleep_x >= 0) SetAgentTimerCount(static_cast<int32_t>(-sleep_x));
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
@@ -248,10 +244,8 @@ void StubWin::WinMain(bool agent_mode, const std::string& class_name)
         }
     }
     g_own = nullptr;
-    KillTimer(window, MainTimerId);
+    KillTimer(window, kMainTimerId);
     SetDownloadAbort(true);
     if (g_hooks.free_wininet) g_hooks.free_wininet();
     NotifyController(kNotifyLoopEnded, 0);
 }
-
-void StubWinMain() { StubWin::WinMain(AgentMode, MainWindowClass); }

@@ -1,7 +1,6 @@
 // Process-wide start-up state of the launcher (one of each, kept until exit).
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 class TGFileInfo;
@@ -22,9 +21,8 @@ struct TStartupPackage {
 TStartupPackage OpenMainFileInfo(const std::string& programPath);
 void FreeMainFileInfo();
 
+// The agent timer count and the stop countdown live in stub/agent_control.h,
+// the exit code of the process in setup/setup_flow.h (SetupExitCode).
 extern bool AgentMode;               // the process is an update agent
 extern std::string MainWindowClass;  // class of the main window, the single-instance key
 extern bool XExeIsRunning;           // an X_ copy of this agent was found running at dispatch
-extern int64_t AgentTimerCount;      // agent timer ticks, -3 or -"/SleepX=" at start
-extern int64_t StopCountdown;        // ticks until the agent quits, negative: never
-extern int StubExitCode;             // exit code of the process (the setup program's, once run)

@@ -7,7 +7,6 @@
 #include "net/download_abort.h"
 #include "stub/agent_control.h"
 #include "stub/main_window.h"
-#include "stub/startup.h"
 
 namespace {
 
@@ -106,8 +105,8 @@ protected:
     {
         FakeAgent::calls.clear();
         SetAgentRequestSeam(FakeAgent::Seam());
-        AgentTimerCount = -3;
-        StopCountdown = -1;
+        SetAgentTimerCount(-3);
+        SetStopCountdown(-1);
     }
     void TearDown() override { SetAgentRequestSeam({}); }
 };
@@ -149,12 +148,12 @@ TEST_F(AgentRequestTest, WriteRequestsChangeOneThingAndAnswerZero)
 TEST_F(AgentRequestTest, StopCountdownAndProbeNowActOnTheRunCounters)
 {
     EXPECT_EQ(AgentRequest(30, 5), 0);
-    EXPECT_EQ(StopCountdown, 5);
+    EXPECT_EQ(StopCountdown(), 5);
     EXPECT_EQ(AgentRequest(31, 1), 0);
-    EXPECT_EQ(AgentTimerCount, 1);  // raised from -3
-    AgentTimerCount = 7;
+    EXPECT_EQ(AgentTimerCount(), 1);  // raised from -3
+    SetAgentTimerCount(7);
     AgentRequest(31, 0);
-    EXPECT_EQ(AgentTimerCount, 7);  // only raised, never lowered
+    EXPECT_EQ(AgentTimerCount(), 7);  // only raised, never lowered
 }
 
 TEST(AgentRequest, WithoutAgentModulesEveryRequestGivesZero)

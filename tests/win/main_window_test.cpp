@@ -12,7 +12,6 @@
 #include "net/download_abort.h"
 #include "stub/agent_control.h"
 #include "stub/main_window.h"
-#include "stub/startup.h"
 #include "ui/progress.h"
 
 namespace {
@@ -77,7 +76,7 @@ unsigned g_autoplay = 0;
 void OnTick(HWND window)
 {
     ++g_ticks;
-    KillTimer(window, MainTimerId);  // like the setup step: run once
+    KillTimer(window, kMainTimerId);  // like the setup step: run once
     if (g_scenario) g_scenario(window);
     // Whatever happened, end the loop.
     if (IsWindow(window)) DestroyWindow(window);
@@ -216,7 +215,7 @@ TEST(MainWindow, AnswersTheControlMessagesOfAnotherProcess)
     seam.probe_interval = [] { return int64_t{3600}; };
     seam.version_original = [] { return int32_t{104}; };
     SetAgentRequestSeam(seam);
-    StopCountdown = -1;
+    SetStopCountdown(-1);
     SetController(0, 0);
 
     HWND seen = nullptr;
@@ -227,9 +226,9 @@ TEST(MainWindow, AnswersTheControlMessagesOfAnotherProcess)
         EXPECT_EQ(RunPumping(cls + "1125 4 0"), 104u);
         EXPECT_EQ(RunPumping(cls + "1125 99 5"), 0u);
         EXPECT_EQ(RunPumping(cls + "1125 30 6"), 0u);
-        EXPECT_EQ(StopCountdown, 6);
+        EXPECT_EQ(StopCountdown(), 6);
         RunPumping(cls + "1123 9 0");
-        EXPECT_EQ(StopCountdown, 9);
+        EXPECT_EQ(StopCountdown(), 9);
         RunPumping(cls + "1124 " + std::to_string(reinterpret_cast<uintptr_t>(controller)) + " " +
                    std::to_string(kNoteMsg));
         Pump(200);

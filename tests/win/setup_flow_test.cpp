@@ -6,7 +6,6 @@
 #include "package/files.h"
 #include "setup/setup_deps.h"
 #include "setup/setup_flow.h"
-#include "stub/startup.h"
 
 namespace {
 
@@ -60,13 +59,13 @@ protected:
         target_ = work_ + "\\target";
         CreateDirectoryA(target_.c_str(), nullptr);
         package_ = work_ + "\\package.bin";
-        StubExitCode = 0;
+        SetSetupExitCode(0);
     }
     void TearDown() override
     {
         SetSetupDeps(saved_);
         g_world = nullptr;
-        StubExitCode = 0;
+        SetSetupExitCode(0);
         SetupFlowTest::TearDown();
     }
     void WritePackage(uint8_t flags, uint32_t space)
@@ -95,7 +94,7 @@ TEST_F(ExtractAndRunSetupTest, RunsTheEntryTakesItsExitCodeAndReportsCompletion)
         SetEnvironmentVariableA("VEL_FAKE_EXIT", c.exit);
         SetEnvironmentVariableA("VEL_FAKE_KEEP_ATOM", c.keep_atom);
         EXPECT_EQ(ExtractAndRunSetup(target_, package_, "agent.exe", true, "/A=1 /SpanCdLvl=2 /B"), c.completed);
-        EXPECT_EQ(StubExitCode, std::atoi(c.exit));
+        EXPECT_EQ(SetupExitCode(), static_cast<uint32_t>(std::atoi(c.exit)));
         const auto rec = ReadRecord(record_);
         ASSERT_TRUE(rec.count("cmd"));
         char self[MAX_PATH] = {};

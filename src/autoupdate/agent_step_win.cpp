@@ -1,4 +1,0 @@
-#include "autoupdate/agent_step.h"
-
-// The agent stays resident; its update cycle attaches here.
-void AgentTimerStep(HWND) {}
