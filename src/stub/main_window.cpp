@@ -21,6 +21,17 @@ void CenterInWorkArea(int left, int top, int right, int bottom, int& x, int& y)
     y = top + (bottom - top - kMainWindowHeight) / 2;
 }
 
+std::string MainWindowClassName(bool agent_mode, const std::string& program_path)
+{
+    if (!agent_mode) return program_path;
+    std::string name = program_path;
+    const size_t slash = name.find_last_of("\\/:");
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos) name.erase(dot);
+    return kAgentClassPrefix + name;
+}
+
 bool CloseMainWindow()
 {
     Trace(".. CloseMainWindow() - Start");

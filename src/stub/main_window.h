@@ -14,6 +14,7 @@ constexpr int kIconX = 18, kIconY = 20;      // where "MainIcon" is painted
 constexpr const char* kMainIconName = "MainIcon";
 constexpr const char* kMainTitleKey = "s0";
 constexpr const char* kMainTitleDefault = "Velmora Installation Suite";
+constexpr const char* kAgentClassPrefix = ".AutoUpdate.";
 
 struct TRect {
   int x = 0, y = 0, width = 0, height = 0;
@@ -31,6 +32,11 @@ TMainWindowLayout MainWindowLayout(int charset);
 
 // Top-left corner that centres the window in the work area.
 void CenterInWorkArea(int left, int top, int right, int bottom, int& x, int& y);
+
+// Window class name (also the single-instance key): the program path in setup
+// mode, ".AutoUpdate." + the program's file name without its last extension
+// in agent mode.
+std::string MainWindowClassName(bool agent_mode, const std::string& program_path);
 
 // First close request: only sets the download-abort flag (a running download
 // stops) and answers false; a later one answers true so the window goes.

@@ -47,6 +47,13 @@ TEST(MainWindowLayout, CentresInTheWorkArea)
     EXPECT_EQ(y, 50 + (800 - 110) / 2);
 }
 
+TEST(MainWindowClassName, PathInSetupModeAgentNameInAgentMode)
+{
+    EXPECT_EQ(MainWindowClassName(false, "C:\\Dl\\setup.v2.exe"), "C:\\Dl\\setup.v2.exe");
+    EXPECT_EQ(MainWindowClassName(true, "C:\\Prog\\X_Agent.v2.exe"), ".AutoUpdate.X_Agent.v2");
+    EXPECT_EQ(MainWindowClassName(true, "Agent"), ".AutoUpdate.Agent");
+}
+
 TEST(CloseMainWindow, FirstRequestOnlyAbortsSecondCloses)
 {
     SetDownloadAbort(false);
