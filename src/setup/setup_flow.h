@@ -106,7 +106,7 @@ void RunSetupStep(HWND main_window);
 
 // Extracts the package into the temporary folder, runs its marked program,
 // waits for it, takes over its exit code. True when the program removed the
-// completion atom (the run completed).
+// completion atom (the run completed). The exit code goes to SetupExitCode.
 bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path,
                         const std::string& agent_name, bool foreground,
                         const std::string& extra_parameters);

@@ -1,12 +1,293 @@
-// Timer step of setup mode. Extraction and the setup program's run attach
-// here (ExtractAndRunSetup); until then the step ends the run.
-#include "setup/setup_flow.h"
+// The setup flow on Windows: temporary folders, space check, extraction, the
+// run of the setup program and the clean-up.
+#include <windows.h>
 
+#include <iostream>
+
+#include "lang/status_label.h"
+#include "lang/sysinfo.h"
+#include "package/files.h"
+#include "package/package_reader.h"
+#include "setup/setup_deps.h"
+#include "setup/setup_flow.h"
 #include "stub/main_window.h"
+#include "stub/trace_log.h"
+#include "ui/progress.h"
+#include "ui/text_utils.h"
+
+namespace {
+
+bool g_setup_temp_made = false;
+std::string g_setup_temp;
+bool g_alt_drive_checked = false;
+bool g_step_ran = false;
+std::string g_alt_root;
+std::string g_alt_folder;
+
+std::string LauncherPath()
+{
+    char path[MAX_PATH + 1] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return std::string(path, n);
+}
+
+std::string SystemTempPath()
+{
+    char path[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathA(MAX_PATH, path);
+    return std::string(path, n);
+}
+
+// Removes an old tree of the same name (attributes reset first), then
+// creates the folder with its parents.
+void MakeFreshFolder(const std::string& folder)
+{
+    if (DirectoryExists(folder)) DeleteTree(folder, true);
+    ForceDirectories(folder);
+}
+
+double FreeBytesOf(const std::string& folder) { return DiskFree(folder); }
+
+std::string LangText(const TGFileInfo& reader, const char* key, const char* def)
+{
+    return reader.GetLangString(key, def);
+}
+
+bool AtomExists(const std::string& name) { return GlobalFindAtomA(name.c_str()) != 0; }
+
+void DeleteAtomByName(const std::string& name)
+{
+    // Added once by us; delete every reference we or the program left.
+    for (int i = 0; i < 16; ++i) {
+        const ATOM atom = GlobalFindAtomA(name.c_str());
+        if (!atom) break;
+        GlobalDeleteAtom(atom);
+    }
+}
+
+void ShowMainWindow(int show)
+{
+    if (HWND w = MainWindowHandle()) ShowWindow(w, show);
+}
+
+// The link files of an installed agent: read before the run, deleted after a
+// completed run when the update description asks for it.
+void RemoveLinksAfterRun(const TSetupLinks& links)
+{
+    if (links.remove_start_up && !links.start_up_link.empty() && FileExists(links.start_up_link))
+        DeleteFileA(links.start_up_link.c_str());
+    if (links.remove_check && !links.check_link.empty() && FileExists(links.check_link))
+        DeleteFileA(links.check_link.c_str());
+}
+
+}  // namespace
+
+std::string SetupTempFolder()
+{
+    if (!g_setup_temp_made) {
+        g_setup_temp = SetupTempFolderName(SystemTempPath(), FileDosTime(LauncherPath()));
+        MakeFreshFolder(g_setup_temp);
+        g_setup_temp_made = true;
+    }
+    return g_setup_temp;
+}
+
+bool SetupTempFolderMade() { return g_setup_temp_made; }
+
+bool FindAlternativeTempDrive()
+{
+    if (g_alt_drive_checked) return !g_alt_root.empty();
+    g_alt_drive_checked = true;
+    double noted[3] = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        const char letter = static_cast<char>('C' + i);
+        const std::string root = std::string(1, letter) + ":\\";
+        if (GetDriveTypeA(root.c_str()) != DRIVE_FIXED) continue;
+        std::string probe = root + "TEMP";
+        if (DirectoryExists(probe)) probe += "\\TEMP" + RandomIntText(10000, 100000);
+        ForceDirectories(probe);
+        const std::string file = probe + "\\~aa.tmp";
+        SaveFile(file, "aa", 0, false);
+        if (FileExists(file)) noted[i] = FreeBytesOf(root);
+        DeleteTree(probe, true);
+    }
+    const std::string temp = SystemTempPath();
+    const char temp_drive = temp.empty() ? 'C' : AnsiUpperCase(temp.substr(0, 1))[0];
+    const char chosen = ChooseAlternativeDrive(temp_drive, noted);
+    if (chosen != 0)
+        g_alt_root = AlternativeRoot(chosen, DirectoryExists(std::string(1, chosen) + ":\\TEMP"));
+    return !g_alt_root.empty();
+}
+
+std::string AlternativeTempFolder()
+{
+    if (g_alt_folder.empty() && FindAlternativeTempDrive()) {
+        g_alt_folder = g_alt_root + "_" + RandomIntText(10000, 100000);
+        MakeFreshFolder(g_alt_folder);
+    }
+    return g_alt_folder;
+}
+
+void RemoveAlternativeTempFolder()
+{
+    if (!g_alt_folder.empty()) DeleteTree(g_alt_folder, true);
+}
+
+bool HasTempSpace(const std::string& folder, const std::string& package_path)
+{
+    const TGFileInfo reader(package_path);
+    const double required = reader.GetSpaceNeeded(folder);
+    return TempSpaceSuffices(required, FreeBytesOf(folder), DirectoryExists(folder));
+}
+
+bool ConfirmTempSpace(const std::string& folder, const std::string& package_path,
+                      const TGFileInfo& reader)
+{
+    (void)package_path;  // the reader is over the same package
+    const double required = reader.GetSpaceNeeded(folder);
+    const double free = FreeBytesOf(folder);
+    const std::string key = SpaceQuestionKey(reader.ShowExtractNotice(), required, free);
+    if (key.empty()) return true;
+    const std::string first = key == "s3" ? LangText(reader, "s3", kTextLimitedSpace)
+                                          : LangText(reader, "s2", kTextExtractNotice);
+    const std::string text = BuildSpaceQuestion(
+        first, LangText(reader, "s4", kTextSpaceRequired), LangText(reader, "s5", kTextSpaceAvailable),
+        LangText(reader, "s6", kTextContinue), DriveText(folder), required, free);
+    return SetupDeps().confirm(0, text, LangText(reader, "Confirm", "Confirm"), 0, reader.GetLangCharset(),
+                               LangText(reader, "BtnText", kDefaultButtonTexts));
+}
+
+bool ReadSpanDiskForcePrompt()
+{
+    return IsFlagText(ReadRegistryString(kSpanDiskKey, "ForcePrompt", "0", false));
+}
+
+HANDLE StartProgram(const std::string& command_line, int show_command)
+{
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = static_cast<WORD>(show_command);
+    PROCESS_INFORMATION pi{};
+    std::string line = command_line;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return nullptr;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+void WaitForProcessEnd(HANDLE process)
+{
+    for (;;) {
+        SetupDeps().wait_pumping(500);
+        DWORD code = 0;
+        if (!GetExitCodeProcess(process, &code) || code != STILL_ACTIVE) break;
+    }
+}
+
+bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path,
+                        const std::string& agent_name, bool foreground,
+                        const std::string& extra_parameters)
+{
+    const TSetupDeps& deps = SetupDeps();
+    const TGFileInfo reader(package_path);
+    if (reader.ShowActivityBar()) {
+        if (HWND bar = MainActivityBar()) ShowWindow(bar, SW_SHOW);
+    }
+    if (HWND label = MainStatusLabel()) {
+        SetStatusLabel(label, LangText(reader, "s1", kTextExtracting), reader.GetLangFontName(),
+                       reader.GetLangCharset(), reader.GetLangFontSize());
+    }
+    if (!HasTempSpace(temp_folder, package_path) && FindAlternativeTempDrive())
+        temp_folder = AlternativeTempFolder();
+    Trace(std::string("========= ForegroundOp=") + BoolText(foreground) + " ==========");
+
+    bool go_on = true;
+    if (foreground) go_on = ConfirmTempSpace(temp_folder, package_path, reader);
+
+    bool completed = false;
+    if (go_on) {
+        const int charset = reader.GetLangCharset();
+        const std::string buttons = LangText(reader, "BtnText", kDefaultButtonTexts);
+        TUnPackRequest request;
+        request.package_file = package_path;
+        request.target_dir = temp_folder;
+        request.agent_name = agent_name;
+        request.disk_prompt = LangText(reader, "s8", kTextDiskPrompt);
+        request.prompt_caption = LangText(reader, "Attention", "Attention");
+        request.button_texts = buttons;
+        request.charset = charset;
+        request.force_prompt = ReadSpanDiskForcePrompt();
+        if (foreground) ShowMainWindow(SW_SHOW);
+        deps.wait_pumping(1000);
+        const TUnPackResult result = deps.unpack(request);
+        deps.wait_pumping(1000);
+
+        if (!result.main_entry.empty() && result.success) {
+            const uint32_t thread = GetCurrentThreadId();
+            const std::string tag = ThreadTag(thread);
+            TSetupCommand command;
+            command.temp_folder = temp_folder;
+            command.main_entry = result.main_entry;
+            command.extra_parameters = extra_parameters;
+            command.thread_tag = tag;
+            command.launcher_path = LauncherPath();
+            command.auto_update_prog = deps.launcher_is_agent();
+            const TSetupLinks links = deps.read_links();
+            const std::string line = BuildSetupCommandLine(command);
+            Trace(std::to_string(GetCurrentProcessId()) + " ==== WinExec(Engine.exe) >>" + line + "<<");
+            std::cout << GetCurrentProcessId() << " ==== WinExec(Engine.exe) >>" << line << "<<"
+                      << std::endl;
+
+            const std::string atom = kCompletionAtomPrefix + tag;
+            GlobalAddAtomA(atom.c_str());
+            HANDLE process = StartProgram(line, foreground ? SW_SHOW : SW_HIDE);
+            ShowMainWindow(SW_HIDE);
+            deps.wait_pumping(1000);
+            if (process) {
+                WaitForProcessEnd(process);
+                DWORD code = 0;
+                if (GetExitCodeProcess(process, &code)) SetSetupExitCode(code);
+                CloseHandle(process);
+            }
+            const std::string dialog_class = kDialogClassPrefix + tag;
+            while (FindWindowA(dialog_class.c_str(), nullptr)) {
+                deps.wait_pumping(0);
+                Sleep(100);
+            }
+            deps.wait_pumping(1000);
+            completed = !AtomExists(atom);
+            DeleteAtomByName(atom);
+            if (completed) RemoveLinksAfterRun(links);
+        }
+        if (!result.success) {
+            deps.error(0, LangText(reader, "s7", kTextBadCrc), LangText(reader, "Error", "Error"), charset,
+                       buttons);
+        }
+    }
+    RemoveAlternativeTempFolder();
+    return completed;
+}
 
 void RunSetupStep(HWND main_window)
 {
-    // Once per process: the flow pumps messages and further ticks must not re-enter.
     KillTimer(main_window, kMainTimerId);
+    // Ticks that arrive while the flow pumps messages find the timer killed;
+    // a tick already queued must not start a second run.
+    if (g_step_ran) return;
+    g_step_ran = true;
+    const TSetupDeps& deps = SetupDeps();
+    const TGFileInfo own(LauncherPath());
+    if (own.WebInstall() && deps.web_install) {
+        deps.web_install();
+    } else {
+        std::string package_path = LauncherPath();
+        const std::string span = deps.switch_str("/SpanDiskFName1=", "");
+        if (!span.empty()) package_path = span;
+        const std::string agent = own.CreateAgent() ? own.GetAgentExeName() : "";
+        const bool hidden = deps.has_switch("/hide") || own.IsSilent();
+        ExtractAndRunSetup(SetupTempFolder(), package_path, agent, !hidden, deps.args_text());
+    }
+    DeleteTree(SetupTempFolder(), false);
     PostQuitMessage(0);
 }

@@ -63,21 +63,25 @@ bool MainWindowQuitFlag();
 // quit message and sets the quit flag.
 void DestroyMainWindow();
 
-// What the window calls outside itself. Null entries do nothing.
+// What the window calls outside itself. Null entries do nothing, except the
+// language ones: null means the package of the running program.
 struct TMainWindowHooks {
   void (*run_setup_step)(HWND window) = nullptr;   // setup mode timer tick
-  void (*agent_timer_step)() = nullptr;            // agent mode timer tick
+  void (*agent_timer_step)(HWND window) = nullptr; // agent mode timer tick
   void (*free_wininet)() = nullptr;                // when the loop has ended
   void (*remove_setup_temp)() = nullptr;           // on destroy
   int64_t (*sleep_x)() = nullptr;                  // "/SleepX=", -1 when absent
   // The message-box font from the language block.
-  void (*apply_msgbox_font)() = nullptr;
+  void (*set_msgbox_font)(const std::string& face, int size, int charset) = nullptr;
   // Title and charset of the language block.
   std::string (*lang_string)(const std::string& key, const std::string& def) = nullptr;
   int (*lang_charset)() = nullptr;
   // The registered AutoPlay-cancel message, 0 while none is registered.
   unsigned (*autoplay_cancel_message)() = nullptr;
 };
+// The modules of the program: the setup step, the temporary folder, the
+// switch readers and the AutoPlay message.
+TMainWindowHooks DefaultMainWindowHooks();
 void SetMainWindowHooks(const TMainWindowHooks& hooks);
 const TMainWindowHooks& MainWindowHooks();
 #endif

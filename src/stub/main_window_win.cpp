@@ -5,10 +5,16 @@
 #include <iostream>
 
 #include "net/download_abort.h"
+#include "package/files.h"
+#include "package/package_reader.h"
+#include "setup/setup_flow.h"
 #include "stub/agent_control.h"
 #include "stub/main_window.h"
+#include "stub/switches.h"
 #include "stub/trace_log.h"
 #include "ui/progress.h"
+#include "ui/pump.h"
+#include "ui/window_services.h"
 
 #ifndef PBM_SETRANGE32
 #define PBM_SETRANGE32 (WM_USER + 6)
@@ -20,7 +26,8 @@ constexpr DWORD kMainWindowStyle = 0x02C80000;  // caption, system menu, clip ch
 constexpr DWORD kLabelStyle = 0x50000000;       // child, visible
 constexpr DWORD kActivityStyle = 0x40000000;    // child, hidden until the setup flow shows it
 
-TMainWindowHooks g_hooks;
+TMainWindowHooks g_hooks = DefaultMainWindowHooks();
+const TGFileInfo* g_own = nullptr;  // the program's package while WinMain runs
 bool g_agent_mode = false;
 bool g_quit = false;
 HWND g_window = nullptr;
@@ -29,11 +36,16 @@ HWND g_progress = nullptr;
 HWND g_activity = nullptr;
 HFONT g_label_font = nullptr;
 
-int LangCharset() { return g_hooks.lang_charset ? g_hooks.lang_charset() : 0; }
+int LangCharset()
+{
+    if (g_hooks.lang_charset) return g_hooks.lang_charset();
+    return g_own ? g_own->GetLangCharset() : 0;
+}
 
 std::string LangString(const std::string& key, const std::string& def)
 {
-    return g_hooks.lang_string ? g_hooks.lang_string(key, def) : def;
+    if (g_hooks.lang_string) return g_hooks.lang_string(key, def);
+    return g_own ? g_own->GetLangString(key, def) : def;
 }
 
 HICON MainIcon()
@@ -55,15 +67,17 @@ void DriveBar(const TBarAction& a)
     }
 }
 
-void PumpOnce()
+void PumpOnce() { WaitPumping(0); }
+
+void RemoveSetupTemp()
 {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    Sleep(1);
+    // Only a folder this process made: another launcher may own one of that name.
+    if (SetupTempFolderMade()) DeleteTree(SetupTempFolder(), true);
 }
+
+int64_t SleepXSwitch() { return GetSwitchInt(SwitchSleepX, SwitchSleepXDefault); }
+
+unsigned AutoPlayMessage() { return AutoPlayCancelMessage(); }
 
 void PostNotification(uintptr_t window, uint32_t message, uintptr_t wparam, intptr_t lparam)
 {
@@ -128,7 +142,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lpa
         break;
     case WM_TIMER:
         if (g_agent_mode) {
-            if (g_hooks.agent_timer_step) g_hooks.agent_timer_step();
+            if (g_hooks.agent_timer_step) g_hooks.agent_timer_step(window);
         } else if (g_hooks.run_setup_step) {
             g_hooks.run_setup_step(window);
         }
@@ -150,6 +164,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lpa
 }
 
 }  // namespace
+
+TMainWindowHooks DefaultMainWindowHooks()
+{
+    TMainWindowHooks h;
+    h.run_setup_step = RunSetupStep;
+    h.remove_setup_temp = RemoveSetupTemp;
+    h.sleep_x = SleepXSwitch;
+    h.autoplay_cancel_message = AutoPlayMessage;
+    return h;
+}
 
 HWND MainWindowHandle() { return g_window; }
 HWND MainStatusLabel() { return g_label; }
@@ -200,11 +224,16 @@ void StubWin::WinMain(bool agent_mode, const std::string& class_name)
     SetProgressPump(PumpOnce);
     SetNotifyPoster(PostNotification);
 
+    char program[MAX_PATH + 1] = {};
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    const TGFileInfo own(program);
+    g_own = &own;
     const std::string title = LangString(kMainTitleKey, kMainTitleDefault);
     HWND window = CreateWindowExA(0, class_name.c_str(), title.c_str(), kMainWindowStyle, x, y,
                                   kMainWindowWidth, kMainWindowHeight, nullptr, nullptr, inst,
                                   nullptr);
-    if (g_hooks.apply_msgbox_font) g_hooks.apply_msgbox_font();
+    if (g_hooks.set_msgbox_font)
+        g_hooks.set_msgbox_font(own.GetLangFontName(), own.GetLangFontSize(), own.GetLangCharset());
     if (window) {
         ShowWindow(window, SW_HIDE);
         MSG msg;
@@ -214,6 +243,7 @@ void StubWin::WinMain(bool agent_mode, const std::string& class_name)
             if (g_quit) break;
         }
     }
+    g_own = nullptr;
     KillTimer(window, kMainTimerId);
     SetDownloadAbort(true);
     if (g_hooks.free_wininet) g_hooks.free_wininet();

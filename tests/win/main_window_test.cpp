@@ -89,12 +89,9 @@ void RunWindow(std::function<void(HWND)> scenario, bool agent = false)
     g_scenario = std::move(scenario);
     g_ticks = g_removed = g_freed = 0;
     SetDownloadAbort(false);
-    TMainWindowHooks hooks;
+    TMainWindowHooks hooks = DefaultMainWindowHooks();
     hooks.run_setup_step = OnTick;
-    hooks.agent_timer_step = [] {
-        HWND w = MainWindowHandle();
-        OnTick(w);
-    };
+    hooks.agent_timer_step = OnTick;
     hooks.remove_setup_temp = [] { ++g_removed; };
     hooks.free_wininet = [] { ++g_freed; };
     hooks.lang_charset = [] { return g_charset; };
@@ -104,7 +101,7 @@ void RunWindow(std::function<void(HWND)> scenario, bool agent = false)
     hooks.autoplay_cancel_message = [] { return g_autoplay; };
     SetMainWindowHooks(hooks);
     StubWin::WinMain(agent, kClass);
-    SetMainWindowHooks({});
+    SetMainWindowHooks(DefaultMainWindowHooks());
     // The loop ends on the quit flag and leaves the quit message queued; the
     // next run in this process must not see it.
     MSG msg;

@@ -1,0 +1,217 @@
+// ExtractAndRunSetup inside this process under Wine, with the extraction,
+// the message boxes and the agent's link settings replaced: the real setup
+// program start, completion atom, exit code, space question and link removal.
+#include "win/setup_test_support.h"
+
+#include "package/files.h"
+#include "setup/setup_deps.h"
+#include "setup/setup_flow.h"
+
+namespace {
+
+using namespace setup_test;
+
+struct TFakeWorld {
+    std::string fake_exe;  // copied into the target folder by the fake extraction
+    std::string main_entry = "fake_setup_gui.exe*/X";
+    bool success = true;
+    std::vector<TUnPackRequest> unpacks;
+    std::vector<std::string> questions;
+    bool answer = true;
+    std::vector<std::string> errors;
+    TSetupLinks links;
+};
+TFakeWorld* g_world = nullptr;
+
+TUnPackResult FakeUnPack(const TUnPackRequest& r)
+{
+    g_world->unpacks.push_back(r);
+    CopyFileA(g_world->fake_exe.c_str(), (r.target_dir + "\\fake_setup_gui.exe").c_str(), FALSE);
+    return {g_world->success, g_world->main_entry};
+}
+bool FakeConfirm(intptr_t owner, const std::string& text, const std::string& caption, int, int, const std::string&)
+{
+    g_world->questions.push_back(std::to_string(owner) + "|" + caption + "|" + text);
+    return g_world->answer;
+}
+void FakeError(intptr_t owner, const std::string& text, const std::string& caption, int, const std::string&)
+{
+    g_world->errors.push_back(std::to_string(owner) + "|" + caption + "|" + text);
+}
+TSetupLinks FakeLinks() { return g_world->links; }
+void FastPump(uint32_t) {}
+
+class ExtractAndRunSetupTest : public SetupFlowTest {
+protected:
+    void SetUp() override
+    {
+        SetupFlowTest::SetUp();
+        saved_ = SetupDeps();
+        TSetupDeps d = saved_;
+        d.unpack = FakeUnPack;
+        d.confirm = FakeConfirm;
+        d.error = FakeError;
+        d.read_links = FakeLinks;
+        d.wait_pumping = FastPump;
+        SetSetupDeps(d);
+        world_.fake_exe = ProgramFolder() + "fake_setup_gui.exe";
+        g_world = &world_;
+        target_ = work_ + "\\target";
+        CreateDirectoryA(target_.c_str(), nullptr);
+        package_ = work_ + "\\package.bin";
+        SetSetupExitCode(0);
+    }
+    void TearDown() override
+    {
+        SetSetupDeps(saved_);
+        g_world = nullptr;
+        SetSetupExitCode(0);
+        SetupFlowTest::TearDown();
+    }
+    void WritePackage(uint8_t flags, uint32_t space)
+    {
+        TVolume p;
+        p.flags = flags;
+        p.space = space;
+        p.File("x.txt", "x", 0);
+        WriteBytes(package_, p.Build());
+    }
+    TSetupDeps saved_;
+    TFakeWorld world_;
+    std::string target_, package_;
+};
+
+TEST_F(ExtractAndRunSetupTest, RunsTheEntryTakesItsExitCodeAndReportsCompletion)
+{
+    WritePackage(0, 1000);
+    struct Case {
+        const char* exit;
+        const char* keep_atom;
+        bool completed;
+    };
+    for (const Case c : {Case{"3", "0", true}, Case{"255", "1", false}}) {
+        DeleteFileA(record_.c_str());
+        SetEnvironmentVariableA("VEL_FAKE_EXIT", c.exit);
+        SetEnvironmentVariableA("VEL_FAKE_KEEP_ATOM", c.keep_atom);
+        EXPECT_EQ(ExtractAndRunSetup(target_, package_, "agent.exe", true, "/A=1 /SpanCdLvl=2 /B"), c.completed);
+        EXPECT_EQ(SetupExitCode(), static_cast<uint32_t>(std::atoi(c.exit)));
+        const auto rec = ReadRecord(record_);
+        ASSERT_TRUE(rec.count("cmd"));
+        char self[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        ExpectCommandLine(rec, "/A=1 /B /X", self);
+        EXPECT_EQ(rec.at("atom"), "1");
+    }
+    ASSERT_EQ(world_.unpacks.size(), 2u);
+    const TUnPackRequest& r = world_.unpacks[0];
+    EXPECT_EQ(r.package_file, package_);
+    EXPECT_EQ(r.target_dir, target_);
+    EXPECT_EQ(r.agent_name, "agent.exe");
+    EXPECT_EQ(r.disk_prompt, kTextDiskPrompt);
+    EXPECT_EQ(r.prompt_caption, "Attention");
+    EXPECT_EQ(r.button_texts, kDefaultButtonTexts);
+    EXPECT_TRUE(world_.questions.empty()) << "enough space and no notice: no question";
+    EXPECT_TRUE(world_.errors.empty());
+}
+
+TEST_F(ExtractAndRunSetupTest, RemovesTheLinkFilesOnlyAfterACompletedRun)
+{
+    WritePackage(0, 1000);
+    world_.links.start_up_link = work_ + "\\startup.lnk";
+    world_.links.check_link = work_ + "\\check.lnk";
+    world_.links.remove_start_up = true;
+    world_.links.remove_check = false;
+    for (const char* keep : {"1", "0"}) {
+        WriteBytes(world_.links.start_up_link, "l");
+        WriteBytes(world_.links.check_link, "l");
+        SetEnvironmentVariableA("VEL_FAKE_KEEP_ATOM", keep);
+        const bool completed = ExtractAndRunSetup(target_, package_, "", false, "");
+        EXPECT_EQ(completed, std::string(keep) == "0");
+        EXPECT_EQ(Exists(world_.links.start_up_link), !completed) << keep;
+        EXPECT_TRUE(Exists(world_.links.check_link)) << "its flag is off";
+    }
+}
+
+TEST_F(ExtractAndRunSetupTest, ForegroundAsksAboutSpaceAndNoStopsEverything)
+{
+    // The notice flag asks with "s2" (the "s3" choice is tested natively: this
+    // machine has more free space than a 32-bit space table can ask for).
+    struct Case {
+        uint8_t flags;
+        uint32_t space;
+        const char* first_line;
+    };
+    for (const Case c : {Case{0x01, 1000, "Velmora will extract files to your Temp Drive (C:)<P>"}}) {
+        WritePackage(c.flags, c.space);
+        world_.questions.clear();
+        world_.unpacks.clear();
+        world_.answer = false;
+        DeleteFileA(record_.c_str());
+        EXPECT_FALSE(ExtractAndRunSetup(target_, package_, "", true, ""));
+        ASSERT_EQ(world_.questions.size(), 1u);
+        const std::string q = world_.questions[0];
+        EXPECT_EQ(q.rfind(std::string("0|Confirm|") + c.first_line, 0), 0u) << q;
+        EXPECT_NE(q.find(" MB<P>Free space available on your Temp drive is: <T>  "), std::string::npos) << q;
+        EXPECT_NE(q.find("<P>Estimated space required on your Temp drive is: <T>  0.001 MB<P>"), std::string::npos) << q;
+        EXPECT_EQ(q.substr(q.size() - 29), "<P><P>Continue with Setup?<P>") << q;
+        EXPECT_TRUE(world_.unpacks.empty());
+        EXPECT_FALSE(Exists(record_));
+        // Hidden: no question, the run goes on.
+        world_.questions.clear();
+        EXPECT_TRUE(ExtractAndRunSetup(target_, package_, "", false, ""));
+        EXPECT_TRUE(world_.questions.empty());
+        EXPECT_TRUE(Exists(record_));
+    }
+}
+
+TEST_F(ExtractAndRunSetupTest, FailedCheckShowsBadCrcAndRunsNothing)
+{
+    WritePackage(0, 1000);
+    world_.success = false;
+    EXPECT_FALSE(ExtractAndRunSetup(target_, package_, "", true, ""));
+    ASSERT_EQ(world_.errors.size(), 1u);
+    EXPECT_EQ(world_.errors[0], std::string("0|Error|") + kTextBadCrc);
+    EXPECT_FALSE(Exists(record_));
+    // No program marked: nothing run and no message.
+    world_.success = true;
+    world_.main_entry = "";
+    world_.errors.clear();
+    EXPECT_FALSE(ExtractAndRunSetup(target_, package_, "", true, ""));
+    EXPECT_TRUE(world_.errors.empty());
+    EXPECT_FALSE(Exists(record_));
+}
+
+TEST_F(ExtractAndRunSetupTest, TempSpaceAndForcePromptComeFromTheSystem)
+{
+    WritePackage(0, 1000);
+    EXPECT_TRUE(HasTempSpace(target_, package_));
+    EXPECT_FALSE(HasTempSpace(target_ + "\\missing", package_));
+    // (A short drive cannot be had here: the space table is 32-bit and the
+    // test machine has more than 4 GiB free; the decision is tested natively.)
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tarnwick\\Velmora\\SpanDisk", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    struct Case {
+        const char* value;
+        bool force;
+    };
+    for (const Case c : {Case{"1", true}, Case{"0", false}, Case{"1 ", false}, Case{nullptr, false}}) {
+        if (c.value)
+            RegSetValueExA(key, "ForcePrompt", 0, REG_SZ, reinterpret_cast<const BYTE*>(c.value),
+                           static_cast<DWORD>(strlen(c.value) + 1));
+        else
+            RegDeleteValueA(key, "ForcePrompt");
+        EXPECT_EQ(ReadSpanDiskForcePrompt(), c.force) << (c.value ? c.value : "absent");
+    }
+    RegCloseKey(key);
+
+    // Wine has no fixed D: or E:, and the temp folder is on C:: no alternative.
+    if (GetDriveTypeA("D:\\") != DRIVE_FIXED && GetDriveTypeA("E:\\") != DRIVE_FIXED) {
+        EXPECT_FALSE(FindAlternativeTempDrive());
+        EXPECT_EQ(AlternativeTempFolder(), "");
+    }
+}
+
+}  // namespace
