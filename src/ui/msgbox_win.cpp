@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "lang/safe_library.h"
 #include "ui/msgbox.h"
 #include "ui/pump.h"
 #include "ui/window_services.h"
