@@ -258,7 +258,13 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
             deps.wait_pumping(1000);
             completed = !AtomExists(atom);
             DeleteAtomByName(atom);
-            if (completed) RemoveLinksAfterRun(links);
+            if (completed) {
+                // The link names as read before the run, the flags as they are now.
+                TSetupLinks after = deps.read_links();
+                after.start_up_link = links.start_up_link;
+                after.check_link = links.check_link;
+                RemoveLinksAfterRun(after);
+            }
         }
         if (!result.success) {
             deps.error(0, LangText(reader, "s7", kTextBadCrc), LangText(reader, "Error", "Error"), charset,
