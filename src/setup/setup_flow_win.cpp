@@ -2,8 +2,6 @@
 // run of the setup program and the clean-up.
 #include <windows.h>
 
-#include <iostream>
-
 #include "lang/status_label.h"
 #include "lang/sysinfo.h"
 #include "package/files.h"
@@ -57,12 +55,7 @@ bool AtomExists(const std::string& name) { return GlobalFindAtomA(name.c_str()) 
 
 void DeleteAtomByName(const std::string& name)
 {
-    // Added once by us; delete every reference we or the program left.
-    for (int i = 0; i < 16; ++i) {
-        const ATOM atom = GlobalFindAtomA(name.c_str());
-        if (!atom) break;
-        GlobalDeleteAtom(atom);
-    }
+    if (const ATOM atom = GlobalFindAtomA(name.c_str())) GlobalDeleteAtom(atom);
 }
 
 void ShowMainWindow(int show)
@@ -236,8 +229,6 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
             const TSetupLinks links = deps.read_links();
             const std::string line = BuildSetupCommandLine(command);
             Trace(std::to_string(GetCurrentProcessId()) + " ==== WinExec(Engine.exe) >>" + line + "<<");
-            std::cout << GetCurrentProcessId() << " ==== WinExec(Engine.exe) >>" << line << "<<"
-                      << std::endl;
 
             const std::string atom = kCompletionAtomPrefix + tag;
             GlobalAddAtomA(atom.c_str());
