@@ -231,9 +231,9 @@ void CreateButtons(const std::vector<TMsgBoxButton>& defs, int cw, int ch) {
 
 TRichEditLibrary LoadRichEditLibrary() {
   TRichEditLibrary lib;
-  lib.module = LoadSystemLibrary("RICHED32.DLL");
+  lib.module = static_cast<HMODULE>(LoadSystemLibrary("RICHED32.DLL"));
   if (lib.module) return lib;
-  lib.module = LoadSystemLibrary("riched20.dll");
+  lib.module = static_cast<HMODULE>(LoadSystemLibrary("riched20.dll"));
   if (lib.module) {
     lib.window_class = "RichEdit20A";
     lib.crlf_counts_two = false;
