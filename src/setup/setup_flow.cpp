@@ -13,7 +13,12 @@ std::string SetupTempFolderName(const std::string& temp_path, uint32_t dos_date_
     return temp_path + kSetupFolderPrefix + std::to_string(dos_date_time & 0xFFFFu);
 }
 
-std::string ThreadTag(uint32_t thread_id) { return "_" + std::to_string(thread_id); }
+std::string ThreadTag(uint32_t thread_id)
+{
+    std::string tag = "_";
+    tag += std::to_string(thread_id);
+    return tag;
+}
 
 std::string FormatMegabytes(double bytes)
 {

@@ -31,7 +31,8 @@ std::string ProgramFolder()
 // sends to our window, so we must keep dispatching). Returns its exit code.
 DWORD RunPumping(const std::string& args)
 {
-    std::string line = "\"" + ProgramFolder() + "send_window_message.exe\" " + args;
+    std::string line = "\"";
+    line += ProgramFolder() + "send_window_message.exe\" " + args;
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
@@ -198,8 +199,6 @@ LRESULT CALLBACK ControllerProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
     if (m == kNoteMsg) g_notes.push_back({wp, lp});
     return DefWindowProcA(w, m, wp, lp);
 }
-
-int32_t ProbeInterval() { return 3600; }
 
 TEST(MainWindow, AnswersTheControlMessagesOfAnotherProcess)
 {
