@@ -1,29 +1,53 @@
 #include <windows.h>
 
+#include "package/unpack.h"
 #include "setup/setup_deps.h"
 #include "stub/startup.h"
 #include "stub/switches.h"
+#include "ui/msgbox.h"
+#include "ui/progress.h"
 #include "ui/pump.h"
 
 namespace {
 
 void PumpFor(uint32_t ms) { WaitPumping(static_cast<int>(ms)); }
 
-TUnPackResult NoUnPack(const TUnPackRequest&) { return {}; }
-
-bool NoConfirm(intptr_t, const std::string&, const std::string&, int, int, const std::string&)
+// The extraction with the main window's progress display.
+TUnPackResult RealUnPack(const TUnPackRequest& r)
 {
-    return false;
+    TUnPackParams p;
+    p.PackageFile = r.package_file;
+    p.TargetDir = r.target_dir;
+    p.AgentName = r.agent_name;
+    p.Progress = StandardProgressSink;
+    p.DiskPrompt = r.disk_prompt;
+    p.PromptCaption = r.prompt_caption;
+    p.ButtonTexts = r.button_texts;
+    p.Charset = r.charset;
+    p.ForcePrompt = r.force_prompt;
+    TUnPackResult result;
+    UnPack(p, result.success, result.main_entry);
+    return result;
 }
 
-void NoError(intptr_t, const std::string&, const std::string&, int, const std::string&) {}
+bool Confirm(intptr_t owner, const std::string& text, const std::string& caption, int timeout, int charset,
+             const std::string& buttons)
+{
+    return MsgConfirm(owner, text, caption, timeout, charset, buttons);
+}
+
+void Error(intptr_t owner, const std::string& text, const std::string& caption, int charset,
+           const std::string& buttons)
+{
+    MsgError(owner, text, caption, charset, buttons);
+}
 
 
 bool LauncherIsAgent() { return AgentMode; }
 
 TSetupLinks NoLinks() { return {}; }
 
-TSetupDeps g_deps{PumpFor,    NoUnPack,    NoConfirm,       NoError, GetSwitchStr,
+TSetupDeps g_deps{PumpFor,    RealUnPack,  Confirm,         Error,   GetSwitchStr,
                   HasSwitch,  GetArgsText, LauncherIsAgent, NoLinks, nullptr};
 
 }  // namespace

@@ -188,8 +188,11 @@ struct TSeenBox {
 // The text of a window and its children, joined.
 inline BOOL CALLBACK CollectText(HWND w, LPARAM lp)
 {
+    // WM_GETTEXT itself: GetWindowText of another process's window gives only
+    // its stored title, not what a rich-text control shows.
     char buf[4096] = {};
-    GetWindowTextA(w, buf, sizeof buf);
+    DWORD_PTR got = 0;
+    SendMessageTimeoutA(w, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_NORMAL, 5000, &got);
     *reinterpret_cast<std::string*>(lp) += std::string(buf) + "\n";
     return TRUE;
 }

@@ -1,0 +1,209 @@
+// The setup flow end to end under Wine: packages built around the real
+// launcher, the fake setup program recording what it saw, and the launcher
+// started as a user would start it.
+#include "win/setup_test_support.h"
+
+namespace {
+
+using namespace setup_test;
+
+TEST_F(SetupFlowTest, ExtractsRunsTheMarkedProgramAndCleansUp)
+{
+    const std::string big(300000, 'b');
+    const std::string big2 = "tail of the big file";
+    TVolume p = Package();
+    p.File("fake_setup_gui.exe*/S", fake_, Stamp(0))
+        .File("readme.txt", "hello\r\n", Stamp(4), false)
+        .File("big.bin", big, Stamp(8))
+        .File("big.bin", big2, Stamp(8))
+        .File("no time.txt", "x", 0);
+    WriteBytes(launcher_, p.Build());
+
+    TRun run;
+    run.args = "/L=1";
+    Run(run);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exit_code, 0u);
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_TRUE(run.window_seen) << "the main window shows during extraction in the foreground";
+
+    std::vector<std::string> files;
+    const auto rec = ReadRecord(record_, &files);
+    ASSERT_TRUE(rec.count("cmd")) << "the setup program did not run";
+    ExpectCommandLine(rec, "/L=1 /S", launcher_);
+    EXPECT_EQ(rec.at("show"), "5");
+    EXPECT_EQ(rec.at("atom"), "1");
+    EXPECT_EQ(rec.at("cwd") + "\\", work_ + "\\") << "the launcher's current folder";
+    const std::string temp = ParentOf(rec.at("self"));
+    EXPECT_NE(temp.find("\\SETUP_"), std::string::npos) << temp;
+    EXPECT_FALSE(Exists(temp)) << "temporary folder left behind";
+
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"big.bin|300020", "fake_setup_gui.exe|" + std::to_string(fake_.size()),
+                                               "no time.txt|1", "readme.txt|7"}));
+    EXPECT_EQ(ReadBytes(copies_ + "\\big.bin"), big + big2);
+    EXPECT_EQ(ReadBytes(copies_ + "\\readme.txt"), "hello\r\n");
+    EXPECT_EQ(ReadBytes(copies_ + "\\fake_setup_gui.exe"), fake_);
+    struct Case {
+        const char* name;
+        uint32_t stamp;
+    };
+    for (const Case c : {Case{"readme.txt", Stamp(4)}, Case{"big.bin", Stamp(8)}, Case{"fake_setup_gui.exe", Stamp(0)}}) {
+        WIN32_FILE_ATTRIBUTE_DATA a{};
+        ASSERT_TRUE(GetFileAttributesExA((copies_ + "\\" + c.name).c_str(), GetFileExInfoStandard, &a));
+        FILETIME local;
+        WORD date = 0, time = 0;
+        FileTimeToLocalFileTime(&a.ftLastWriteTime, &local);
+        FileTimeToDosDateTime(&local, &date, &time);
+        EXPECT_EQ(static_cast<uint32_t>(date) << 16 | time, c.stamp) << c.name;
+    }
+}
+
+TEST_F(SetupFlowTest, PassesTheExitCodeOnAndAddsOriginExeOnlyOnce)
+{
+    TVolume p = Package();
+    p.File("fake_setup_gui.exe*", fake_, Stamp());
+    WriteBytes(launcher_, p.Build());
+    struct Case {
+        const char* exit;
+        DWORD code;
+        std::string args;
+        bool origin_added;
+    };
+    for (const Case& c : {Case{"0", 0, "", true}, Case{"3", 3, "/OriginExe=\"X:\\first.exe\" /Q", false},
+                          Case{"255", 255, "/originexe=lower", true}}) {
+        DeleteFileA(record_.c_str());
+        SetEnvironmentVariableA("VEL_FAKE_EXIT", c.exit);
+        TRun run;
+        run.args = c.args;
+        Run(run);
+        ASSERT_TRUE(run.ended);
+        EXPECT_EQ(run.exit_code, c.code);
+        const auto rec = ReadRecord(record_);
+        ASSERT_TRUE(rec.count("cmd")) << c.exit;
+        ExpectCommandLine(rec, c.args, launcher_, c.origin_added);
+    }
+}
+
+TEST_F(SetupFlowTest, WaitsForTheDialogWindowOfTheSetupProgram)
+{
+    TVolume p = Package();
+    p.File("fake_setup_gui.exe*", fake_, Stamp());
+    WriteBytes(launcher_, p.Build());
+    SetEnvironmentVariableA("VEL_FAKE_DIALOG_MS", "3000");
+    SetEnvironmentVariableA("VEL_FAKE_EXIT", "7");
+    TRun run;
+    Run(run);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exit_code, 7u);
+    EXPECT_TRUE(Exists(record_ + ".dialog")) << "the launcher ended while a dialog window was open";
+}
+
+TEST_F(SetupFlowTest, HiddenRunsAskNothingAndStartTheProgramHidden)
+{
+    struct Case {
+        const char* how;
+        const char* silent;
+        std::string args;
+    };
+    for (const Case& c : {Case{"/hide", "0", "/hide"}, Case{"silent item", "1", ""}}) {
+        TVolume p = Package();
+        p.flags = 0x01 | 0x08;  // extract notice and activity bar: would ask in the foreground
+        p.agent = std::string("|http:/|.info|.exe|token|") + c.silent + "|";
+        p.File("fake_setup_gui.exe*", fake_, Stamp());
+        WriteBytes(launcher_, p.Build());
+        DeleteFileA(record_.c_str());
+        TRun run;
+        run.args = c.args;
+        Run(run);
+        ASSERT_TRUE(run.ended) << c.how;
+        EXPECT_TRUE(run.boxes.empty()) << c.how;
+        EXPECT_FALSE(run.window_seen) << c.how;
+        const auto rec = ReadRecord(record_);
+        ASSERT_TRUE(rec.count("show")) << c.how;
+        EXPECT_EQ(rec.at("show"), "0") << c.how;
+    }
+}
+
+TEST_F(SetupFlowTest, ExtractsAPackageSplitOverVolumesInOneFolder)
+{
+    const std::string part1(5000, '1'), part2(7000, '2'), part3 = "end";
+    TVolume v1 = Package();
+    v1.flags = 0x02;  // more volumes follow
+    v1.File("fake_setup_gui.exe*/V", fake_, Stamp()).File("split.bin", part1, Stamp(2));
+    TVolume v2;
+    v2.first = false;
+    v2.flags = 0x02;
+    v2.File("split.bin", part2, Stamp(2));
+    TVolume v3;
+    v3.first = false;
+    v3.File("split.bin", part3, Stamp(2)).File("last.txt", "last", Stamp(2), false);
+    WriteBytes(launcher_, v1.Build());
+    WriteBytes(launcher_ + ".002", v2.Build());
+    WriteBytes(launcher_ + ".003", v3.Build());
+    TRun run;
+    Run(run);
+    ASSERT_TRUE(run.ended);
+    EXPECT_TRUE(run.boxes.empty()) << "no disk prompt when the volumes are there";
+    const auto rec = ReadRecord(record_);
+    ASSERT_TRUE(rec.count("cmd"));
+    ExpectCommandLine(rec, "/V", launcher_);
+    EXPECT_EQ(ReadBytes(copies_ + "\\split.bin"), part1 + part2 + part3);
+    EXPECT_EQ(ReadBytes(copies_ + "\\last.txt"), "last");
+}
+
+TEST_F(SetupFlowTest, CorruptedPackageShowsBadCrcAndRunsNothing)
+{
+    // A small package fails its checksum; a large one (no checksum) carries a
+    // compressed record that zlib rejects: both are reported with "s7".
+    TVolume small;
+    small.checksum = true;
+    small.File("fake_setup_gui.exe*", "not really a program", Stamp(), false);
+    std::string small_bytes = small.Build();
+    small_bytes[small_bytes.size() - 74 - 16] ^= 0x55;  // inside the record data, in the summed part
+    const std::string small_path = work_ + "\\small package.bin";
+    WriteBytes(small_path, small_bytes);
+
+    TVolume large = Package();
+    large.File("fake_setup_gui.exe*", fake_, Stamp());
+    std::string large_bytes = large.Build();
+    const size_t body = image_.size() + 4 + large.language.size() + 4 + large.agent.size() + 4;
+    for (size_t i = body + 200; i < body + 260; ++i) large_bytes[i] = '\x5A';  // inside the zlib stream
+    const std::string large_path = work_ + "\\large package.exe";
+    WriteBytes(large_path, large_bytes);
+
+    WriteBytes(launcher_, image_);  // a launcher without a package of its own
+    for (const std::string& volume : {small_path, large_path}) {
+        TRun run;
+        run.args = "/SpanDiskFName1=\"" + volume + "\"";
+        run.answer = "OK";
+        Run(run);
+        ASSERT_TRUE(run.ended) << volume;
+        EXPECT_EQ(run.exit_code, 0u) << volume;
+        ASSERT_EQ(run.boxes.size(), 1u) << volume;
+        EXPECT_NE(run.boxes[0].text.find("Bad CRC!"), std::string::npos) << run.boxes[0].text;
+        EXPECT_TRUE(run.boxes[0].clicked);
+        EXPECT_FALSE(Exists(record_)) << "a program ran from a corrupted package";
+    }
+}
+
+TEST_F(SetupFlowTest, SpaceQuestionAnsweredNoExtractsAndRunsNothing)
+{
+    TVolume p = Package();
+    p.flags = 0x01;  // show the extract notice
+    p.File("fake_setup_gui.exe*", fake_, Stamp());
+    WriteBytes(launcher_, p.Build());
+    TRun run;
+    run.answer = "No";
+    Run(run);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exit_code, 0u);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_TRUE(run.boxes[0].clicked) << run.boxes[0].text;
+    EXPECT_NE(run.boxes[0].text.find("Velmora will extract files to your Temp Drive (C:)"), std::string::npos)
+        << "[" << run.boxes[0].text << "]";
+    EXPECT_NE(run.boxes[0].text.find("Continue with Setup?"), std::string::npos);
+    EXPECT_FALSE(Exists(record_));
+}
+
+}  // namespace
