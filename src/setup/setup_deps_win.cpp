@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "autoupdate/agent_settings.h"
 #include "package/unpack.h"
 #include "setup/setup_deps.h"
 #include "stub/startup.h"
@@ -45,10 +46,18 @@ void Error(intptr_t owner, const std::string& text, const std::string& caption, 
 
 bool LauncherIsAgent() { return AgentMode; }
 
-TSetupLinks NoLinks() { return {}; }
+TSetupLinks DescriptionFileLinks()
+{
+    TSetupLinks links;
+    links.start_up_link = GetStartUpLink();
+    links.check_link = GetCheckforNewUpdateLink();
+    links.remove_start_up = GetRemoveStartUpShortcut();
+    links.remove_check = GetRemoveCheckForNewUpdateShortcut();
+    return links;
+}
 
 TSetupDeps g_deps{PumpFor,    RealUnPack,  Confirm,         Error,   GetSwitchStr,
-                  HasSwitch,  GetArgsText, LauncherIsAgent, NoLinks, nullptr};
+                  HasSwitch,  GetArgsText, LauncherIsAgent, DescriptionFileLinks, nullptr};
 
 }  // namespace
 

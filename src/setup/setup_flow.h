@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ui/msgbox_markup.h"  // kDefaultButtonTexts
+
 // ---- texts of the language block (key, English default) ---------------------
 
 constexpr const char* kTextExtracting = "Extracting Files...";  // "s1"
@@ -23,7 +25,6 @@ constexpr const char* kTextBadCrc =                                   // "s7"
     "Bad CRC!<P>This indicates that your setup file might be corrupted...";
 constexpr const char* kTextDiskPrompt =  // "s8"
     "Please insert <B>DISK #<DISK_NUM></B> and press OK to continue";
-constexpr const char* kDefaultButtonTexts = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
 
 // ---- names shared with the setup program --------------------------------------
 

@@ -2,8 +2,6 @@
 // run of the setup program and the clean-up.
 #include <windows.h>
 
-#include <iostream>
-
 #include "lang/status_label.h"
 #include "lang/sysinfo.h"
 #include "package/files.h"
@@ -57,12 +55,7 @@ bool AtomExists(const std::string& name) { return GlobalFindAtomA(name.c_str()) 
 
 void DeleteAtomByName(const std::string& name)
 {
-    // Added once by us; delete every reference we or the program left.
-    for (int i = 0; i < 16; ++i) {
-        const ATOM atom = GlobalFindAtomA(name.c_str());
-        if (!atom) break;
-        GlobalDeleteAtom(atom);
-    }
+    if (const ATOM atom = GlobalFindAtomA(name.c_str())) GlobalDeleteAtom(atom);
 }
 
 void ShowMainWindow(int show)
@@ -236,8 +229,6 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
             const TSetupLinks links = deps.read_links();
             const std::string line = BuildSetupCommandLine(command);
             Trace(std::to_string(GetCurrentProcessId()) + " ==== WinExec(Engine.exe) >>" + line + "<<");
-            std::cout << GetCurrentProcessId() << " ==== WinExec(Engine.exe) >>" << line << "<<"
-                      << std::endl;
 
             const std::string atom = kCompletionAtomPrefix + tag;
             GlobalAddAtomA(atom.c_str());
@@ -258,7 +249,13 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
             deps.wait_pumping(1000);
             completed = !AtomExists(atom);
             DeleteAtomByName(atom);
-            if (completed) RemoveLinksAfterRun(links);
+            if (completed) {
+                // The link names as read before the run, the flags as they are now.
+                TSetupLinks after = deps.read_links();
+                after.start_up_link = links.start_up_link;
+                after.check_link = links.check_link;
+                RemoveLinksAfterRun(after);
+            }
         }
         if (!result.success) {
             deps.error(0, LangText(reader, "s7", kTextBadCrc), LangText(reader, "Error", "Error"), charset,

@@ -12,6 +12,7 @@
 #include "stub/main_window.h"
 #include "stub/switches.h"
 #include "stub/trace_log.h"
+#include "ui/msgbox.h"
 #include "ui/progress.h"
 #include "ui/pump.h"
 #include "ui/window_services.h"
@@ -172,6 +173,7 @@ TMainWindowHooks DefaultMainWindowHooks()
     h.remove_setup_temp = RemoveSetupTemp;
     h.sleep_x = SleepXSwitch;
     h.autoplay_cancel_message = AutoPlayMessage;
+    h.set_msgbox_font = SetMsgBoxFont;
     return h;
 }
 
@@ -197,6 +199,7 @@ void DestroyMainWindow()
 void StubWin::WinMain(bool agent_mode, const std::string& class_name)
 {
     g_agent_mode = agent_mode;
+    InstallDescriptionFileAccessors();
     g_quit = false;
     g_window = g_label = g_progress = g_activity = nullptr;
 

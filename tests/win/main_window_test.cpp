@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "autoupdate/agent_settings.h"
 #include "net/download_abort.h"
 #include "stub/agent_control.h"
 #include "stub/main_window.h"
@@ -250,6 +251,35 @@ TEST(MainWindow, AnswersTheControlMessagesOfAnotherProcess)
     SetAgentRequestSeam({});
     SetController(0, 0);
     DestroyWindow(controller);
+}
+
+TEST(MainWindow, RequestsReadAndWriteTheInstalledVersionDescription)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "velmora agent requests\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    SetAgentFolder(folder);
+    SetAgentInfoName("demo.info");
+    const std::string original = folder + "demo.original";
+    WritePrivateProfileStringA("OriginalSetup", "ProbeSecondsInterval", "7200", original.c_str());
+    WritePrivateProfileStringA("OriginalSetup", "VersionOriginal", "104", original.c_str());
+    SetAgentRequestSeam({});  // the window installs the accessors of the files
+    RunWindow([&](HWND) {
+        const std::string cls = std::string("\"") + kClass + "\" ";
+        EXPECT_EQ(RunPumping(cls + "1125 8 0"), 7200u);
+        EXPECT_EQ(RunPumping(cls + "1125 4 0"), 104u);
+        EXPECT_EQ(RunPumping(cls + "1125 12 -1"), 0u);
+        EXPECT_EQ(RunPumping(cls + "1125 8 0"), 0xFFFFFFFFu);  // -1: never probe automatically
+        EXPECT_EQ(RunPumping(cls + "1125 99 0"), 0u);
+    }, /*agent=*/true);
+    char value[32] = {};
+    GetPrivateProfileStringA("OriginalSetup", "ProbeSecondsInterval", "", value, sizeof value, original.c_str());
+    EXPECT_STREQ(value, "-1");
+    SetAgentRequestSeam({});
+    SetAgentFolder("");
+    DeleteFileA(original.c_str());
+    RemoveDirectoryA(folder.c_str());
 }
 
 TEST(MainWindow, ClosesInTwoStepsAndCleansUp)

@@ -101,6 +101,8 @@ TEST_F(ExtractAndRunSetupTest, RunsTheEntryTakesItsExitCodeAndReportsCompletion)
         GetModuleFileNameA(nullptr, self, MAX_PATH);
         ExpectCommandLine(rec, "/A=1 /B /X", self);
         EXPECT_EQ(rec.at("atom"), "1");
+        const std::string atom = "AutoUpdateAtomTokenByVelmora_" + std::to_string(GetCurrentThreadId());
+        EXPECT_EQ(GlobalFindAtomA(atom.c_str()), 0) << "the completion atom outlived the run";
     }
     ASSERT_EQ(world_.unpacks.size(), 2u);
     const TUnPackRequest& r = world_.unpacks[0];
