@@ -1,6 +1,5 @@
 #include "stub/stub_win.h"
 
-#include "autoupdate/agent_requests.h"
 #include "autoupdate/agent_settings.h"
 #include "autoupdate/test_mode.h"
 #include "lang/sysinfo.h"
@@ -63,13 +62,12 @@ void RunMainWindow()
 }
 
 // The description files are named by the package's agent block and lie in
-// the program's folder (the accessors' default); an agent answers requests
-// from them.
+// the program's folder (the accessors' default); an agent's main window
+// answers requests from them.
 void PrepareAgentFiles()
 {
     if (const TGFileInfo* reader = MainFileInfo())
         SetAgentInfoName(ListItem(reader->AgentBlock(), kAgentInfoFile));
-    if (AgentMode) InstallAgentRequestAccessors();
 }
 
 }  // namespace
