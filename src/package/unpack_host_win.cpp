@@ -2,25 +2,32 @@
 #include "package/unpack.h"
 
 #include "package/files.h"
+#include "ui/msgbox.h"
 #include "ui/pump.h"
 #include "ui/window_services.h"
 
 #include <windows.h>
+
+namespace {
+
+// The disk prompt is a plain box: the prompt text carries its own emphasis.
+constexpr intptr_t kDiskPromptOwner = 1;
+// Errors repeat their caption in bold above the text, as every error of
+// the setup run does.
+constexpr intptr_t kErrorOwner = 0;
+
+} // namespace
 
 TUnPackHost DefaultUnPackHost()
 {
     TUnPackHost host;
     host.PumpMessages = [] { FilesPump(); };
     host.WaitPumping = [](int ms) { WaitPumping(ms); };
-    // The plain system box until the markup box is wired in.
-    host.ConfirmOkCancel = [](const std::string& text, const std::string& caption, int,
-                              const std::string&) {
-        return MessageBoxA(nullptr, text.c_str(), caption.c_str(),
-                           MB_OKCANCEL | MB_ICONQUESTION | MB_TOPMOST) == IDOK;
+    host.ConfirmOkCancel = [](const std::string& text, const std::string& caption, int charset,
+                              const std::string& buttonTexts) {
+        return MsgConfirmOkCancel(kDiskPromptOwner, text, caption, charset, buttonTexts);
     };
-    host.ShowError = [](const std::string& text) {
-        MessageBoxA(nullptr, text.c_str(), "Error", MB_OK | MB_ICONHAND | MB_TOPMOST);
-    };
+    host.ShowError = [](const std::string& text) { MsgError(kErrorOwner, text); };
     host.EjectCD = [](const std::string& path) { return EjectCD(path); };
     host.SetAutoPlayCancel = [] { SetAutoPlayCancel(true); };
     host.ProcessId = [] { return static_cast<unsigned long>(GetCurrentProcessId()); };

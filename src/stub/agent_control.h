@@ -63,11 +63,6 @@ struct TAgentRequestSeam {
 };
 void SetAgentRequestSeam(const TAgentRequestSeam& seam);
 const TAgentRequestSeam& AgentRequestSeam();
-#ifdef _WIN32
-// Fills the entries that are still null with the accessors of the
-// description files (the stage and the probe requests stay with the agent).
-void InstallDescriptionFileAccessors();
-#endif
 
 // The answer of a running agent to message 1125. Results are 32-bit; 64-bit
 // settings are returned truncated. Unknown requests do nothing and give 0.

@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "autoupdate/agent_requests.h"
 #include "net/download_abort.h"
 #include "package/files.h"
 #include "package/package_reader.h"
@@ -199,7 +200,7 @@ void DestroyMainWindow()
 void StubWin::WinMain(bool agent_mode, const std::string& class_name)
 {
     g_agent_mode = agent_mode;
-    InstallDescriptionFileAccessors();
+    if (agent_mode) InstallAgentRequestAccessors();
     g_quit = false;
     g_window = g_label = g_progress = g_activity = nullptr;
 

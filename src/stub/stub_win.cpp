@@ -1,7 +1,9 @@
 #include "stub/stub_win.h"
 
+#include "autoupdate/agent_settings.h"
 #include "autoupdate/test_mode.h"
 #include "lang/sysinfo.h"
+#include "package/lists.h"
 #include "package/package_reader.h"
 #include "setup/setup_flow.h"
 #include "stub/dispatch.h"
@@ -59,6 +61,15 @@ void RunMainWindow()
     StubWin::WinMain(AgentMode, MainWindowClass);
 }
 
+// The description files are named by the package's agent block and lie in
+// the program's folder (the accessors' default); an agent's main window
+// answers requests from them.
+void PrepareAgentFiles()
+{
+    if (const TGFileInfo* reader = MainFileInfo())
+        SetAgentInfoName(ListItem(reader->AgentBlock(), kAgentInfoFile));
+}
+
 }  // namespace
 
 void DoRunStubWin()
@@ -108,6 +119,8 @@ int StubMain()
     Trace("=== START === " + programPath);
     Trace("CommandLine=" + commandLine);
     Trace("Agent Version=" + GetExeVersion("", 1, 4));
+
+    PrepareAgentFiles();
 
     std::cout << pid << " ==== ThisIs_AutoUpdateProg=" << (AgentMode ? "TRUE" : "FALSE") << std::endl;
 

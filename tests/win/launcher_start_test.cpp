@@ -1,6 +1,7 @@
 // The launcher started for real: its banners reach a debug viewer window of
 // this test process, it runs its main window under the single-instance class,
 // and a second start of the same file ends without a window.
+#include "autoupdate/agent_settings.h"
 #include "lang/sysinfo.h"
 #include "package/package_writer.h"
 
@@ -391,6 +392,57 @@ TEST_F(AgentStart, PlainAgentHandsOverToItsXCopy)
     EXPECT_LT(xMain, plainRunning);  // the plain start came while the X_ window was up
     EXPECT_LT(plainCopy, plainParams);
     EXPECT_LT(plainParams, xDelete);
+}
+
+TEST_F(AgentStart, AgentAnswersRequestsFromItsDescriptionFiles)
+{
+    const std::string exe = MakeAgent("Other Tool.exe");
+    // Beside the agent, named after agent block item 1 ("VelAgent.info").
+    const std::string original = folder_ + "VelAgent.original";
+    const std::string info = folder_ + "VelAgent.info";
+    made_.push_back(original);
+    made_.push_back(info);
+    ASSERT_TRUE(WritePrivateProfileStringA("OriginalSetup", "VersionOriginal", "107", original.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("OriginalSetup", "ProbeSecondsInterval", "3600", original.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("NewSetup", "VersionNew", "110", info.c_str()));
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, original.c_str());  // flush the cache
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, info.c_str());
+
+    first_ = Start(exe, "");
+    ASSERT_TRUE(first_.ok);
+    HWND wnd = WaitForWindow(".AutoUpdate.Other Tool", first_.pi.hProcess);
+    ASSERT_NE(wnd, nullptr) << viewer_.Text();
+
+    auto request = [&](WPARAM code, LPARAM argument) {
+        DWORD_PTR result = 12345;
+        EXPECT_NE(SendMessageTimeoutA(wnd, 1125, code, argument, SMTO_NORMAL, 20000, &result), 0);
+        return static_cast<int32_t>(result);
+    };
+    EXPECT_EQ(request(4, 0), 107);
+    EXPECT_EQ(request(5, 0), 110);
+    EXPECT_EQ(request(7, 0), 0);  // idle
+    EXPECT_EQ(request(8, 0), 3600);
+    EXPECT_EQ(request(99, 0), 0);
+
+    const int32_t probeLast = 2 * 86400 + 3661;  // 01-JAN-1900 01:01:01
+    EXPECT_EQ(request(12, 7200), 0);
+    EXPECT_EQ(request(14, probeLast), 0);
+    EXPECT_EQ(request(8, 0), 7200);
+    EXPECT_EQ(request(10, 0), probeLast);
+    auto key = [&](const char* name) {
+        char buffer[256] = {};
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, original.c_str());  // no stale cache
+        GetPrivateProfileStringA("OriginalSetup", name, "<none>", buffer, sizeof buffer, original.c_str());
+        return std::string(buffer);
+    };
+    EXPECT_EQ(key("ProbeSecondsInterval"), "7200");
+    EXPECT_EQ(key("ProbeSecondsLast"), std::to_string(probeLast));
+    EXPECT_EQ(key("__ProbeSecondsLast"), ReadableAgentTime(probeLast));
+    EXPECT_EQ(key("__ProbeSecondsLast").substr(0, 12), "01-JAN-1900 ");
+    EXPECT_EQ(key("VersionOriginal"), "107");
+
+    CloseTwice(wnd);
+    ASSERT_TRUE(WaitPumped(first_.pi.hProcess, 60000)) << "the agent did not end on WM_CLOSE";
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -21,11 +22,16 @@ namespace {
 
 const char* const kSpanDiskKey = "Software\\Tarnwick\\Velmora\\SpanDisk";
 
-// Answers the message boxes of this process from a second thread.
+// Answers the launcher's own message boxes ("VMsgBox") of this process from
+// a second thread, like a user: reads the box and clicks one of its buttons.
 class TBoxDriver {
 public:
-    struct TBox { std::string title, text; };
-    // Button to press for box number n (from 1): IDOK or IDCANCEL.
+    struct TBox {
+        std::string title, text;
+        std::vector<std::string> buttons;  // left to right
+        bool rightToLeft = false;
+    };
+    // Result of the button to press for box number n (from 1): IDOK, IDCANCEL.
     using TDecide = std::function<int(int n, const TBox& box)>;
 
     explicit TBoxDriver(TDecide decide)
@@ -50,34 +56,77 @@ private:
         GetWindowThreadProcessId(wnd, &pid);
         char cls[64] = {};
         GetClassNameA(wnd, cls, sizeof cls);
-        if (pid == GetCurrentProcessId() && IsWindowVisible(wnd) && std::string(cls) == "#32770") {
+        if (pid == GetCurrentProcessId() && IsWindowVisible(wnd) && std::string(cls) == "VMsgBox") {
             *reinterpret_cast<HWND*>(param) = wnd;
             return FALSE;
         }
         return TRUE;
     }
 
+    static std::string TextOf(HWND wnd)
+    {
+        char text[4096] = {};
+        GetWindowTextA(wnd, text, sizeof text);
+        return text;
+    }
+
+    // Reads the box; its buttons come back with their result values.
+    static TBox Read(HWND box, std::vector<std::pair<HWND, LONG_PTR>>& buttons)
+    {
+        TBox b;
+        b.title = TextOf(box);
+        std::vector<std::pair<int, HWND>> byX;
+        for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            char cls[64] = {};
+            GetClassNameA(c, cls, sizeof cls);
+            if (lstrcmpiA(cls, "Button") == 0) {
+                RECT r;
+                GetWindowRect(c, &r);
+                byX.push_back({r.left, c});
+            } else if (lstrcmpiA(cls, "RICHEDIT") == 0 || lstrcmpiA(cls, "RichEdit20A") == 0) {
+                b.text = TextOf(c);
+                b.rightToLeft = (GetWindowLongPtrA(c, GWL_EXSTYLE) & WS_EX_RTLREADING) != 0;
+            }
+        }
+        std::sort(byX.begin(), byX.end());
+        for (const auto& [x, button] : byX) {
+            b.buttons.push_back(TextOf(button));
+            buttons.push_back({button, GetWindowLongPtrA(button, GWLP_USERDATA)});
+        }
+        return b;
+    }
+
     void Loop()
     {
-        HWND last = nullptr;
         while (!stop_) {
             HWND box = nullptr;
             EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
-            if (box && box != last) {
-                char title[256] = {}, text[2048] = {};
-                GetWindowTextA(box, title, sizeof title);
-                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-                TBox b{title, text};
-                int n;
-                {
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    boxes_.push_back(b);
-                    n = static_cast<int>(boxes_.size());
-                }
-                PostMessageA(box, WM_COMMAND, decide_(n, b), 0);
-                last = box;
+            if (!box) {
+                Sleep(20);
+                continue;
             }
-            Sleep(20);
+            Sleep(50);  // let the box finish laying out its text and buttons
+            std::vector<std::pair<HWND, LONG_PTR>> buttons;
+            TBox b = Read(box, buttons);
+            int n;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                boxes_.push_back(b);
+                n = static_cast<int>(boxes_.size());
+            }
+            const int want = decide_(n, b);
+            bool pressed = false;
+            for (const auto& [button, result] : buttons) {
+                if (result == want) {
+                    PostMessageA(button, BM_CLICK, 0, 0);
+                    pressed = true;
+                }
+            }
+            if (!pressed)
+                PostMessageA(box, WM_CLOSE, 0, 0);
+            // One answer per box: wait until it is gone.
+            for (int i = 0; i < 1000 && IsWindow(box) && !stop_; ++i)
+                Sleep(10);
         }
     }
 
@@ -112,22 +161,31 @@ struct TRun {
     int steps = 0;
 };
 
+// The setup flow's prompt texts: "s8", "Attention" and the button list of
+// the language block, here a translated one.
+const char* const kDiskPrompt = "Please insert <B>DISK #<DISK_NUM></B> and press OK to continue";
+const char* const kButtons = "|&Weiter|&Abbrechen|&Ja|&Nein|";
+
 TRun Extract(const std::string& package, const std::string& target, bool forcePrompt,
-             const std::string& agent = "")
+             const std::string& agent = "", int charset = 0)
 {
     TRun r;
     UnPack(package, target, agent, r.success,
            [&](int kind, int, int, int, int, const std::string&) { r.steps += kind == 1; },
-           "Please insert disk <DISK_NUM>.", "Attention", "|&OK|&Cancel|", 0, forcePrompt,
-           r.mainEntry);
+           kDiskPrompt, "Achtung", kButtons, charset, forcePrompt, r.mainEntry);
     return r;
+}
+
+std::string Prompt(int disk)
+{
+    return "Please insert DISK #" + std::to_string(disk) + " and press OK to continue";
 }
 
 class WinUnPack : public ::testing::Test {
 protected:
     // A package over `count` volumes: volume 1 holds main.exe and part one
     // of part.bin, every later volume the next part.
-    std::vector<std::string> MakeVolumes(int count)
+    static std::vector<std::string> MakeVolumes(const TTempFolder& dir, int count)
     {
         std::vector<std::string> names;
         for (int v = 1; v <= count; ++v) {
@@ -138,7 +196,7 @@ protected:
             if (v == 1)
                 pkg.File("main.exe*", "M");
             pkg.File("part.bin", "v" + std::to_string(v), TTestPackage::Stored);
-            std::string name = dir_ / (v == 1 ? "Disk.exe" : "Disk.exe.00" + std::to_string(v));
+            std::string name = dir / (v == 1 ? "Disk.exe" : "Disk.exe.00" + std::to_string(v));
             TTempFolder::Write(name, pkg.Build());
             names.push_back(name);
         }
@@ -175,23 +233,36 @@ TEST_F(WinUnPack, ExtractsRealFilesWithTimesAndDerivedAgent)
 
 TEST_F(WinUnPack, ForcePromptFromTheRegistryAsksForEveryVolume)
 {
-    auto volumes = MakeVolumes(3);
-    for (const char* setting : {"0", "1"}) {
-        SCOPED_TRACE(setting);
-        SetForcePrompt(setting);
+    const struct {
+        int volumes;
+        const char* setting;
+        int charset;
+        int prompts;
+    } cases[] = {
+        {2, "0", 0, 0},
+        {2, "1", 0, 1},
+        {3, "0", 0, 0},
+        {3, "yes", 0, 0},  // only "1" forces
+        {3, "1", 177, 2},  // a right-to-left language reads the prompt from the right
+    };
+    for (const auto& c : cases) {
+        const std::string name = std::to_string(c.volumes) + c.setting + std::to_string(c.charset);
+        SCOPED_TRACE(name);
+        TTempFolder dir;
+        auto volumes = MakeVolumes(dir, c.volumes);
+        SetForcePrompt(c.setting);
         TBoxDriver driver([](int, const TBoxDriver::TBox&) { return IDOK; });
-        TRun r = Extract(volumes[0], dir_ / (std::string("out") + setting), ForcePromptSetting());
+        TRun r = Extract(volumes[0], dir / "out", ForcePromptSetting(), "", c.charset);
         EXPECT_TRUE(r.success);
         EXPECT_EQ(r.mainEntry, "main.exe*");
-        EXPECT_EQ(TTempFolder::Read(dir_ / (std::string("out") + setting + "\\part.bin")), "v1v2v3");
+        EXPECT_EQ(TTempFolder::Read(dir / "out\\part.bin"), c.volumes == 2 ? "v1v2" : "v1v2v3");
         auto boxes = driver.Boxes();
-        if (setting[0] == '1') {
-            ASSERT_EQ(boxes.size(), 2u);
-            EXPECT_EQ(boxes[0].title, "Attention");
-            EXPECT_EQ(boxes[0].text, "Please insert disk 2.");
-            EXPECT_EQ(boxes[1].text, "Please insert disk 3.");
-        } else {
-            EXPECT_TRUE(boxes.empty());
+        ASSERT_EQ(boxes.size(), static_cast<size_t>(c.prompts));
+        for (int i = 0; i < c.prompts; ++i) {
+            EXPECT_EQ(boxes[i].title, "Achtung");
+            EXPECT_EQ(boxes[i].text, Prompt(i + 2));
+            EXPECT_EQ(boxes[i].buttons, (std::vector<std::string>{"&Weiter", "&Abbrechen"}));
+            EXPECT_EQ(boxes[i].rightToLeft, c.charset == 177);
         }
     }
     RegDeleteKeyA(HKEY_CURRENT_USER, kSpanDiskKey);
@@ -199,32 +270,39 @@ TEST_F(WinUnPack, ForcePromptFromTheRegistryAsksForEveryVolume)
 
 TEST_F(WinUnPack, MissingVolumeIsAskedForAndCancelEndsWithoutProgram)
 {
-    auto volumes = MakeVolumes(2);
-    std::string second = TTempFolder::Read(volumes[1]);
-    DeleteFileA(volumes[1].c_str());
+    auto volumes = MakeVolumes(dir_, 3);
+    std::string third = TTempFolder::Read(volumes[2]);
+    DeleteFileA(volumes[2].c_str());
     {
         TBoxDriver driver([](int, const TBoxDriver::TBox&) { return IDCANCEL; });
         TRun r = Extract(volumes[0], dir_ / "cancelled", false);
         EXPECT_EQ(r.mainEntry, "");
-        EXPECT_EQ(driver.Boxes().size(), 1u);
-        EXPECT_EQ(TTempFolder::Read(dir_ / "cancelled\\part.bin"), "v1");
+        auto boxes = driver.Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, Prompt(3));
+        EXPECT_EQ(TTempFolder::Read(dir_ / "cancelled\\part.bin"), "v1v2");
     }
     {
-        // The user inserts the disk after the first prompt and presses OK.
+        // OK without the disk asks again; the user inserts it and presses OK.
         TBoxDriver driver([&](int n, const TBoxDriver::TBox&) {
             if (n == 2)
-                TTempFolder::Write(volumes[1], second);
+                TTempFolder::Write(volumes[2], third);
             return IDOK;
         });
         TRun r = Extract(volumes[0], dir_ / "inserted", false);
         EXPECT_TRUE(r.success);
         EXPECT_EQ(r.mainEntry, "main.exe*");
-        EXPECT_EQ(driver.Boxes().size(), 2u);
-        EXPECT_EQ(TTempFolder::Read(dir_ / "inserted\\part.bin"), "v1v2");
+        auto boxes = driver.Boxes();
+        ASSERT_EQ(boxes.size(), 2u);
+        EXPECT_EQ(boxes[0].text, Prompt(3));
+        EXPECT_EQ(boxes[1].text, Prompt(3));
+        EXPECT_EQ(TTempFolder::Read(dir_ / "inserted\\part.bin"), "v1v2v3");
     }
 }
 
-TEST_F(WinUnPack, HostileNamesAndLockedFilesFailTheirRecordsOnly)
+// The failed-write count is process-wide, so the first failure and the later
+// ones are seen in one test.
+TEST_F(WinUnPack, FailedWritesAndFoldersShowTheErrorBox)
 {
     std::string target = dir_ / "inner\\SETUP_2";
     ASSERT_TRUE(ForceDirectories(target));
@@ -242,23 +320,46 @@ TEST_F(WinUnPack, HostileNamesAndLockedFilesFailTheirRecordsOnly)
     std::string package = dir_ / "hostile.dat";
     TTempFolder::Write(package, pkg.Build());
 
-    int before = UnPackFailedWrites();
-    TBoxDriver driver([](int, const TBoxDriver::TBox&) { return IDOK; });
-    TRun r = Extract(package, target, false);
-    EXPECT_EQ(UnPackFailedWrites() - before, 4);
-    EXPECT_EQ(TTempFolder::Read(target + "\\fine.txt"), "ok");
-    EXPECT_FALSE(FileExists(dir_ / "inner\\escape.txt"));
-    EXPECT_FALSE(FileExists(dir_ / "absolute.txt"));
-    EXPECT_FALSE(FileExists(dir_ / "escape2.txt"));
-    CloseHandle(lock);
-    EXPECT_EQ(TTempFolder::Read(target + "\\locked.txt"), "old");
-    // Only the first failure of the process shows its box.
-    auto boxes = driver.Boxes();
-    ASSERT_EQ(boxes.size(), before == 0 ? 1u : 0u);
-    if (!boxes.empty()) {
+    const int before = UnPackFailedWrites();
+    {
+        TBoxDriver driver([](int, const TBoxDriver::TBox&) { return IDOK; });
+        TRun r = Extract(package, target, false);
+        EXPECT_EQ(UnPackFailedWrites() - before, 4);
+        EXPECT_EQ(TTempFolder::Read(target + "\\fine.txt"), "ok");
+        EXPECT_FALSE(FileExists(dir_ / "inner\\escape.txt"));
+        EXPECT_FALSE(FileExists(dir_ / "absolute.txt"));
+        EXPECT_FALSE(FileExists(dir_ / "escape2.txt"));
+        CloseHandle(lock);
+        EXPECT_EQ(TTempFolder::Read(target + "\\locked.txt"), "old");
+        // Only the first failure of the process shows its box: the error
+        // caption in bold above the path, the reason and the sizes.
+        auto boxes = driver.Boxes();
+        ASSERT_EQ(boxes.size(), before == 0 ? 1u : 0u);
+        if (!boxes.empty()) {
+            EXPECT_EQ(boxes[0].title, "Error");
+            EXPECT_EQ(boxes[0].buttons, std::vector<std::string>{"&OK"});
+            const std::string& text = boxes[0].text;
+            EXPECT_EQ(text.rfind("ERROR\r\n\r\n", 0), 0u) << text;
+            EXPECT_NE(text.find("escape.txt\r\n\r\nUnable to save Extracted File!\r\n\r\n"),
+                      std::string::npos)
+                << text;
+            EXPECT_NE(text.find("  Data Size: \t1 Bytes\r\n"), std::string::npos) << text;
+            EXPECT_EQ(text.find("<P>"), std::string::npos) << text;
+        }
+    }
+    {
+        // A target below a file cannot be created: its box comes every time;
+        // the writes that fail after it stay silent.
+        TTempFolder::Write(dir_ / "plain", "a file");
+        TBoxDriver driver([](int, const TBoxDriver::TBox&) { return IDOK; });
+        TRun r = Extract(package, dir_ / "plain\\SETUP_3", false);
+        auto boxes = driver.Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].title, "Error");
-        EXPECT_NE(boxes[0].text.find("escape.txt<P><P>Unable to save Extracted File!<P><P>"),
-                  std::string::npos)
+        EXPECT_EQ(boxes[0].text.rfind("ERROR\r\n\r\n" + dir_ / "plain\\SETUP_3" +
+                                          "\r\n\r\nUnable to create Directory!\r\n\r\n",
+                                      0),
+                  0u)
             << boxes[0].text;
     }
 }
