@@ -206,4 +206,74 @@ TEST_F(SetupFlowTest, SpaceQuestionAnsweredNoExtractsAndRunsNothing)
     EXPECT_FALSE(Exists(record_));
 }
 
+// Windows of the class (the launcher's full path in setup mode) that belong
+// to the process.
+int CountClassWindowsOf(const std::string& cls, DWORD pid)
+{
+    struct Count {
+        const std::string* cls;
+        DWORD pid;
+        int n = 0;
+    } c{&cls, pid};
+    EnumWindows(
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* c = reinterpret_cast<Count*>(lp);
+            char name[MAX_PATH + 1] = {};
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            GetClassNameA(w, name, sizeof name);
+            if (owner == c->pid && *c->cls == name) ++c->n;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&c));
+    return c.n;
+}
+
+TEST_F(SetupFlowTest, SecondStartWhileTheFirstRunsEndsWithoutWindowOrRun)
+{
+    TVolume p = Package();
+    p.File("fake_setup_gui.exe*", fake_, Stamp());
+    WriteBytes(launcher_, p.Build());
+    SetEnvironmentVariableA("VEL_FAKE_DIALOG_MS", "5000");
+    SetEnvironmentVariableA("VEL_FAKE_EXIT", "5");
+
+    std::string line = "\"" + launcher_ + "\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION first{};
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, work_.c_str(), &si, &first));
+    // The setup program has run and its dialog window keeps the first launcher waiting.
+    for (int i = 0; i < 600 && !Exists(record_); ++i) Sleep(50);
+    ASSERT_TRUE(Exists(record_)) << "the first start did not run its setup program";
+    const std::string first_record = ReadBytes(record_);
+    ASSERT_EQ(WaitForSingleObject(first.hProcess, 0), WAIT_TIMEOUT);
+    ASSERT_EQ(CountClassWindowsOf(launcher_, first.dwProcessId), 1);
+
+    PROCESS_INFORMATION second{};
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, work_.c_str(), &si, &second));
+    int windows = 0;
+    bool ended = false;
+    for (int i = 0; i < 1200 && !ended; ++i) {
+        windows = std::max(windows, CountClassWindowsOf(launcher_, second.dwProcessId));
+        ended = WaitForSingleObject(second.hProcess, 25) == WAIT_OBJECT_0;
+    }
+    DWORD second_code = 0xDEAD;
+    GetExitCodeProcess(second.hProcess, &second_code);
+    EXPECT_TRUE(ended) << "the second start did not end while the first ran";
+    EXPECT_EQ(windows, 0) << "the second start made a main window";
+    EXPECT_EQ(second_code, 0u);
+    EXPECT_EQ(ReadBytes(record_), first_record) << "the second start ran the setup program";
+    EXPECT_EQ(WaitForSingleObject(first.hProcess, 0), WAIT_TIMEOUT) << "the first start ended early";
+
+    EXPECT_EQ(WaitForSingleObject(first.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD first_code = 0xDEAD;
+    GetExitCodeProcess(first.hProcess, &first_code);
+    EXPECT_EQ(first_code, 5u);
+    for (PROCESS_INFORMATION* pi : {&first, &second}) {
+        TerminateProcess(pi->hProcess, 1);
+        CloseHandle(pi->hThread);
+        CloseHandle(pi->hProcess);
+    }
+}
+
 }  // namespace
