@@ -1,28 +1,18 @@
 // User, computer, owner, organisation and domain names.
 #include "lang/sysinfo.h"
 
+#include "ui/text_utils.h"
+
 #include <windows.h>
 
 #include <vector>
-
-namespace {
-
-std::string Trimmed(const std::string& s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return s.substr(b, e - b);
-}
-
-}  // namespace
 
 std::string LoggedUserName()
 {
     char buf[256] = {};
     DWORD size = sizeof(buf);
     if (!GetUserNameA(buf, &size)) return "";
-    return Trimmed(buf);
+    return TrimBlanks(buf);
 }
 
 std::string ComputerName()
@@ -30,17 +20,17 @@ std::string ComputerName()
     char buf[256] = {};
     DWORD size = sizeof(buf);
     if (!GetComputerNameA(buf, &size)) return "";
-    return Trimmed(buf);
+    return TrimBlanks(buf);
 }
 
 std::string RegisteredOwner()
 {
-    return Trimmed(ReadRegistryString(WindowsVersionKey(), "RegisteredOwner", LoggedUserName(), IsWindows64()));
+    return TrimBlanks(ReadRegistryString(WindowsVersionKey(), "RegisteredOwner", LoggedUserName(), IsWindows64()));
 }
 
 std::string RegisteredOrganization()
 {
-    return Trimmed(ReadRegistryString(WindowsVersionKey(), "RegisteredOrganization", "", IsWindows64()));
+    return TrimBlanks(ReadRegistryString(WindowsVersionKey(), "RegisteredOrganization", "", IsWindows64()));
 }
 
 std::string CurrentDomainName()

@@ -1,5 +1,7 @@
 #include "lang/sysinfo.h"
 
+#include "ui/text_utils.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <random>
@@ -11,14 +13,6 @@
 bool UseRegistry64View = false;
 
 namespace {
-
-std::string Trimmed(const std::string& s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return s.substr(b, e - b);
-}
 
 std::string Upper(std::string s)
 {
@@ -64,7 +58,7 @@ TOsInfo OsInfoFromVersion(uint32_t platform, uint32_t major, uint32_t minor, uin
                           const std::string& csdText, bool windows64, bool server)
 {
     TOsInfo info;
-    info.ServicePack = Trimmed(csdText.substr(0, 128));
+    info.ServicePack = TrimBlanks(csdText.substr(0, 128));
     info.Build = build & 0xFFFF;
     info.VersionText = std::to_string(major) + "." + std::to_string(minor);
     const std::string& v = info.VersionText;
@@ -131,7 +125,7 @@ bool IsVersion8OrLater(uint32_t platform, const std::string& versionText)
 
 uint32_t RegistryRootOf(const std::string& name)
 {
-    const std::string n = Upper(Trimmed(name));
+    const std::string n = Upper(TrimBlanks(name));
     if (n == "HKEY_CLASSES_ROOT" || n == "HKCR") return RegRootClassesRoot;
     if (n == "HKEY_CURRENT_USER" || n == "HKCU") return RegRootCurrentUser;
     if (n == "HKEY_LOCAL_MACHINE" || n == "HKLM") return RegRootLocalMachine;
@@ -144,7 +138,7 @@ uint32_t RegistryRootOf(const std::string& name)
 TRegistryPath SplitRegistryPath(const std::string& path)
 {
     TRegistryPath result;
-    const std::string p = Trimmed(path);
+    const std::string p = TrimBlanks(path);
     if (Upper(p.substr(0, 2)) != "HK") {
         result.SubKey = p;
         return result;
@@ -223,7 +217,7 @@ std::string FileNameWithoutExt(const std::string& path, bool allExt)
 int64_t TextToInt(const std::string& text, int base)
 {
     static const char alphabet[] = "0123456789ABCDEF";
-    const std::string t = Upper(Trimmed(text));
+    const std::string t = Upper(TrimBlanks(text));
     // Unsigned arithmetic: long texts wrap instead of overflowing.
     uint64_t result = 0, weight = 1;
     for (size_t i = t.size(); i-- > 0;) {
@@ -239,7 +233,7 @@ int64_t TextToInt(const std::string& text, int base)
 
 int64_t HexTextToInt(const std::string& text)
 {
-    std::string t = Trimmed(text);
+    std::string t = TrimBlanks(text);
     if (t.size() >= 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t.erase(0, 2);
     return TextToInt(t, 16);
 }

@@ -27,6 +27,23 @@ int Fd(intptr_t handle)
     return static_cast<int>(handle);
 }
 
+// Repeats a partial read or write until `count` bytes have moved, the end of
+// the file, or an error; interrupted calls are retried. Returns the bytes moved.
+template <typename TStep>
+std::size_t TransferAll(std::size_t count, TStep step)
+{
+    std::size_t total = 0;
+    while (total < count) {
+        ssize_t n = step(total);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        total += static_cast<std::size_t>(n);
+    }
+    return total;
+}
+
 } // namespace
 
 bool TFile::Open(const std::string& path, TMode mode)
@@ -59,32 +76,20 @@ void TFile::Close()
 
 std::size_t TFile::Read(void* buffer, std::size_t count)
 {
-    std::size_t total = 0;
+    if (!IsOpen())
+        return 0;
+    const int fd = Fd(handle_);
     auto* p = static_cast<char*>(buffer);
-    while (IsOpen() && total < count) {
-        ssize_t n = ::read(Fd(handle_), p + total, count - total);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        total += static_cast<std::size_t>(n);
-    }
-    return total;
+    return TransferAll(count, [&](std::size_t done) { return ::read(fd, p + done, count - done); });
 }
 
 std::size_t TFile::Write(const void* data, std::size_t count)
 {
-    std::size_t total = 0;
+    if (!IsOpen())
+        return 0;
+    const int fd = Fd(handle_);
     const auto* p = static_cast<const char*>(data);
-    while (IsOpen() && total < count) {
-        ssize_t n = ::write(Fd(handle_), p + total, count - total);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        total += static_cast<std::size_t>(n);
-    }
-    return total;
+    return TransferAll(count, [&](std::size_t done) { return ::write(fd, p + done, count - done); });
 }
 
 int64_t TFile::Seek(int64_t offset, TSeekOrigin origin)

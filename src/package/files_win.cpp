@@ -56,6 +56,42 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix)
     return lstrcmpiA(text.c_str() + text.size() - suffix.size(), suffix.c_str()) == 0;
 }
 
+using TTreeSearch = std::string (*)(const std::string& folder, const std::string& name);
+
+// Runs `search` on each subfolder of `folder` until one finds `name` or the
+// search is aborted; pumps messages between entries so the window stays alive.
+std::string SearchSubfolders(const std::string& folder, const std::string& name, TTreeSearch search)
+{
+    WIN32_FIND_DATAA fd;
+    TFindHandle find{FindFirstFileA(JoinPath(folder, "*").c_str(), &fd)};
+    if (find.h == INVALID_HANDLE_VALUE)
+        return "";
+    do {
+        FilesPump();
+        if (g_searchAbort)
+            return "";
+        if (IsFolderEntry(fd)) {
+            std::string hit = search(JoinPath(folder, fd.cFileName), name);
+            if (!hit.empty() || g_searchAbort)
+                return hit;
+        }
+    } while (FindNextFileA(find.h, &fd));
+    return "";
+}
+
+// Runs `search` from the root of each drive C: to Z: of the given type until
+// one finds `name` or the search is aborted.
+std::string SearchDriveRoots(const std::string& name, unsigned driveType, TTreeSearch search)
+{
+    std::string hit;
+    for (char letter = 'C'; letter <= 'Z' && hit.empty() && !g_searchAbort; ++letter) {
+        std::string root = std::string(1, letter) + ":\\";
+        if (GetDriveTypeA(root.c_str()) == driveType)
+            hit = search(root, name);
+    }
+    return hit;
+}
+
 } // namespace
 
 // ---- TFile -----------------------------------------------------------------
@@ -261,21 +297,7 @@ std::string FindFileInTree(const std::string& folder, const std::string& name)
     std::string direct = JoinPath(folder, name);
     if (FileExists(direct))
         return direct;
-    WIN32_FIND_DATAA fd;
-    TFindHandle find{FindFirstFileA(JoinPath(folder, "*").c_str(), &fd)};
-    if (find.h == INVALID_HANDLE_VALUE)
-        return "";
-    do {
-        FilesPump();
-        if (g_searchAbort)
-            return "";
-        if (IsFolderEntry(fd)) {
-            std::string hit = FindFileInTree(JoinPath(folder, fd.cFileName), name);
-            if (!hit.empty() || g_searchAbort)
-                return hit;
-        }
-    } while (FindNextFileA(find.h, &fd));
-    return "";
+    return SearchSubfolders(folder, name, FindFileInTree);
 }
 
 std::string FindDirInTree(const std::string& folder, const std::string& name)
@@ -285,32 +307,13 @@ std::string FindDirInTree(const std::string& folder, const std::string& name)
         f.pop_back();
     if (EndsWithNoCase(f, "\\" + name) && DirectoryExists(f))
         return f;
-    WIN32_FIND_DATAA fd;
-    TFindHandle find{FindFirstFileA(JoinPath(f, "*").c_str(), &fd)};
-    if (find.h == INVALID_HANDLE_VALUE)
-        return "";
-    do {
-        FilesPump();
-        if (g_searchAbort)
-            return "";
-        if (IsFolderEntry(fd)) {
-            std::string hit = FindDirInTree(JoinPath(f, fd.cFileName), name);
-            if (!hit.empty() || g_searchAbort)
-                return hit;
-        }
-    } while (FindNextFileA(find.h, &fd));
-    return "";
+    return SearchSubfolders(f, name, FindDirInTree);
 }
 
 std::string FindFileOnDrives(const std::string& name, unsigned driveType)
 {
     g_searchAbort = false;
-    std::string hit;
-    for (char letter = 'C'; letter <= 'Z' && hit.empty() && !g_searchAbort; ++letter) {
-        std::string root = std::string(1, letter) + ":\\";
-        if (GetDriveTypeA(root.c_str()) == driveType)
-            hit = FindFileInTree(root, name);
-    }
+    std::string hit = SearchDriveRoots(name, driveType, FindFileInTree);
     g_searchAbort = false;
     return hit;
 }
@@ -328,11 +331,8 @@ std::string FindDirOnDrives(const std::string& name, unsigned driveType)
         // Elsewhere the same folder is looked for below any root.
         sought = name.substr(3);
     }
-    for (char letter = 'C'; letter <= 'Z' && hit.empty() && !g_searchAbort; ++letter) {
-        std::string root = std::string(1, letter) + ":\\";
-        if (GetDriveTypeA(root.c_str()) == driveType)
-            hit = FindDirInTree(root, sought);
-    }
+    if (hit.empty())
+        hit = SearchDriveRoots(sought, driveType, FindDirInTree);
     g_searchAbort = false;
     return hit;
 }

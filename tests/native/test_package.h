@@ -49,6 +49,20 @@ public:
         return *this;
     }
 
+    // Volume `v` of a package split over `count` volumes: volume 1 holds
+    // main.exe, each volume one part of part.bin ("v1", "v2", ...).
+    static TTestPackage SplitVolume(int v, int count, TKind partKind = Compressed)
+    {
+        TTestPackage pkg;
+        pkg.firstVolume = v == 1;
+        pkg.imageSize = v == 1 ? 1024 : 0;
+        pkg.packFlags = v < count ? 0x02 : 0;
+        if (v == 1)
+            pkg.File("main.exe*", "M");
+        pkg.File("part.bin", "v" + std::to_string(v), partKind);
+        return pkg;
+    }
+
     // Settings of the trailer and the file.
     uint8_t blockCount = 2;
     uint32_t fileCount = 0;
@@ -177,3 +191,14 @@ private:
 
     std::vector<std::string> records_;
 };
+
+// Pseudo-random bytes, the same for the same seed: data that does not compress.
+inline std::string Bytes(std::size_t n, unsigned seed)
+{
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        s[i] = static_cast<char>(seed >> 16);
+    }
+    return s;
+}

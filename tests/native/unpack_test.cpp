@@ -96,16 +96,6 @@ protected:
     TRecordingHost host_;
 };
 
-std::string Bytes(std::size_t n, unsigned seed)
-{
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        s[i] = static_cast<char>(seed >> 16);
-    }
-    return s;
-}
-
 TEST_F(UnPackTest, PlainPackageWritesEveryFileWithStampProgressAndDebugLines)
 {
     TTestPackage pkg;
@@ -217,13 +207,7 @@ protected:
     std::string MakeVolumes(int count, const std::string& first = "set.exe")
     {
         for (int v = 1; v <= count; ++v) {
-            TTestPackage pkg;
-            pkg.firstVolume = v == 1;
-            pkg.imageSize = v == 1 ? 1024 : 0;
-            pkg.packFlags = v < count ? 0x02 : 0;
-            if (v == 1)
-                pkg.File("main.exe*", "M");
-            pkg.File("part.bin", "v" + std::to_string(v));
+            TTestPackage pkg = TTestPackage::SplitVolume(v, count);
             pkg.fileCount = 10;
             std::string name = v == 1 ? first : "set.exe.00" + std::to_string(v);
             volumes_.push_back(Save(name, pkg.Build()));

@@ -7,16 +7,6 @@
 
 namespace {
 
-std::string Bytes(std::size_t n, unsigned seed)
-{
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        s[i] = static_cast<char>(seed >> 16);
-    }
-    return s;
-}
-
 TEST(InflateToString, RoundTripsAcrossGrowthSteps)
 {
     const std::string inputs[] = {

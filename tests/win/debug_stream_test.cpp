@@ -12,46 +12,9 @@
 
 #include "stub/trace_log.h"
 #include "ui/pump.h"
+#include "win/debug_viewer.h"
 
 namespace {
-
-// A stand-in for the debug viewer: a top-level window of class ".VDebug."
-// that collects the texts of the atoms it is sent.
-class ViewerWindow {
- public:
-  ViewerWindow() {
-    message_ = RegisterWindowMessageA(".V_DebugMsg.");
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = ".VDebug.";
-    RegisterClassA(&wc);
-    hwnd_ = CreateWindowExA(0, ".VDebug.", "viewer", WS_OVERLAPPED, 0, 0, 50, 50, nullptr,
-                            nullptr, wc.hInstance, nullptr);
-  }
-  ~ViewerWindow() {
-    DestroyWindow(hwnd_);
-    UnregisterClassA(".VDebug.", GetModuleHandleA(nullptr));
-  }
-  bool ok() const { return hwnd_ != nullptr && message_ != 0; }
-
-  static inline std::vector<std::string> texts;
-  static inline std::vector<WPARAM> wparams;
-
- private:
-  static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
-    if (m == message_ && m != 0) {
-      char buf[256] = {};
-      GlobalGetAtomNameA(static_cast<ATOM>(l), buf, sizeof buf);
-      texts.push_back(buf);
-      wparams.push_back(w);
-      return 0;
-    }
-    return DefWindowProcA(h, m, w, l);
-  }
-  static inline UINT message_ = 0;
-  HWND hwnd_ = nullptr;
-};
 
 class DebugViewerTest : public ::testing::Test {
  protected:

@@ -4,6 +4,7 @@
 #include "autoupdate/agent_settings.h"
 #include "lang/sysinfo.h"
 #include "package/package_writer.h"
+#include "win/debug_viewer.h"
 
 #include <windows.h>
 
@@ -15,46 +16,6 @@
 #include <string>
 
 namespace {
-
-// A debug viewer: receives the launcher's debug stream chunk by chunk.
-class DebugViewer {
-public:
-    DebugViewer()
-    {
-        message_ = RegisterWindowMessageA(".V_DebugMsg.");
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = ".VDebug.";
-        RegisterClassA(&wc);
-        wnd_ = CreateWindowExA(0, wc.lpszClassName, "viewer", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                               wc.hInstance, nullptr);
-        SetWindowLongPtrA(wnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~DebugViewer()
-    {
-        DestroyWindow(wnd_);
-        UnregisterClassA(".VDebug.", GetModuleHandleA(nullptr));
-    }
-    bool Ok() const { return wnd_ != nullptr && message_ != 0; }
-    const std::string& Text() const { return text_; }
-
-private:
-    static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
-    {
-        auto* self = reinterpret_cast<DebugViewer*>(GetWindowLongPtrA(wnd, GWLP_USERDATA));
-        if (self && msg == self->message_ && wp == 1) {
-            char buf[300] = {};
-            const UINT n = GlobalGetAtomNameA(static_cast<ATOM>(lp), buf, sizeof(buf));
-            self->text_.append(buf, n);
-            return 0;
-        }
-        return DefWindowProcA(wnd, msg, wp, lp);
-    }
-    HWND wnd_ = nullptr;
-    UINT message_ = 0;
-    std::string text_;
-};
 
 // Waits for the handle while dispatching this thread's messages (the viewer
 // is reached by synchronous sends). False on timeout.
@@ -154,7 +115,7 @@ protected:
         CreateDirectoryA(folder_.c_str(), nullptr);
         exe_ = folder_ + "My Setup.exe";
         ASSERT_TRUE(CopyFileA((ProgramFolder(true) + "launcher.exe").c_str(), exe_.c_str(), FALSE));
-        ASSERT_TRUE(viewer_.Ok());
+        ASSERT_TRUE(viewer_.ok());
     }
     void TearDown() override
     {
@@ -164,7 +125,7 @@ protected:
         RemoveDirectoryA(folder_.c_str());
     }
     std::string folder_, exe_;
-    DebugViewer viewer_;
+    ViewerWindow viewer_;
     Started first_, second_;
 };
 

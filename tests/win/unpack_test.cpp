@@ -189,13 +189,7 @@ protected:
     {
         std::vector<std::string> names;
         for (int v = 1; v <= count; ++v) {
-            TTestPackage pkg;
-            pkg.firstVolume = v == 1;
-            pkg.imageSize = v == 1 ? 1024 : 0;
-            pkg.packFlags = v < count ? 0x02 : 0;
-            if (v == 1)
-                pkg.File("main.exe*", "M");
-            pkg.File("part.bin", "v" + std::to_string(v), TTestPackage::Stored);
+            TTestPackage pkg = TTestPackage::SplitVolume(v, count, TTestPackage::Stored);
             std::string name = dir / (v == 1 ? "Disk.exe" : "Disk.exe.00" + std::to_string(v));
             TTempFolder::Write(name, pkg.Build());
             names.push_back(name);
