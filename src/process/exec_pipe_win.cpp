@@ -96,10 +96,12 @@ bool RunWithPipes(const std::string& program, const std::string& arguments, int 
       moreOut = ReadPipeChunk(out.read, outputText, abort, callback, userValue);
       moreErr = ReadPipeChunk(err.read, errorText, abort, callback, userValue);
       if (abort) TerminateProcess(pi.hProcess, 255);
-      GetExitCodeProcess(pi.hProcess, &code);
       // Ask the handle rather than the code: a child may exit with 259 itself.
       running = WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT;
     } while (running || moreOut || moreErr);
+    // Only now: read while it ran, the code could be the "still active" one of
+    // a child that ended a moment later.
+    GetExitCodeProcess(pi.hProcess, &code);
     WaitPumping(static_cast<int>(settleMs));
     // The child may have written after the last poll; take everything that is left.
     while (ReadPipeChunk(out.read, outputText, abort, callback, userValue)) {
