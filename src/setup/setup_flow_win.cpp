@@ -171,11 +171,11 @@ HANDLE StartProgram(const std::string& command_line, int show_command)
 
 void WaitForProcessEnd(HANDLE process)
 {
-    for (;;) {
+    // Ask the handle, not the exit code: a setup program may end with 259
+    // (STILL_ACTIVE) itself and must not keep the launcher waiting forever.
+    do {
         SetupDeps().wait_pumping(500);
-        DWORD code = 0;
-        if (!GetExitCodeProcess(process, &code) || code != STILL_ACTIVE) break;
-    }
+    } while (WaitForSingleObject(process, 0) == WAIT_TIMEOUT);
 }
 
 bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path,

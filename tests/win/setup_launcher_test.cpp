@@ -71,7 +71,9 @@ TEST_F(SetupFlowTest, PassesTheExitCodeOnAndAddsOriginExeOnlyOnce)
         bool origin_added;
     };
     for (const Case& c : {Case{"0", 0, "", true}, Case{"3", 3, "/OriginExe=\"X:\\first.exe\" /Q", false},
-                          Case{"255", 255, "/originexe=lower", true}}) {
+                          Case{"255", 255, "/originexe=lower", true},
+                          // 259 is the "still active" code: the wait must not take it for a running program.
+                          Case{"259", 259, "", true}}) {
         DeleteFileA(record_.c_str());
         SetEnvironmentVariableA("VEL_FAKE_EXIT", c.exit);
         TRun run;
