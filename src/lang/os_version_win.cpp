@@ -5,15 +5,17 @@
 
 namespace {
 
-bool QueryVersion(OSVERSIONINFOA& vi)
+// GetVersionExA into a plain (148 bytes) or extended (156 bytes) record.
+template <typename TVersionInfo>
+bool QueryVersion(TVersionInfo& vi)
 {
     ZeroMemory(&vi, sizeof(vi));
-    vi.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);  // 148 bytes
+    vi.dwOSVersionInfoSize = sizeof(TVersionInfo);
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 #endif
-    return GetVersionExA(&vi) != 0;
+    return GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&vi)) != 0;
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
@@ -99,16 +101,7 @@ bool IsServerWindows()
 {
     if (GetSystemMetrics(SM_SERVERR2) != 0) return true;
     OSVERSIONINFOEXA vi;
-    ZeroMemory(&vi, sizeof(vi));
-    vi.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);  // 156 bytes
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#endif
-    const bool ok = GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&vi)) != 0;
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
+    const bool ok = QueryVersion(vi);
     return ok && (vi.wProductType == VER_NT_DOMAIN_CONTROLLER || vi.wProductType == VER_NT_SERVER);
 }
 
