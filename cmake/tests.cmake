@@ -11,7 +11,7 @@ if(VEL_FUZZ)
   foreach(src IN LISTS fuzz_sources)
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} ${src})
-    target_link_libraries(${name} PRIVATE velcore)
+    target_link_libraries(${name} PRIVATE pkgtoollib)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     set(corpus ${CMAKE_BINARY_DIR}/corpus/${name})
     file(MAKE_DIRECTORY ${corpus})
@@ -69,7 +69,7 @@ endfunction()
 file(GLOB unit_sources CONFIGURE_DEPENDS ${vel_tests_dir}/native/*.cpp)
 if(unit_sources AND (NOT WIN32 OR vel_run_wine))
   add_executable(unit_tests ${unit_sources})
-  target_link_libraries(unit_tests PRIVATE velcore ${vel_gtest})
+  target_link_libraries(unit_tests PRIVATE pkgtoollib ${vel_gtest})
   target_include_directories(unit_tests PRIVATE ${vel_tests_dir})
   target_compile_definitions(unit_tests PRIVATE
     VEL_TEST_DATA="${vel_tests_dir}/data")
@@ -95,7 +95,7 @@ if(vel_run_wine)
   file(GLOB win_sources CONFIGURE_DEPENDS ${vel_tests_dir}/win/*.cpp)
   if(win_sources)
     add_executable(win_tests ${win_sources})
-    target_link_libraries(win_tests PRIVATE velcore ${vel_gtest})
+    target_link_libraries(win_tests PRIVATE pkgtoollib ${vel_gtest})
     target_include_directories(win_tests PRIVATE ${vel_tests_dir})
     target_compile_definitions(win_tests PRIVATE
       VEL_TEST_DATA="${vel_tests_dir}/data")
@@ -107,6 +107,13 @@ if(vel_run_wine)
     endif()
     vel_add_test_program(win_tests)
   endif()
+endif()
+
+# ---- source layering: each folder of src/ includes only those before it -----
+if(NOT WIN32)
+  add_test(NAME layering
+           COMMAND ${Python3_EXECUTABLE} ${vel_tests_dir}/layout/check_layering.py
+                   ${PROJECT_SOURCE_DIR}/src)
 endif()
 
 # ---- image checks of the launcher (both Windows builds) ----------------------

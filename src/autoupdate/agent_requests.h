@@ -1,5 +1,5 @@
 // What a running agent answers and changes when another process asks it
-// through message 1125 (stub/agent_control.h): the description-file values
+// through message 1125: the description-file values
 // and the stage of the update cycle.
 #pragma once
 
@@ -14,10 +14,3 @@ enum : int32_t {
 };
 int32_t AgentStage();
 void SetAgentStage(int32_t stage);
-
-#ifdef _WIN32
-// Points the request table at the real accessors of the description files
-// (.ORIGINAL and .INFO in the agent folder), the stage and the transient
-// slots. Probe-now and fetch-info stay as they are: the scheduler owns them.
-void InstallAgentRequestAccessors();
-#endif

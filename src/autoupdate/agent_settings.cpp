@@ -5,9 +5,10 @@
 #include <cstdlib>
 
 #include "lang/sysinfo.h"
-#include "package/lists.h"
+#include "base/lists.h"
 #include "package/token.h"
-#include "ui/text_utils.h"
+#include "base/text_utils.h"
+#include "base/paths.h"
 
 namespace {
 
@@ -17,20 +18,6 @@ std::array<uint8_t, kTransientSlotCount> gTransientSlots = {
 bool gProbingEnabled = true;
 
 constexpr size_t kInformFieldCount = 4;  // "|" characters before the inform text
-
-// A whole signed decimal number; false for anything else (or one beyond 64 bits).
-bool ParseDecimal(const std::string& text, int64_t& value) {
-  if (text.empty()) return false;
-  size_t i = (text[0] == '-' || text[0] == '+') ? 1 : 0;
-  if (i == text.size()) return false;
-  for (size_t j = i; j < text.size(); ++j)
-    if (text[j] < '0' || text[j] > '9') return false;
-  errno = 0;
-  const long long v = std::strtoll(text.c_str(), nullptr, 10);
-  if (errno == ERANGE) return false;
-  value = v;
-  return true;
-}
 
 }  // namespace
 
@@ -50,15 +37,10 @@ std::string AgentTextDefault(const std::string& key) {
   return "";
 }
 
-std::string DescriptionFileName(const std::string& name) {
-  const size_t at = name.find_last_of("\\:");
-  return at == std::string::npos ? name : name.substr(at + 1);
-}
+std::string DescriptionFileName(const std::string& name) { return FileNamePart(name); }
 
-std::string FetchedFileName(const std::string& name) {
-  const size_t at = name.find_last_of("\\/:");
-  return at == std::string::npos ? name : name.substr(at + 1);
-}
+// A fetched name may come from a web location: "/" separates there too.
+std::string FetchedFileName(const std::string& name) { return FileNamePart(ReplaceChar(name, '/', '\\')); }
 
 std::string InfoFilePathIn(const std::string& folder, const std::string& agentInfoItem) {
   return folder + DescriptionFileName(agentInfoItem);

@@ -1,4 +1,5 @@
 #include "autoupdate/agent_settings.h"
+#include "base/paths.h"
 #include "lang/sysinfo.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // User, computer, owner, organisation and domain names.
 #include "lang/sysinfo.h"
 
-#include "ui/text_utils.h"
+#include "base/text_utils.h"
 
 #include <windows.h>
 

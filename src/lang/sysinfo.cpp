@@ -1,6 +1,6 @@
 #include "lang/sysinfo.h"
 
-#include "ui/text_utils.h"
+#include "base/text_utils.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -19,27 +19,6 @@ std::string Upper(std::string s)
     for (char& c : s)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return s;
-}
-
-bool IsLeadByte(unsigned char c)
-{
-#ifdef _WIN32
-    return IsDBCSLeadByte(c) != 0;
-#else
-    (void)c;
-    return false;
-#endif
-}
-
-// True when the last byte is a backslash of its own, not the trail byte of a
-// double-byte character (trail bytes may take the value of "\" in DBCS code pages).
-bool EndsWithSingleBackslash(const std::string& s)
-{
-    if (s.empty() || s.back() != '\\') return false;
-    size_t i = 0;
-    const size_t last = s.size() - 1;
-    while (i < last) i += IsLeadByte(static_cast<unsigned char>(s[i])) ? 2 : 1;
-    return i == last;
 }
 
 bool IsDigits(const std::string& s)
@@ -181,35 +160,6 @@ std::string FormatVersionText(const std::string& version, int width, int count)
         result += number;
     }
     return result;
-}
-
-std::string SetTrailingBackslash(const std::string& path, bool flag)
-{
-    std::string p = path;
-    if (p.size() > 2 && EndsWithSingleBackslash(p)) p.pop_back();
-    // Short paths such as "\" keep their backslash; never double it.
-    if (flag && !EndsWithSingleBackslash(p)) p += '\\';
-    return p;
-}
-
-std::string StripTrailingBackslash(const std::string& path)
-{
-    if (path == "\\") return "";
-    std::string p = path;
-    if (p.size() > 1 && EndsWithSingleBackslash(p)) p.pop_back();
-    return p;
-}
-
-std::string FileNameWithoutExt(const std::string& path, bool allExt)
-{
-    const size_t sep = path.find_last_of("\\/:");
-    std::string name = sep == std::string::npos ? path : path.substr(sep + 1);
-    do {
-        const size_t dot = name.rfind('.');
-        if (dot == std::string::npos) break;
-        name.erase(dot);
-    } while (allExt);
-    return name;
 }
 
 // ------------------------------------------------------ numbers and texts

@@ -124,17 +124,7 @@ std::string GetExeVersion(const std::string& file, int width, int count);
 // The first count numbers of a dotted version text, each zero-padded to width.
 std::string FormatVersionText(const std::string& version, int width, int count);
 
-std::string SetTrailingBackslash(const std::string& path, bool flag);
-std::string StripTrailingBackslash(const std::string& path);
-// File name part without its last extension (all extensions when allExt).
-std::string FileNameWithoutExt(const std::string& path, bool allExt);
 
-std::string ProgramPath();       // full path of the running executable
-std::string ProgramBaseName();   // its file name without the last extension
-std::string ProgramFolder(bool flag);
-std::string WindowsFolder(bool flag);
-std::string SystemFolder(bool flag);
-std::string TempFolder(bool flag);
 
 // ------------------------------------------------------ numbers and texts
 

@@ -3,7 +3,9 @@
 // is linked directly.
 #include "package/files.h"
 
-#include "ui/pump.h"
+#include "base/paths.h"
+#include "base/pump.h"
+#include "base/text_utils.h"
 
 #include <windows.h>
 #include <winioctl.h>
@@ -341,8 +343,7 @@ std::string FindDirOnDrives(const std::string& name, unsigned driveType)
 
 bool DeleteFilesByMask(const std::string& mask, bool clearAttributes)
 {
-    std::size_t slash = mask.find_last_of("\\/");
-    std::string folder = slash == std::string::npos ? "" : mask.substr(0, slash + 1);
+    const std::string folder = FolderPart(ReplaceChar(mask, '/', '\\'));
     bool attempted = false;
     WIN32_FIND_DATAA fd;
     TFindHandle find{FindFirstFileA(mask.c_str(), &fd)};

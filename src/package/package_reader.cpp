@@ -5,12 +5,21 @@
 #include <cstring>
 #include <limits>
 
-#include "lang/lang_select.h"
-#include "package/lists.h"
+#include "base/lists.h"
+#include "base/paths.h"
+#include "base/text_utils.h"
+#include "package/lang_select.h"
 #include "package/pack_file.h"
 #include "package/token.h"
 
 namespace {
+
+// A language value as an int; `def` when it is not a number or does not fit.
+int LangInt(const std::string& text, int def)
+{
+    const int64_t v = DecimalOr(text, def);
+    return v < INT32_MIN || v > INT32_MAX ? def : static_cast<int>(v);
+}
 
 // Bytes of the checksum blocks and the value added per block.
 constexpr size_t kChecksumBlock = 4096;
@@ -18,25 +27,6 @@ constexpr size_t kChecksumBlock = 4096;
 constexpr int64_t kChecksumHeaderSkip = 512;
 
 TClusterSizeQuery g_clusterSizeQuery = nullptr;
-
-// Decimal integer with optional leading blanks and sign; `def` otherwise.
-int IntOrDefault(const std::string& text, int def)
-{
-    size_t p = 0;
-    while (p < text.size() && (text[p] == ' ' || text[p] == '\t')) ++p;
-    if (p < text.size() && text[p] == '+') ++p;
-    if (p >= text.size()) return def;
-    int value = 0;
-    const char* last = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data() + p, last, value);
-    return (ec == std::errc() && ptr == last) ? value : def;
-}
-
-std::string FileNamePart(const std::string& path)
-{
-    const size_t cut = path.find_last_of("\\:");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
 
 } // namespace
 
@@ -244,12 +234,12 @@ std::string TGFileInfo::GetLangString(const std::string& key, const std::string&
 
 int TGFileInfo::GetLangCharset() const
 {
-    return IntOrDefault(GetLangString(kLangCharset.Key, kLangCharset.Default), 0);
+    return LangInt(GetLangString(kLangCharset.Key, kLangCharset.Default), 0);
 }
 
 int TGFileInfo::GetLangFontSize() const
 {
-    return IntOrDefault(GetLangString(kLangFontSize.Key, kLangFontSize.Default), 8);
+    return LangInt(GetLangString(kLangFontSize.Key, kLangFontSize.Default), 8);
 }
 
 std::string TGFileInfo::GetLangFontName() const

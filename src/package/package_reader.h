@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string>
 
-#include "lang/lang_keys.h"
+#include "package/lang_keys.h"
 
 class TPackFile;
 

@@ -1,10 +1,11 @@
 #include "package/unpack.h"
 
 #include "package/files.h"
-#include "package/lists.h"
+#include "base/lists.h"
 #include "package/package_reader.h"
 #include "package/zlib_open.h"
-#include "ui/text_utils.h"
+#include "base/text_utils.h"
+#include "base/paths.h"
 
 #include <algorithm>
 #include <chrono>
@@ -33,12 +34,6 @@ std::string FormatBytes(double value)
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.0f", value);
     return buffer;
-}
-
-std::string FileNamePart(const std::string& path)
-{
-    std::size_t cut = path.find_last_of("\\/:");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
 bool IsDeviceName(const std::string& component)
@@ -286,7 +281,7 @@ bool TUnPacker::ExtractRecords(TFile& file, const TPackTrailer& trailer, int vol
 
 void TUnPacker::WriteAgentFile(const std::string& volume)
 {
-    std::string name = FileNamePart(p_.AgentName);
+    std::string name = FileNamePart(ReplaceChar(p_.AgentName, '/', '\\'));
     TPackTrailer trailer;
     if (textEnd_ <= 0 || !IsSafeEntryName(name) || !ReadTrailer(volume, trailer))
         return;

@@ -2,7 +2,7 @@
 
 #include "process/exec_pipe.h"
 #include "lang/sysinfo.h"
-#include "ui/pump.h"
+#include "base/pump.h"
 
 namespace {
 

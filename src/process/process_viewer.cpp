@@ -1,6 +1,9 @@
 #include "process/process_viewer.h"
 
 #include "lang/sysinfo.h"
+#include "base/lists.h"
+#include "base/text_utils.h"
+#include "base/paths.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,45 +11,10 @@
 
 namespace {
 
-std::string TrimBlanks(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
-// Items of a list whose delimiter is its first character (and which ends with it).
-std::vector<std::string> SplitList(const std::string& list) {
-  std::vector<std::string> items;
-  if (list.size() < 2 || list.front() != list.back()) return items;
-  const char d = list.front();
-  size_t start = 1;
-  for (size_t at = list.find(d, start); at != std::string::npos; at = list.find(d, start)) {
-    items.push_back(list.substr(start, at - start));
-    start = at + 1;
-  }
-  return items;
-}
-
-std::string ReplaceEvery(std::string text, const std::string& search, const std::string& by) {
-  for (size_t at = text.find(search); at != std::string::npos; at = text.find(search, at + by.size()))
-    text.replace(at, search.size(), by);
-  return text;
-}
-
-// Decimal number, or fallback when the text is not one.
+// A process id: a decimal number of at most 32 bits; fallback otherwise.
 unsigned long ParseId(const std::string& text, unsigned long fallback) {
-  const std::string t = TrimBlanks(text);
-  if (t.empty() || t.size() > 10 || !std::all_of(t.begin(), t.end(), [](char c) {
-        return c >= '0' && c <= '9';
-      }))
-    return fallback;
-  const unsigned long long v = std::strtoull(t.c_str(), nullptr, 10);
-  return v > 0xFFFFFFFFull ? fallback : static_cast<unsigned long>(v);
+  int64_t v = 0;
+  return ParseDecimal(text, v) && v >= 0 && v <= 0xFFFFFFFFll ? static_cast<unsigned long>(v) : fallback;
 }
 
 }  // namespace
@@ -54,7 +22,7 @@ unsigned long ParseId(const std::string& text, unsigned long fallback) {
 bool SameProgramName(const std::string& a, const std::string& b) {
   if (a.find('*') != std::string::npos || b.find('*') != std::string::npos) return false;
   const std::string ta = TrimBlanks(a);
-  return !ta.empty() && Upper(ta) == Upper(TrimBlanks(b));
+  return !ta.empty() && AnsiUpperCase(ta) == AnsiUpperCase(TrimBlanks(b));
 }
 
 std::string CleanProgramPath(const std::string& path) {
@@ -65,10 +33,7 @@ std::string CleanProgramPath(const std::string& path) {
   return TrimBlanks(p);
 }
 
-std::string ProgramFileName(const std::string& path) {
-  const size_t at = path.find_last_of("\\/:");
-  return at == std::string::npos ? path : path.substr(at + 1);
-}
+std::string ProgramFileName(const std::string& path) { return FileNamePart(path); }
 
 bool ProcessEntryMatches(const std::string& path, const TProcessEntry& entry, bool fullPathMatch,
                          const TShortPathFunc& shortPath) {
@@ -87,9 +52,9 @@ unsigned long FindIdInEntries(const std::vector<TProcessEntry>& entries, const s
 unsigned long FindIdInTaskListCsv(const std::string& output, const std::string& fileName) {
   std::string text = TrimBlanks(output);
   text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
-  text = ReplaceEvery(text, "\r\n", "|");
-  text = ReplaceEvery(text, "\n", "|");  // tolerate bare line feeds
-  for (const std::string& line : SplitList("|" + text + "|")) {
+  text = ReplaceAll(text, "\r\n", "|", false);
+  text = ReplaceAll(text, "\n", "|", false);  // tolerate bare line feeds
+  for (const std::string& line : ListSplit("|" + text + "|")) {
     const std::string framed = "," + line + ",";
     const size_t first = framed.find(',', 1);
     const size_t second = framed.find(',', first + 1);
@@ -115,7 +80,7 @@ std::string BuildProcessList(const std::vector<std::pair<std::string, unsigned l
 
 bool FindInProcessList(const std::string& list, const std::string& name,
                        const TShortPathFunc& shortPath, unsigned long& id) {
-  const std::vector<std::string> items = SplitList(list);
+  const std::vector<std::string> items = ListSplit(list);
   const std::string nameShort = shortPath ? shortPath(name) : kNoShortPathMark;
   for (auto it = items.rbegin(); it != items.rend(); ++it) {
     const size_t eq = it->find('=');

@@ -1,11 +1,11 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include "lang/safe_library.h"
+#include "base/safe_library.h"
 #include "lang/sysinfo.h"
 #include "process/exec_pipe.h"
 #include "process/process_viewer.h"
-#include "ui/pump.h"
+#include "base/pump.h"
 
 namespace {
 

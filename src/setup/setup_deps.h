@@ -1,7 +1,8 @@
 // What the setup flow needs from the other modules, in one place: the
-// extraction, the message boxes, the switch readers, the pumping wait and the
-// agent's description files. SetupDeps() holds the real ones; tests may
-// replace single entries.
+// extraction, the message boxes, the switch readers, the pumping wait, and
+// what only the program as a whole knows (its main window, whether it runs as
+// an agent, the agent's description files), which the program installs at
+// start-up. SetupDeps() holds the ones in force; tests may replace entries.
 #pragma once
 
 #include <cstdint>
@@ -41,9 +42,13 @@ struct TSetupDeps {
   std::string (*switch_str)(const std::string& name, const std::string& def);
   bool (*has_switch)(const std::string& name);
   std::string (*args_text)();
+  // Null entries below: not an agent, no links, no window, no web branch.
   bool (*launcher_is_agent)();
   TSetupLinks (*read_links)();
-  void (*web_install)();  // null: no web branch
+  void (*web_install)();
+  void (*show_main_window)(int show_command);
+  void (*show_activity_bar)();
+  uintptr_t (*status_label)();  // the main window's status label (an HWND)
 };
 
 const TSetupDeps& SetupDeps();

@@ -1,13 +1,11 @@
 #include <windows.h>
 
-#include "autoupdate/agent_settings.h"
 #include "package/unpack.h"
 #include "setup/setup_deps.h"
-#include "stub/startup.h"
-#include "stub/switches.h"
+#include "base/switches.h"
 #include "ui/msgbox.h"
 #include "ui/progress.h"
-#include "ui/pump.h"
+#include "base/pump.h"
 
 namespace {
 
@@ -44,20 +42,8 @@ void Error(intptr_t owner, const std::string& text, const std::string& caption, 
 }
 
 
-bool LauncherIsAgent() { return AgentMode; }
-
-TSetupLinks DescriptionFileLinks()
-{
-    TSetupLinks links;
-    links.start_up_link = GetStartUpLink();
-    links.check_link = GetCheckforNewUpdateLink();
-    links.remove_start_up = GetRemoveStartUpShortcut();
-    links.remove_check = GetRemoveCheckForNewUpdateShortcut();
-    return links;
-}
-
-TSetupDeps g_deps{PumpFor,    RealUnPack,  Confirm,         Error,   GetSwitchStr,
-                  HasSwitch,  GetArgsText, LauncherIsAgent, DescriptionFileLinks, nullptr};
+TSetupDeps g_deps{PumpFor,   RealUnPack, Confirm, Error,   GetSwitchStr, HasSwitch,
+                  GetArgsText, nullptr,   nullptr, nullptr, nullptr,      nullptr, nullptr};
 
 }  // namespace
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "ui/text_utils.h"
+#include "base/text_utils.h"
 
 namespace {
 uint32_t g_exit_code = 0;

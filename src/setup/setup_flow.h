@@ -103,7 +103,7 @@ void SetSetupExitCode(uint32_t code);
 // ---- the flow ---------------------------------------------------------------------
 
 // The timer handler of setup mode: runs the whole flow once and posts WM_QUIT.
-void RunSetupStep(HWND main_window);
+void RunSetupStep(HWND main_window, UINT_PTR timer_id);
 
 // Extracts the package into the temporary folder, runs its marked program,
 // waits for it, takes over its exit code. True when the program removed the

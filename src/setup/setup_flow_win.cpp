@@ -3,15 +3,15 @@
 #include <windows.h>
 
 #include "lang/status_label.h"
+#include "base/paths.h"
 #include "lang/sysinfo.h"
 #include "package/files.h"
 #include "package/package_reader.h"
 #include "setup/setup_deps.h"
 #include "setup/setup_flow.h"
-#include "stub/main_window.h"
-#include "stub/trace_log.h"
+#include "base/trace_log.h"
 #include "ui/progress.h"
-#include "ui/text_utils.h"
+#include "base/text_utils.h"
 
 namespace {
 
@@ -22,19 +22,6 @@ bool g_step_ran = false;
 std::string g_alt_root;
 std::string g_alt_folder;
 
-std::string LauncherPath()
-{
-    char path[MAX_PATH + 1] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, n);
-}
-
-std::string SystemTempPath()
-{
-    char path[MAX_PATH + 1] = {};
-    const DWORD n = GetTempPathA(MAX_PATH, path);
-    return std::string(path, n);
-}
 
 // Removes an old tree of the same name (attributes reset first), then
 // creates the folder with its parents.
@@ -60,7 +47,7 @@ void DeleteAtomByName(const std::string& name)
 
 void ShowMainWindow(int show)
 {
-    if (HWND w = MainWindowHandle()) ShowWindow(w, show);
+    if (SetupDeps().show_main_window) SetupDeps().show_main_window(show);
 }
 
 // The link files of an installed agent: read before the run, deleted after a
@@ -78,7 +65,7 @@ void RemoveLinksAfterRun(const TSetupLinks& links)
 std::string SetupTempFolder()
 {
     if (!g_setup_temp_made) {
-        g_setup_temp = SetupTempFolderName(SystemTempPath(), FileDosTime(LauncherPath()));
+        g_setup_temp = SetupTempFolderName(TempFolder(true), FileDosTime(ProgramPath()));
         MakeFreshFolder(g_setup_temp);
         g_setup_temp_made = true;
     }
@@ -104,7 +91,7 @@ bool FindAlternativeTempDrive()
         if (FileExists(file)) noted[i] = FreeBytesOf(root);
         DeleteTree(probe, true);
     }
-    const std::string temp = SystemTempPath();
+    const std::string temp = TempFolder(true);
     const char temp_drive = temp.empty() ? 'C' : AnsiUpperCase(temp.substr(0, 1))[0];
     const char chosen = ChooseAlternativeDrive(temp_drive, noted);
     if (chosen != 0)
@@ -184,10 +171,8 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
 {
     const TSetupDeps& deps = SetupDeps();
     const TGFileInfo reader(package_path);
-    if (reader.ShowActivityBar()) {
-        if (HWND bar = MainActivityBar()) ShowWindow(bar, SW_SHOW);
-    }
-    if (HWND label = MainStatusLabel()) {
+    if (reader.ShowActivityBar() && deps.show_activity_bar) deps.show_activity_bar();
+    if (HWND label = deps.status_label ? reinterpret_cast<HWND>(deps.status_label()) : nullptr) {
         SetStatusLabel(label, LangText(reader, "s1", kTextExtracting), reader.GetLangFontName(),
                        reader.GetLangCharset(), reader.GetLangFontSize());
     }
@@ -224,9 +209,9 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
             command.main_entry = result.main_entry;
             command.extra_parameters = extra_parameters;
             command.thread_tag = tag;
-            command.launcher_path = LauncherPath();
-            command.auto_update_prog = deps.launcher_is_agent();
-            const TSetupLinks links = deps.read_links();
+            command.launcher_path = ProgramPath();
+            command.auto_update_prog = deps.launcher_is_agent && deps.launcher_is_agent();
+            const TSetupLinks links = deps.read_links ? deps.read_links() : TSetupLinks{};
             const std::string line = BuildSetupCommandLine(command);
             Trace(std::to_string(GetCurrentProcessId()) + " ==== WinExec(Engine.exe) >>" + line + "<<");
 
@@ -251,7 +236,7 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
             DeleteAtomByName(atom);
             if (completed) {
                 // The link names as read before the run, the flags as they are now.
-                TSetupLinks after = deps.read_links();
+                TSetupLinks after = deps.read_links ? deps.read_links() : TSetupLinks{};
                 after.start_up_link = links.start_up_link;
                 after.check_link = links.check_link;
                 RemoveLinksAfterRun(after);
@@ -266,19 +251,19 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
     return completed;
 }
 
-void RunSetupStep(HWND main_window)
+void RunSetupStep(HWND main_window, UINT_PTR timer_id)
 {
-    KillTimer(main_window, kMainTimerId);
+    KillTimer(main_window, timer_id);
     // Ticks that arrive while the flow pumps messages find the timer killed;
     // a tick already queued must not start a second run.
     if (g_step_ran) return;
     g_step_ran = true;
     const TSetupDeps& deps = SetupDeps();
-    const TGFileInfo own(LauncherPath());
+    const TGFileInfo own(ProgramPath());
     if (own.WebInstall() && deps.web_install) {
         deps.web_install();
     } else {
-        std::string package_path = LauncherPath();
+        std::string package_path = ProgramPath();
         const std::string span = deps.switch_str("/SpanDiskFName1=", "");
         if (!span.empty()) package_path = span;
         const std::string agent = own.CreateAgent() ? own.GetAgentExeName() : "";

@@ -92,3 +92,10 @@ uint32_t ControllerMessage();
 // Posts the notification message to the controller with wParam Code and
 // lParam Value when both the window and the message are non-zero.
 void NotifyController(int code, intptr_t value);
+
+#ifdef _WIN32
+// Points the request table at the real accessors of the description files
+// (.ORIGINAL and .INFO in the agent folder), the stage and the transient
+// slots. Probe-now and fetch-info stay as they are: the scheduler owns them.
+void InstallAgentRequestAccessors();
+#endif

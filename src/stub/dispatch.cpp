@@ -2,15 +2,10 @@
 
 #include "lang/sysinfo.h"
 #include "stub/main_window.h"
-#include "ui/text_utils.h"
+#include "base/text_utils.h"
+#include "base/paths.h"
 
 namespace {
-
-std::string FileNameOf(const std::string& path)
-{
-    const size_t sep = path.find_last_of("\\/:");
-    return sep == std::string::npos ? path : path.substr(sep + 1);
-}
 
 std::string TrueFalse(bool b)
 {
@@ -22,13 +17,13 @@ std::string TrueFalse(bool b)
 bool IsPlainAgentFile(const std::string& programPath, const std::string& agentExeName)
 {
     const std::string agent = TrimBlanks(agentExeName);
-    return !agent.empty() && SameTextTrimmed(FileNameOf(programPath), agent);
+    return !agent.empty() && SameTextTrimmed(FileNamePart(programPath), agent);
 }
 
 bool IsXAgentFile(const std::string& programPath, const std::string& agentExeName)
 {
     const std::string agent = TrimBlanks(agentExeName);
-    return !agent.empty() && SameTextTrimmed(FileNameOf(programPath), XAgentPrefix + agent);
+    return !agent.empty() && SameTextTrimmed(FileNamePart(programPath), XAgentPrefix + agent);
 }
 
 TDispatchPlan PlanDispatch(const TDispatchInput& in)

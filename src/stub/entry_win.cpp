@@ -1,6 +1,6 @@
 // Program entry of the launcher.
-#include "lang/safe_library.h"
-#include "stub/debug_stream.h"
+#include "base/safe_library.h"
+#include "base/debug_stream.h"
 #include "stub/stub_win.h"
 
 #include <windows.h>

@@ -1,7 +1,8 @@
 #include "stub/main_window.h"
 
 #include "net/download_abort.h"
-#include "stub/trace_log.h"
+#include "base/trace_log.h"
+#include "base/paths.h"
 
 bool IsRightToLeftCharset(int charset) { return charset == 177 || charset == 178; }
 
@@ -24,12 +25,7 @@ void CenterInWorkArea(int left, int top, int right, int bottom, int& x, int& y)
 std::string MainWindowClassName(bool agent_mode, const std::string& program_path)
 {
     if (!agent_mode) return program_path;
-    std::string name = program_path;
-    const size_t slash = name.find_last_of("\\/:");
-    if (slash != std::string::npos) name.erase(0, slash + 1);
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos) name.erase(dot);
-    return kAgentClassPrefix + name;
+    return kAgentClassPrefix + FileNameWithoutExt(program_path, false);
 }
 
 bool CloseMainWindow()

@@ -66,7 +66,7 @@ void DestroyMainWindow();
 // What the window calls outside itself. Null entries do nothing, except the
 // language ones: null means the package of the running program.
 struct TMainWindowHooks {
-  void (*run_setup_step)(HWND window) = nullptr;   // setup mode timer tick
+  void (*run_setup_step)(HWND window, UINT_PTR timer_id) = nullptr;  // setup mode timer tick
   void (*agent_timer_step)(HWND window) = nullptr; // agent mode timer tick
   void (*free_wininet)() = nullptr;                // when the loop has ended
   void (*remove_setup_temp)() = nullptr;           // on destroy

@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "base/paths.h"
 #include "autoupdate/agent_requests.h"
 #include "net/download_abort.h"
 #include "package/files.h"
@@ -11,11 +12,11 @@
 #include "setup/setup_flow.h"
 #include "stub/agent_control.h"
 #include "stub/main_window.h"
-#include "stub/switches.h"
-#include "stub/trace_log.h"
+#include "base/switches.h"
+#include "base/trace_log.h"
 #include "ui/msgbox.h"
 #include "ui/progress.h"
-#include "ui/pump.h"
+#include "base/pump.h"
 #include "ui/window_services.h"
 
 #ifndef PBM_SETRANGE32
@@ -146,7 +147,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lpa
         if (g_agent_mode) {
             if (g_hooks.agent_timer_step) g_hooks.agent_timer_step(window);
         } else if (g_hooks.run_setup_step) {
-            g_hooks.run_setup_step(window);
+            g_hooks.run_setup_step(window, kMainTimerId);
         }
         break;
     case kMsgStopCountdown:
@@ -228,9 +229,7 @@ void StubWin::WinMain(bool agent_mode, const std::string& class_name)
     SetProgressPump(PumpOnce);
     SetNotifyPoster(PostNotification);
 
-    char program[MAX_PATH + 1] = {};
-    GetModuleFileNameA(nullptr, program, MAX_PATH);
-    const TGFileInfo own(program);
+    const TGFileInfo own(ProgramPath());
     g_own = &own;
     const std::string title = LangString(kMainTitleKey, kMainTitleDefault);
     HWND window = CreateWindowExA(0, class_name.c_str(), title.c_str(), kMainWindowStyle, x, y,

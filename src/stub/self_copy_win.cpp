@@ -3,8 +3,8 @@
 // complete and leave their trace lines.
 #include "stub/self_copy.h"
 
-#include "stub/switches.h"
-#include "stub/trace_log.h"
+#include "base/switches.h"
+#include "base/trace_log.h"
 
 #include <windows.h>
 

@@ -1,18 +1,20 @@
+#include "base/paths.h"
 #include "stub/stub_win.h"
 
 #include "autoupdate/agent_settings.h"
 #include "autoupdate/test_mode.h"
 #include "lang/sysinfo.h"
-#include "package/lists.h"
+#include "base/lists.h"
 #include "package/package_reader.h"
 #include "setup/setup_flow.h"
 #include "stub/dispatch.h"
 #include "stub/main_window.h"
 #include "stub/self_copy.h"
 #include "stub/startup.h"
-#include "stub/switches.h"
-#include "stub/trace_log.h"
+#include "base/switches.h"
+#include "base/trace_log.h"
 #include "ui/window_services.h"
+#include "stub/setup_wiring.h"
 
 #include <windows.h>
 
@@ -51,6 +53,7 @@ unsigned AutoPlayCancel()
 
 void RunMainWindow()
 {
+    InstallSetupWiring();
     TMainWindowHooks hooks = MainWindowHooks();
     hooks.run_setup_step = RunSetupStep;
     hooks.sleep_x = SleepXSwitch;

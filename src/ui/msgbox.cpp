@@ -3,7 +3,7 @@
 #include <iostream>
 #include <utility>
 
-#include "package/lists.h"
+#include "base/lists.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <deque>
 
-#include "package/lists.h"
-#include "ui/text_utils.h"
+#include "base/lists.h"
+#include "base/text_utils.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "lang/safe_library.h"
+#include "base/safe_library.h"
 #include "ui/msgbox.h"
-#include "ui/pump.h"
+#include "base/pump.h"
 #include "ui/window_services.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "lang/safe_library.h"
+#include "base/safe_library.h"
 
 namespace {
 

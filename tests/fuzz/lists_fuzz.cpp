@@ -1,6 +1,6 @@
 // Every list operation over arbitrary bytes: split the input into a list, a
 // key and a value, and check a few invariants that must hold for any input.
-#include "package/lists.h"
+#include "base/lists.h"
 
 #include <cstddef>
 #include <cstdint>

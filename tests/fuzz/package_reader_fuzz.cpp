@@ -1,7 +1,7 @@
 // TGFileInfo and the inspection over arbitrary file bytes: every query must
 // stay bounded.
-#include "lang/lang_select.h"
-#include "package/package_inspect.h"
+#include "package/lang_select.h"
+#include "pkgtool/package_inspect.h"
 #include "package/package_reader.h"
 
 #include <unistd.h>

@@ -1,7 +1,7 @@
 // The command line is outside input: switch readers, argument text and the
 // text conversions of system information over arbitrary bytes.
 #include "lang/sysinfo.h"
-#include "stub/switches.h"
+#include "base/switches.h"
 
 #include <cstddef>
 #include <cstdint>

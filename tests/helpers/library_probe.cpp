@@ -3,7 +3,7 @@
 //   bit 0: the default search was restricted
 //   bit 1: LoadLibraryA(name) loaded something
 //   bit 2: LoadSystemLibrary(name) loaded something
-#include "lang/safe_library.h"
+#include "base/safe_library.h"
 
 #include <windows.h>
 

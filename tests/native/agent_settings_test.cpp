@@ -4,7 +4,7 @@
 
 #include "lang/sysinfo.h"
 #include "package/token.h"
-#include "ui/text_utils.h"
+#include "base/text_utils.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "stub/debug_stream.h"
+#include "base/debug_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "stub/trace_log.h"
-#include "ui/text_utils.h"
+#include "base/trace_log.h"
+#include "base/text_utils.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "lang/lang_id.h"
+#include "package/lang_id.h"
 
 #include <gtest/gtest.h>
 
-#include "package/lists.h"
+#include "base/lists.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "package/lists.h"
+#include "base/lists.h"
 
 #include <gtest/gtest.h>
 

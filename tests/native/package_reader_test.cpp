@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "lang/lang_id.h"
-#include "lang/lang_select.h"
+#include "package/lang_id.h"
+#include "package/lang_select.h"
 #include "package/pack_file.h"
 #include "package/token.h"
 

@@ -1,4 +1,4 @@
-#include "package/package_writer.h"
+#include "pkgtool/package_writer.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -9,12 +9,12 @@
 #include <random>
 #include <sstream>
 
-#include "lang/lang_id.h"
-#include "lang/lang_select.h"
-#include "package/lists.h"
+#include "package/lang_id.h"
+#include "package/lang_select.h"
+#include "base/lists.h"
 #include "package/pack_file.h"
-#include "package/pack_project.h"
-#include "package/package_inspect.h"
+#include "pkgtool/pack_project.h"
+#include "pkgtool/package_inspect.h"
 #include "package/token.h"
 
 namespace {

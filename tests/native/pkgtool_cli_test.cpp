@@ -1,4 +1,4 @@
-#include "package/pkgtool_cli.h"
+#include "pkgtool/pkgtool_cli.h"
 
 #include <gtest/gtest.h>
 

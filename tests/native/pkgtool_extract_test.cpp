@@ -1,5 +1,5 @@
 // pkgtool extract: the engine without prompts, one line per failure.
-#include "package/pkgtool_cli.h"
+#include "pkgtool/pkgtool_cli.h"
 
 #include "temp_folder.h"
 #include "test_package.h"

@@ -1,4 +1,4 @@
-#include "ui/pump.h"
+#include "base/pump.h"
 
 #include <gtest/gtest.h>
 

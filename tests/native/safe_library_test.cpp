@@ -1,4 +1,4 @@
-#include "lang/safe_library.h"
+#include "base/safe_library.h"
 
 #include <gtest/gtest.h>
 

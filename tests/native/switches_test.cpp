@@ -1,4 +1,4 @@
-#include "stub/switches.h"
+#include "base/switches.h"
 
 #include <gtest/gtest.h>
 

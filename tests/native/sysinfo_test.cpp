@@ -104,29 +104,6 @@ TEST(FormatVersionText, WidthAndCount)
     EXPECT_EQ(FormatVersionText("", 1, 2), "0.0");
 }
 
-TEST(TrailingBackslash, SetAndStrip)
-{
-    EXPECT_EQ(SetTrailingBackslash("C:\\", false), "C:");
-    EXPECT_EQ(SetTrailingBackslash("C:\\", true), "C:\\");
-    EXPECT_EQ(SetTrailingBackslash("C:\\Dir", true), "C:\\Dir\\");
-    EXPECT_EQ(SetTrailingBackslash("C:\\Dir\\", false), "C:\\Dir");
-    EXPECT_EQ(SetTrailingBackslash("\\", true), "\\");
-    EXPECT_EQ(SetTrailingBackslash("\\", false), "\\");
-    EXPECT_EQ(SetTrailingBackslash("", true), "\\");
-    EXPECT_EQ(StripTrailingBackslash("\\"), "");
-    EXPECT_EQ(StripTrailingBackslash("C:\\"), "C:");
-    EXPECT_EQ(StripTrailingBackslash("C:\\Dir"), "C:\\Dir");
-    EXPECT_EQ(StripTrailingBackslash(""), "");
-}
-
-TEST(FileNameWithoutExt, LastOrAllExtensions)
-{
-    EXPECT_EQ(FileNameWithoutExt("C:\\a.b\\setup.tar.gz", false), "setup.tar");
-    EXPECT_EQ(FileNameWithoutExt("C:\\a.b\\setup.tar.gz", true), "setup");
-    EXPECT_EQ(FileNameWithoutExt("agent", false), "agent");
-    EXPECT_EQ(FileNameWithoutExt("C:\\a.b\\agent", true), "agent");
-}
-
 TEST(TextToInt, Bases)
 {
     EXPECT_EQ(TextToInt("1F", 16), 31);

@@ -1,7 +1,7 @@
 // The extraction engine on packages made byte by byte: records, volumes,
 // prompts, progress, debug lines, damaged and hostile input.
 #include "package/files.h"
-#include "package/package_writer.h"
+#include "pkgtool/package_writer.h"
 #include "package/unpack.h"
 #include "package/zlib_open.h"
 

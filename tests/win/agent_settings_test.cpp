@@ -8,7 +8,7 @@
 #include <string>
 
 #include "proc_test_support.h"
-#include "ui/text_utils.h"
+#include "base/text_utils.h"
 
 namespace {
 

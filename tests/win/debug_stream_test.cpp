@@ -1,4 +1,4 @@
-#include "stub/debug_stream.h"
+#include "base/debug_stream.h"
 
 #include <windows.h>
 
@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "stub/trace_log.h"
-#include "ui/pump.h"
+#include "base/trace_log.h"
+#include "base/pump.h"
 #include "win/debug_viewer.h"
 
 namespace {

@@ -1,9 +1,10 @@
 // The launcher started for real: its banners reach a debug viewer window of
 // this test process, it runs its main window under the single-instance class,
 // and a second start of the same file ends without a window.
+#include "base/paths.h"
 #include "autoupdate/agent_settings.h"
 #include "lang/sysinfo.h"
-#include "package/package_writer.h"
+#include "pkgtool/package_writer.h"
 #include "win/debug_viewer.h"
 
 #include <windows.h>

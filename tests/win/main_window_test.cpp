@@ -92,7 +92,7 @@ void RunWindow(std::function<void(HWND)> scenario, bool agent = false)
     g_ticks = g_removed = g_freed = 0;
     SetDownloadAbort(false);
     TMainWindowHooks hooks = DefaultMainWindowHooks();
-    hooks.run_setup_step = OnTick;
+    hooks.run_setup_step = [](HWND window, UINT_PTR) { OnTick(window); };
     hooks.agent_timer_step = OnTick;
     hooks.remove_setup_temp = [] { ++g_removed; };
     hooks.free_wininet = [] { ++g_freed; };

@@ -1,4 +1,4 @@
-#include "lang/lang_id.h"
+#include "package/lang_id.h"
 #include "package/package_reader.h"
 
 #include <gtest/gtest.h>

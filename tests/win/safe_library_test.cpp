@@ -1,4 +1,5 @@
-#include "lang/safe_library.h"
+#include "base/paths.h"
+#include "base/safe_library.h"
 #include "lang/sysinfo.h"
 
 #include <windows.h>

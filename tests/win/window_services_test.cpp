@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "lang/safe_library.h"
-#include "ui/pump.h"
+#include "base/safe_library.h"
+#include "base/pump.h"
 
 namespace {
 

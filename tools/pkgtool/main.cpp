@@ -1,7 +1,7 @@
 // pkgtool: builds launcher packages and shows what they hold (see README.md).
 #include <iostream>
 
-#include "package/pkgtool_cli.h"
+#include "pkgtool/pkgtool_cli.h"
 
 int main(int argc, char** argv)
 {

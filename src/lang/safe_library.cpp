@@ -1,9 +1,0 @@
-#include "lang/safe_library.h"
-
-bool IsBareLibraryName(const std::string& name)
-{
-    if (name.empty() || name == "." || name == "..") return false;
-    for (char c : name)
-        if (c == '\\' || c == '/' || c == ':' || c == '\0') return false;
-    return true;
-}

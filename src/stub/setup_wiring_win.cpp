@@ -1,0 +1,48 @@
+// The setup flow acts on the main window and reads the agent's description
+// files through entries that only the program as a whole can fill.
+#include <windows.h>
+
+#include "autoupdate/agent_settings.h"
+#include "setup/setup_deps.h"
+#include "stub/main_window.h"
+#include "stub/setup_wiring.h"
+#include "stub/startup.h"
+
+namespace {
+
+bool LauncherIsAgent() { return AgentMode; }
+
+TSetupLinks DescriptionFileLinks()
+{
+    TSetupLinks links;
+    links.start_up_link = GetStartUpLink();
+    links.check_link = GetCheckforNewUpdateLink();
+    links.remove_start_up = GetRemoveStartUpShortcut();
+    links.remove_check = GetRemoveCheckForNewUpdateShortcut();
+    return links;
+}
+
+void ShowMain(int show_command)
+{
+    if (HWND w = MainWindowHandle()) ShowWindow(w, show_command);
+}
+
+void ShowActivityBar()
+{
+    if (HWND bar = MainActivityBar()) ShowWindow(bar, SW_SHOW);
+}
+
+uintptr_t StatusLabel() { return reinterpret_cast<uintptr_t>(MainStatusLabel()); }
+
+}  // namespace
+
+void InstallSetupWiring()
+{
+    TSetupDeps deps = SetupDeps();
+    deps.launcher_is_agent = LauncherIsAgent;
+    deps.read_links = DescriptionFileLinks;
+    deps.show_main_window = ShowMain;
+    deps.show_activity_bar = ShowActivityBar;
+    deps.status_label = StatusLabel;
+    SetSetupDeps(deps);
+}
