@@ -121,4 +121,7 @@ if(WIN32)
   add_test(NAME launcher_image
            COMMAND ${Python3_EXECUTABLE} ${vel_tests_dir}/image/check_image.py
                    $<TARGET_FILE:launcher> ${CMAKE_OBJDUMP})
+  add_test(NAME launcher_manifest
+           COMMAND ${Python3_EXECUTABLE} ${vel_tests_dir}/image/check_manifest.py
+                   $<TARGET_FILE:launcher>)
 endif()
