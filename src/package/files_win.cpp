@@ -3,6 +3,7 @@
 // is linked directly.
 #include "package/files.h"
 
+#include "base/handle.h"
 #include "base/paths.h"
 #include "base/pump.h"
 #include "base/text_utils.h"
@@ -41,16 +42,6 @@ bool IsFolderEntry(const WIN32_FIND_DATAA& fd)
     return (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDotEntry(fd);
 }
 
-// Closes a search handle when the scope ends.
-struct TFindHandle {
-    HANDLE h;
-    ~TFindHandle()
-    {
-        if (h != INVALID_HANDLE_VALUE)
-            FindClose(h);
-    }
-};
-
 bool EndsWithNoCase(const std::string& text, const std::string& suffix)
 {
     if (suffix.size() > text.size())
@@ -66,7 +57,7 @@ std::string SearchSubfolders(const std::string& folder, const std::string& name,
 {
     WIN32_FIND_DATAA fd;
     TFindHandle find{FindFirstFileA(JoinPath(folder, "*").c_str(), &fd)};
-    if (find.h == INVALID_HANDLE_VALUE)
+    if (!find)
         return "";
     do {
         FilesPump();
@@ -77,7 +68,7 @@ std::string SearchSubfolders(const std::string& folder, const std::string& name,
             if (!hit.empty() || g_searchAbort)
                 return hit;
         }
-    } while (FindNextFileA(find.h, &fd));
+    } while (FindNextFileA(find.get(), &fd));
     return "";
 }
 
@@ -197,7 +188,7 @@ int64_t FileSizeByName(const std::string& path)
 {
     WIN32_FIND_DATAA fd;
     TFindHandle find{FindFirstFileA(path.c_str(), &fd)};
-    if (find.h == INVALID_HANDLE_VALUE)
+    if (!find)
         return 0;
     return (static_cast<int64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
 }
@@ -208,7 +199,7 @@ uint32_t FileDosTime(const std::string& path)
     TFindHandle find{FindFirstFileA(path.c_str(), &fd)};
     FILETIME local;
     WORD date = 0, time = 0;
-    if (find.h == INVALID_HANDLE_VALUE || !FileTimeToLocalFileTime(&fd.ftLastWriteTime, &local) ||
+    if (!find || !FileTimeToLocalFileTime(&fd.ftLastWriteTime, &local) ||
         !FileTimeToDosDateTime(&local, &date, &time))
         return 0;
     return static_cast<uint32_t>(date) << 16 | time;
@@ -347,7 +338,7 @@ bool DeleteFilesByMask(const std::string& mask, bool clearAttributes)
     bool attempted = false;
     WIN32_FIND_DATAA fd;
     TFindHandle find{FindFirstFileA(mask.c_str(), &fd)};
-    if (find.h == INVALID_HANDLE_VALUE)
+    if (!find)
         return false;
     do {
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -357,7 +348,7 @@ bool DeleteFilesByMask(const std::string& mask, bool clearAttributes)
             SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(path.c_str());
         attempted = true;
-    } while (FindNextFileA(find.h, &fd));
+    } while (FindNextFileA(find.get(), &fd));
     return attempted;
 }
 
@@ -373,14 +364,14 @@ bool DeleteTree(const std::string& folder, bool clearAttributes,
     {
         WIN32_FIND_DATAA fd;
         TFindHandle find{FindFirstFileA(JoinPath(f, "*").c_str(), &fd)};
-        if (find.h != INVALID_HANDLE_VALUE) {
+        if (find) {
             do {
                 if (!IsFolderEntry(fd))
                     continue;
                 if (progress)
                     progress();
                 DeleteTree(JoinPath(f, fd.cFileName), clearAttributes, progress);
-            } while (FindNextFileA(find.h, &fd));
+            } while (FindNextFileA(find.get(), &fd));
         }
     }
     if (clearAttributes)

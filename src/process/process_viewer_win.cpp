@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "base/handle.h"
 #include "base/safe_library.h"
 #include "lang/sysinfo.h"
 #include "process/exec_pipe.h"
@@ -72,21 +73,6 @@ const TToolHelp& ToolHelp() {
   static const TToolHelp toolHelp;
   return toolHelp;
 }
-
-class THandle {
- public:
-  explicit THandle(HANDLE h) : h_(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
-  ~THandle() {
-    if (h_) CloseHandle(h_);
-  }
-  THandle(const THandle&) = delete;
-  THandle& operator=(const THandle&) = delete;
-  HANDLE get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr; }
-
- private:
-  HANDLE h_;
-};
 
 std::vector<DWORD> AllProcessIds() {
   std::vector<DWORD> ids;
