@@ -19,10 +19,6 @@
 #include "base/pump.h"
 #include "ui/window_services.h"
 
-#ifndef PBM_SETRANGE32
-#define PBM_SETRANGE32 (WM_USER + 6)
-#endif
-
 namespace {
 
 constexpr DWORD kMainWindowStyle = 0x02C80000;  // caption, system menu, clip children
@@ -63,7 +59,11 @@ void DriveBar(const TBarAction& a)
     if (!bar) return;
     switch (a.op) {
     // The 32-bit range message: maxima above 65,535 (large downloads) work.
-    case TBarOp::SetRange: SendMessageA(bar, PBM_SETRANGE32, 0, a.value); break;
+    case TBarOp::SetRange: {
+        const TRangeMessage m = ProgressRangeMessage(a.value);
+        SendMessageA(bar, m.message, m.wparam, m.lparam);
+        break;
+    }
     case TBarOp::SetPos: SendMessageA(bar, PBM_SETPOS, a.value, 0); break;
     case TBarOp::SetStep: SendMessageA(bar, PBM_SETSTEP, a.value, 0); break;
     case TBarOp::StepIt: SendMessageA(bar, PBM_STEPIT, 0, 0); break;

@@ -68,3 +68,12 @@ TProgBar& ProgBar()
     static TProgBar* bar = new TProgBar(StandardProgressSink);  // lives until exit
     return *bar;
 }
+
+TRangeMessage ProgressRangeMessage(int maximum)
+{
+  constexpr unsigned kWmUser = 0x0400;
+  if (maximum < 0) maximum = 0;
+  if (maximum <= 0xFFFF)
+    return {kWmUser + 1, 0, static_cast<intptr_t>(static_cast<uint32_t>(maximum) << 16)};
+  return {kWmUser + 6, 0, static_cast<intptr_t>(maximum)};
+}

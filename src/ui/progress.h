@@ -5,6 +5,7 @@
 // windows alive around every event.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,18 @@ constexpr int kActivityPositions = 6;  // 0..5
 // from event to event; a start event does not reset it.
 std::vector<TBarAction> ProgressActions(int kind, int maximum, int position, int step,
                                         int& activity_counter);
+
+// The range message for a maximum: the 16-bit PBM_SETRANGE (WM_USER + 1,
+// lParam = MAKELPARAM(0, maximum)) up to 65,535, which every version of the
+// common controls knows, and PBM_SETRANGE32 (WM_USER + 6, lParam = maximum)
+// only above it. Negative maxima count as 0.
+struct TRangeMessage {
+  unsigned message;
+  uintptr_t wparam;
+  intptr_t lparam;
+  bool operator==(const TRangeMessage&) const = default;
+};
+TRangeMessage ProgressRangeMessage(int maximum);
 
 // Applies one command to the real bar; installed by the main window. Without
 // a driver the sink changes nothing.

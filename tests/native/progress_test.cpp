@@ -78,3 +78,21 @@ TEST(StandardProgressSink, DrivesTheBarsThroughTheDriver)
 }
 
 }  // namespace
+
+// Older common controls know only the 16-bit range message.
+TEST(ProgressRangeMessage, SixteenBitUpTo65535ThirtyTwoBitAbove)
+{
+    constexpr unsigned kSetRange = 0x0400 + 1, kSetRange32 = 0x0400 + 6;
+    const struct {
+        int maximum;
+        TRangeMessage expected;
+    } cases[] = {
+        {0, {kSetRange, 0, 0}},
+        {-5, {kSetRange, 0, 0}},
+        {100, {kSetRange, 0, 100 << 16}},
+        {65535, {kSetRange, 0, static_cast<intptr_t>(0xFFFF0000u)}},
+        {65536, {kSetRange32, 0, 65536}},
+        {100000, {kSetRange32, 0, 100000}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ProgressRangeMessage(c.maximum), c.expected) << c.maximum;
+}

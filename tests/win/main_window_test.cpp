@@ -188,6 +188,9 @@ TEST(MainWindow, ProgressEventsDriveTheBarsBeyond65535)
         EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 65540);
         ProgBar().Start(0, 0);  // empties the bar
         EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 0);
+        ProgBar().Start(0, 65535);  // the 16-bit range message
+        EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, FALSE, 0), 65535);
+        EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, TRUE, 0), 0);
     });
 }
 
