@@ -1,4 +1,5 @@
 #include "package/lang_id.h"
+#include "base/text_utils.h"
 
 #include <optional>
 
@@ -65,13 +66,6 @@ std::optional<uint32_t>& LocaleOverride()
     return locale;
 }
 
-std::string TrimSpaces(const std::string& s)
-{
-    const size_t b = s.find_first_not_of(' ');
-    if (b == std::string::npos) return "";
-    return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
 } // namespace
 
 #ifndef _WIN32
@@ -108,7 +102,7 @@ std::string LanguageNameOfId(int languageId)
         const size_t end = table.find('|', start + 1);
         if (end == std::string::npos) break;
         const std::string row = table.substr(start + 1, end - start - 1);
-        if (row.find(number) != std::string::npos) return TrimSpaces(row.substr(0, row.find('=')));
+        if (row.find(number) != std::string::npos) return TrimBlanks(row.substr(0, row.find('=')));
         start = end;
     }
     return "";

@@ -2,6 +2,7 @@
 
 #include "package/lang_id.h"
 #include "base/lists.h"
+#include "base/text_utils.h"
 
 namespace {
 
@@ -13,9 +14,7 @@ std::string& LanguageCache()
 
 std::string NameKey(const std::string& name)
 {
-    const size_t b = name.find_first_not_of(' ');
-    if (b == std::string::npos) return "";
-    std::string key = name.substr(b, name.find_last_not_of(' ') - b + 1);
+    std::string key = TrimBlanks(name);
     for (char& c : key)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return key;

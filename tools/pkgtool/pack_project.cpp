@@ -11,13 +11,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Trim(const std::string& s)
-{
-    const size_t b = s.find_first_not_of(" \t\r");
-    if (b == std::string::npos) return "";
-    return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
-}
-
 std::string Lower(std::string s)
 {
     for (char& c : s)
@@ -102,7 +95,7 @@ bool TProjectParser::Section(const std::string& name)
     const std::string lower = Lower(name);
     seen_.clear();
     if (lower.rfind("language.", 0) == 0) {
-        const std::string language = Trim(name.substr(9));
+        const std::string language = TrimBlanks(name.substr(9));
         if (language.empty()) return Fail("language section without a name");
         if (!sections_.insert("language." + Lower(language)).second)
             return Fail("language \"" + language + "\" appears twice");
@@ -120,8 +113,8 @@ bool TProjectParser::Section(const std::string& name)
 
 bool TProjectParser::KeyValue(const std::string& rawKey, const std::string& rawValue)
 {
-    const std::string key = Trim(rawKey);
-    const std::string value = Unquote(Trim(rawValue));
+    const std::string key = TrimBlanks(rawKey);
+    const std::string value = Unquote(TrimBlanks(rawValue));
     const std::string k = Lower(key);
     if (key.empty()) return Fail("empty key");
     if (!seen_.insert(k).second) return Fail("key \"" + key + "\" appears twice in its section");
@@ -192,7 +185,7 @@ bool TProjectParser::FileLine(const std::string& text)
     size_t start = 0;
     for (;;) {
         const size_t bar = text.find('|', start);
-        parts.push_back(Trim(text.substr(start, bar == std::string::npos ? std::string::npos : bar - start)));
+        parts.push_back(TrimBlanks(text.substr(start, bar == std::string::npos ? std::string::npos : bar - start)));
         if (bar == std::string::npos) break;
         start = bar + 1;
     }
@@ -205,7 +198,7 @@ bool TProjectParser::FileLine(const std::string& text)
     if (star != std::string::npos) {
         entry.Marked = true;
         entry.Arguments = name.substr(star + 1);
-        name = Trim(name.substr(0, star));
+        name = TrimBlanks(name.substr(0, star));
     }
     entry.Name = name.empty() ? fs::path(parts[0]).filename().string() : name;
     if (parts.size() > 2 && !parts[2].empty()) {
@@ -225,11 +218,11 @@ bool TProjectParser::Parse(const std::string& text, std::string& error)
     bool ok = true;
     while (ok && std::getline(in, raw)) {
         ++line_;
-        const std::string line = Trim(raw);
+        const std::string line = TrimBlanks(raw);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line.front() == '[') {
             if (line.back() != ']') ok = Fail("unclosed section header");
-            else ok = Section(Trim(line.substr(1, line.size() - 2)));
+            else ok = Section(TrimBlanks(line.substr(1, line.size() - 2)));
             continue;
         }
         if (section_ == "files") {
