@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "setup/setup_deps.h"
 #include "ui/msgbox_markup.h"  // kDefaultButtonTexts
 
 // ---- texts of the language block (key, English default) ---------------------
@@ -102,13 +103,14 @@ void SetSetupExitCode(uint32_t code);
 
 // ---- the flow ---------------------------------------------------------------------
 
-// The timer handler of setup mode: runs the whole flow once and posts WM_QUIT.
-void RunSetupStep(HWND main_window, UINT_PTR timer_id);
+// The timer handler of setup mode: runs the whole flow once with the
+// dependencies given and posts WM_QUIT.
+void RunSetupStep(const TSetupDeps& deps, HWND main_window, UINT_PTR timer_id);
 
 // Extracts the package into the temporary folder, runs its marked program,
 // waits for it, takes over its exit code. True when the program removed the
 // completion atom (the run completed). The exit code goes to SetupExitCode.
-bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path,
+bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const std::string& package_path,
                         const std::string& agent_name, bool foreground,
                         const std::string& extra_parameters);
 
@@ -122,8 +124,12 @@ void RemoveAlternativeTempFolder();
 bool HasTempSpace(const std::string& folder, const std::string& package_path);
 bool ReadSpanDiskForcePrompt();
 
-// The process handle, or 0 when it cannot be started.
+// CreateProcess (no inheritance, the launcher's environment and current
+// folder, only the show command set): the process handle, or 0 with the
+// system error code as the thread's last error.
 HANDLE StartProgram(const std::string& command_line, int show_command);
-// Polls every 500 ms, pumping messages in between.
+// Polls every 500 ms, pumping messages in between, until the process has
+// ended. It asks the handle, not the exit code: a program that ends with 259
+// (STILL_ACTIVE) is not waited on forever.
 void WaitForProcessEnd(HANDLE process);
 #endif

@@ -12,6 +12,7 @@
 #include "base/trace_log.h"
 #include "ui/progress.h"
 #include "base/text_utils.h"
+#include "base/pump.h"
 
 namespace {
 
@@ -45,9 +46,9 @@ void DeleteAtomByName(const std::string& name)
     if (const ATOM atom = GlobalFindAtomA(name.c_str())) GlobalDeleteAtom(atom);
 }
 
-void ShowMainWindow(int show)
+void ShowMainWindow(const TSetupDeps& deps, int show)
 {
-    if (SetupDeps().show_main_window) SetupDeps().show_main_window(show);
+    if (deps.show_main_window) deps.show_main_window(show);
 }
 
 // The link files of an installed agent: read before the run, deleted after a
@@ -120,7 +121,7 @@ bool HasTempSpace(const std::string& folder, const std::string& package_path)
     return TempSpaceSuffices(required, FreeBytesOf(folder), DirectoryExists(folder));
 }
 
-bool ConfirmTempSpace(const std::string& folder, const std::string& package_path,
+bool ConfirmTempSpace(const TSetupDeps& deps, const std::string& folder, const std::string& package_path,
                       const TGFileInfo& reader)
 {
     (void)package_path;  // the reader is over the same package
@@ -133,8 +134,8 @@ bool ConfirmTempSpace(const std::string& folder, const std::string& package_path
     const std::string text = BuildSpaceQuestion(
         first, LangText(reader, "s4", kTextSpaceRequired), LangText(reader, "s5", kTextSpaceAvailable),
         LangText(reader, "s6", kTextContinue), DriveText(folder), required, free);
-    return SetupDeps().confirm(0, text, LangText(reader, "Confirm", "Confirm"), 0, reader.GetLangCharset(),
-                               LangText(reader, "BtnText", kDefaultButtonTexts));
+    return deps.confirm(0, text, LangText(reader, "Confirm", "Confirm"), 0, reader.GetLangCharset(),
+                        LangText(reader, "BtnText", kDefaultButtonTexts));
 }
 
 bool ReadSpanDiskForcePrompt()
@@ -161,15 +162,14 @@ void WaitForProcessEnd(HANDLE process)
     // Ask the handle, not the exit code: a setup program may end with 259
     // (STILL_ACTIVE) itself and must not keep the launcher waiting forever.
     do {
-        SetupDeps().wait_pumping(500);
+        WaitPumping(500);
     } while (WaitForSingleObject(process, 0) == WAIT_TIMEOUT);
 }
 
-bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path,
+bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const std::string& package_path,
                         const std::string& agent_name, bool foreground,
                         const std::string& extra_parameters)
 {
-    const TSetupDeps& deps = SetupDeps();
     const TGFileInfo reader(package_path);
     if (reader.ShowActivityBar() && deps.show_activity_bar) deps.show_activity_bar();
     if (HWND label = deps.status_label ? reinterpret_cast<HWND>(deps.status_label()) : nullptr) {
@@ -181,12 +181,13 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
     Trace(std::string("========= ForegroundOp=") + BoolText(foreground) + " ==========");
 
     bool go_on = true;
-    if (foreground) go_on = ConfirmTempSpace(temp_folder, package_path, reader);
+    if (foreground) go_on = ConfirmTempSpace(deps, temp_folder, package_path, reader);
 
     bool completed = false;
     if (go_on) {
         const int charset = reader.GetLangCharset();
         const std::string buttons = LangText(reader, "BtnText", kDefaultButtonTexts);
+        const std::string error_caption = LangText(reader, "Error", "Error");
         TUnPackRequest request;
         request.package_file = package_path;
         request.target_dir = temp_folder;
@@ -196,7 +197,7 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
         request.button_texts = buttons;
         request.charset = charset;
         request.force_prompt = ReadSpanDiskForcePrompt();
-        if (foreground) ShowMainWindow(SW_SHOW);
+        if (foreground) ShowMainWindow(deps, SW_SHOW);
         deps.wait_pumping(1000);
         const TUnPackResult result = deps.unpack(request);
         deps.wait_pumping(1000);
@@ -216,15 +217,15 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
             Trace(std::to_string(GetCurrentProcessId()) + " ==== WinExec(Engine.exe) >>" + line + "<<");
 
             const std::string atom = kCompletionAtomPrefix + tag;
-            GlobalAddAtomA(atom.c_str());
-            HANDLE process = StartProgram(line, foreground ? SW_SHOW : SW_HIDE);
-            ShowMainWindow(SW_HIDE);
+            deps.add_atom(atom);
+            const TProcessStart started = deps.start_process(line, foreground ? SW_SHOW : SW_HIDE);
+            ShowMainWindow(deps, SW_HIDE);
             deps.wait_pumping(1000);
-            if (process) {
-                WaitForProcessEnd(process);
-                DWORD code = 0;
-                if (GetExitCodeProcess(process, &code)) SetSetupExitCode(code);
-                CloseHandle(process);
+            if (started.process) {
+                deps.wait_process(started.process);
+                uint32_t code = 0;
+                if (deps.exit_code(started.process, code)) SetSetupExitCode(code);
+                deps.close_process(started.process);
             }
             const std::string dialog_class = kDialogClassPrefix + tag;
             while (FindWindowA(dialog_class.c_str(), nullptr)) {
@@ -242,23 +243,19 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
                 RemoveLinksAfterRun(after);
             }
         }
-        if (!result.success) {
-            deps.error(0, LangText(reader, "s7", kTextBadCrc), LangText(reader, "Error", "Error"), charset,
-                       buttons);
-        }
+        if (!result.success) deps.error(0, LangText(reader, "s7", kTextBadCrc), error_caption, charset, buttons);
     }
     RemoveAlternativeTempFolder();
     return completed;
 }
 
-void RunSetupStep(HWND main_window, UINT_PTR timer_id)
+void RunSetupStep(const TSetupDeps& deps, HWND main_window, UINT_PTR timer_id)
 {
     KillTimer(main_window, timer_id);
     // Ticks that arrive while the flow pumps messages find the timer killed;
     // a tick already queued must not start a second run.
     if (g_step_ran) return;
     g_step_ran = true;
-    const TSetupDeps& deps = SetupDeps();
     const TGFileInfo own(ProgramPath());
     if (own.WebInstall() && deps.web_install) {
         deps.web_install();
@@ -268,7 +265,7 @@ void RunSetupStep(HWND main_window, UINT_PTR timer_id)
         if (!span.empty()) package_path = span;
         const std::string agent = own.CreateAgent() ? own.GetAgentExeName() : "";
         const bool hidden = deps.has_switch("/hide") || own.IsSilent();
-        ExtractAndRunSetup(SetupTempFolder(), package_path, agent, !hidden, deps.args_text());
+        ExtractAndRunSetup(deps, SetupTempFolder(), package_path, agent, !hidden, deps.args_text());
     }
     DeleteTree(SetupTempFolder(), false);
     PostQuitMessage(0);

@@ -171,7 +171,6 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lpa
 TMainWindowHooks DefaultMainWindowHooks()
 {
     TMainWindowHooks h;
-    h.run_setup_step = RunSetupStep;
     h.remove_setup_temp = RemoveSetupTemp;
     h.sleep_x = SleepXSwitch;
     h.autoplay_cancel_message = AutoPlayMessage;

@@ -46,14 +46,12 @@ protected:
     void SetUp() override
     {
         SetupFlowTest::SetUp();
-        saved_ = SetupDeps();
-        TSetupDeps d = saved_;
-        d.unpack = FakeUnPack;
-        d.confirm = FakeConfirm;
-        d.error = FakeError;
-        d.read_links = FakeLinks;
-        d.wait_pumping = FastPump;
-        SetSetupDeps(d);
+        deps_ = DefaultSetupDeps();
+        deps_.unpack = FakeUnPack;
+        deps_.confirm = FakeConfirm;
+        deps_.error = FakeError;
+        deps_.read_links = FakeLinks;
+        deps_.wait_pumping = FastPump;
         world_.fake_exe = ProgramFolder() + "fake_setup_gui.exe";
         g_world = &world_;
         target_ = work_ + "\\target";
@@ -63,7 +61,6 @@ protected:
     }
     void TearDown() override
     {
-        SetSetupDeps(saved_);
         g_world = nullptr;
         SetSetupExitCode(0);
         SetupFlowTest::TearDown();
@@ -76,7 +73,7 @@ protected:
         p.File("x.txt", "x", 0);
         WriteBytes(package_, p.Build());
     }
-    TSetupDeps saved_;
+    TSetupDeps deps_;
     TFakeWorld world_;
     std::string target_, package_;
 };
@@ -93,7 +90,7 @@ TEST_F(ExtractAndRunSetupTest, RunsTheEntryTakesItsExitCodeAndReportsCompletion)
         DeleteFileA(record_.c_str());
         SetEnvironmentVariableA("VEL_FAKE_EXIT", c.exit);
         SetEnvironmentVariableA("VEL_FAKE_KEEP_ATOM", c.keep_atom);
-        EXPECT_EQ(ExtractAndRunSetup(target_, package_, "agent.exe", true, "/A=1 /SpanCdLvl=2 /B"), c.completed);
+        EXPECT_EQ(ExtractAndRunSetup(deps_, target_, package_, "agent.exe", true, "/A=1 /SpanCdLvl=2 /B"), c.completed);
         EXPECT_EQ(SetupExitCode(), static_cast<uint32_t>(std::atoi(c.exit)));
         const auto rec = ReadRecord(record_);
         ASSERT_TRUE(rec.count("cmd"));
@@ -127,7 +124,7 @@ TEST_F(ExtractAndRunSetupTest, RemovesTheLinkFilesOnlyAfterACompletedRun)
         WriteBytes(world_.links.start_up_link, "l");
         WriteBytes(world_.links.check_link, "l");
         SetEnvironmentVariableA("VEL_FAKE_KEEP_ATOM", keep);
-        const bool completed = ExtractAndRunSetup(target_, package_, "", false, "");
+        const bool completed = ExtractAndRunSetup(deps_, target_, package_, "", false, "");
         EXPECT_EQ(completed, std::string(keep) == "0");
         EXPECT_EQ(Exists(world_.links.start_up_link), !completed) << keep;
         EXPECT_TRUE(Exists(world_.links.check_link)) << "its flag is off";
@@ -149,7 +146,7 @@ TEST_F(ExtractAndRunSetupTest, ForegroundAsksAboutSpaceAndNoStopsEverything)
         world_.unpacks.clear();
         world_.answer = false;
         DeleteFileA(record_.c_str());
-        EXPECT_FALSE(ExtractAndRunSetup(target_, package_, "", true, ""));
+        EXPECT_FALSE(ExtractAndRunSetup(deps_, target_, package_, "", true, ""));
         ASSERT_EQ(world_.questions.size(), 1u);
         const std::string q = world_.questions[0];
         EXPECT_EQ(q.rfind(std::string("0|Confirm|") + c.first_line, 0), 0u) << q;
@@ -160,7 +157,7 @@ TEST_F(ExtractAndRunSetupTest, ForegroundAsksAboutSpaceAndNoStopsEverything)
         EXPECT_FALSE(Exists(record_));
         // Hidden: no question, the run goes on.
         world_.questions.clear();
-        EXPECT_TRUE(ExtractAndRunSetup(target_, package_, "", false, ""));
+        EXPECT_TRUE(ExtractAndRunSetup(deps_, target_, package_, "", false, ""));
         EXPECT_TRUE(world_.questions.empty());
         EXPECT_TRUE(Exists(record_));
     }
@@ -170,7 +167,7 @@ TEST_F(ExtractAndRunSetupTest, FailedCheckShowsBadCrcAndRunsNothing)
 {
     WritePackage(0, 1000);
     world_.success = false;
-    EXPECT_FALSE(ExtractAndRunSetup(target_, package_, "", true, ""));
+    EXPECT_FALSE(ExtractAndRunSetup(deps_, target_, package_, "", true, ""));
     ASSERT_EQ(world_.errors.size(), 1u);
     EXPECT_EQ(world_.errors[0], std::string("0|Error|") + kTextBadCrc);
     EXPECT_FALSE(Exists(record_));
@@ -178,7 +175,7 @@ TEST_F(ExtractAndRunSetupTest, FailedCheckShowsBadCrcAndRunsNothing)
     world_.success = true;
     world_.main_entry = "";
     world_.errors.clear();
-    EXPECT_FALSE(ExtractAndRunSetup(target_, package_, "", true, ""));
+    EXPECT_FALSE(ExtractAndRunSetup(deps_, target_, package_, "", true, ""));
     EXPECT_TRUE(world_.errors.empty());
     EXPECT_FALSE(Exists(record_));
 }
