@@ -98,6 +98,27 @@ bool IsFlagText(const std::string& value);
 uint32_t SetupExitCode();
 void SetSetupExitCode(uint32_t code);
 
+// ---- starting the setup program ---------------------------------------------------
+
+// A setup program that cannot be started is a failed run: the launcher ends
+// with the system error code of the failed start (for example 2 for a missing
+// file, 193 for a file that is not a program), or with 1 when the system gave
+// no code. Seen through Wine from Linux only the low 8 bits of it remain.
+uint32_t FailedStartExitCode(uint32_t system_error);
+
+// The error box of a failed start: the program, then the system's reason
+// (left out when empty).
+std::string StartFailureText(const std::string& program, const std::string& reason);
+
+// A command line split into the program (without its quotes) and the
+// parameters after it (trimmed). A quoted program ends at the closing quote,
+// an unquoted one at the first blank.
+struct TCommandLineParts {
+  std::string program;
+  std::string parameters;
+};
+TCommandLineParts SplitCommandLine(const std::string& command_line);
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -109,7 +130,10 @@ void RunSetupStep(const TSetupDeps& deps, HWND main_window, UINT_PTR timer_id);
 
 // Extracts the package into the temporary folder, runs its marked program,
 // waits for it, takes over its exit code. True when the program removed the
-// completion atom (the run completed). The exit code goes to SetupExitCode.
+// completion atom (the run completed); false too when the atom could not be
+// added or the program could not be started. The exit code goes to
+// SetupExitCode; a failed start stores FailedStartExitCode, shows an error box
+// in the foreground and writes a debug-stream line either way.
 bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const std::string& package_path,
                         const std::string& agent_name, bool foreground,
                         const std::string& extra_parameters);

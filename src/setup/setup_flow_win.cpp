@@ -2,6 +2,8 @@
 // run of the setup program and the clean-up.
 #include <windows.h>
 
+#include <iostream>
+
 #include "lang/status_label.h"
 #include "base/paths.h"
 #include "lang/sysinfo.h"
@@ -49,6 +51,14 @@ void DeleteAtomByName(const std::string& name)
 void ShowMainWindow(const TSetupDeps& deps, int show)
 {
     if (deps.show_main_window) deps.show_main_window(show);
+}
+
+// The system's text for the code; "" for 0, which names no failure.
+std::string SystemErrorText(uint32_t code)
+{
+    if (code == 0) return "";
+    SetLastError(code);
+    return LastErrorText();
 }
 
 // The link files of an installed agent: read before the run, deleted after a
@@ -217,7 +227,10 @@ bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const s
             Trace(std::to_string(GetCurrentProcessId()) + " ==== WinExec(Engine.exe) >>" + line + "<<");
 
             const std::string atom = kCompletionAtomPrefix + tag;
-            deps.add_atom(atom);
+            // Without the atom its absence after the run proves nothing.
+            const bool atom_added = deps.add_atom(atom) != 0;
+            if (!atom_added)
+                std::cout << GetCurrentProcessId() << " ==== Completion atom not added: " << atom << std::endl;
             const TProcessStart started = deps.start_process(line, foreground ? SW_SHOW : SW_HIDE);
             ShowMainWindow(deps, SW_HIDE);
             deps.wait_pumping(1000);
@@ -226,6 +239,15 @@ bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const s
                 uint32_t code = 0;
                 if (deps.exit_code(started.process, code)) SetSetupExitCode(code);
                 deps.close_process(started.process);
+            } else {
+                // A setup that never ran has not succeeded: say so and end
+                // with a code that is not 0.
+                SetSetupExitCode(FailedStartExitCode(started.error));
+                const std::string program = SplitCommandLine(line).program;
+                const std::string reason = SystemErrorText(started.error);
+                std::cout << GetCurrentProcessId() << " ==== Setup program not started (" << started.error
+                          << "): " << line << " --- " << reason << std::endl;
+                if (foreground) deps.error(0, StartFailureText(program, reason), error_caption, charset, buttons);
             }
             const std::string dialog_class = kDialogClassPrefix + tag;
             while (FindWindowA(dialog_class.c_str(), nullptr)) {
@@ -233,8 +255,8 @@ bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const s
                 Sleep(100);
             }
             deps.wait_pumping(1000);
-            completed = !AtomExists(atom);
-            DeleteAtomByName(atom);
+            completed = atom_added && started.process && !AtomExists(atom);
+            if (atom_added) DeleteAtomByName(atom);
             if (completed) {
                 // The link names as read before the run, the flags as they are now.
                 TSetupLinks after = deps.read_links ? deps.read_links() : TSetupLinks{};

@@ -1,5 +1,6 @@
 // Pure parts of the setup flow: names, megabyte texts, the setup program's
-// command line, the space question and the alternative temp drive.
+// command line, the space question, the alternative temp drive and what a
+// failed start of the setup program reports.
 #include <gtest/gtest.h>
 
 #include "setup/setup_flow.h"
@@ -106,6 +107,40 @@ TEST(BuildSetupCommandLine, AgentAddsAutoUpdateProgAndABlankTempFolderIsQuoted)
               "\"C:\\Documents and Settings\\Jo\\Temp\\SETUP_1\\upd.exe\" "
               "/OriginalInfoFile=\"C:\\A\\x.info\" /S /TH_ID=_4068 "
               "/OriginExe=\"D:\\Downloads\\my setup.exe\" /AutoUpdateProg");
+}
+
+TEST(SplitCommandLine, ProgramUnquotedAndParametersTrimmed)
+{
+    struct Case {
+        const char* line;
+        const char* program;
+        const char* parameters;
+    };
+    for (const Case c : {
+             Case{"C:\\T\\setup.exe /S /TH_ID=_1", "C:\\T\\setup.exe", "/S /TH_ID=_1"},
+             Case{"\"C:\\my dir\\setup.exe\" /S \"/OriginExe=\\\"x\\\"\"", "C:\\my dir\\setup.exe",
+                  "/S \"/OriginExe=\\\"x\\\"\""},
+             Case{"\"C:\\my dir\\setup.exe\"", "C:\\my dir\\setup.exe", ""},
+             Case{"C:\\T\\setup.exe", "C:\\T\\setup.exe", ""},
+             Case{"  C:\\T\\setup.exe   /S  ", "C:\\T\\setup.exe", "/S"},
+             Case{"\"C:\\unclosed quote /S", "C:\\unclosed quote /S", ""},
+             Case{"", "", ""},
+         }) {
+        const TCommandLineParts parts = SplitCommandLine(c.line);
+        EXPECT_EQ(parts.program, c.program) << c.line;
+        EXPECT_EQ(parts.parameters, c.parameters) << c.line;
+    }
+}
+
+TEST(FailedStart, ExitCodeIsTheSystemCodeAndNeverZero)
+{
+    EXPECT_EQ(FailedStartExitCode(2), 2u);
+    EXPECT_EQ(FailedStartExitCode(193), 193u);
+    EXPECT_EQ(FailedStartExitCode(1223), 1223u);
+    EXPECT_EQ(FailedStartExitCode(0), 1u);
+    EXPECT_EQ(StartFailureText("C:\\T\\setup.exe", "File not found."),
+              "The setup program could not be started:<P><b>C:\\T\\setup.exe</b><P>File not found.");
+    EXPECT_EQ(StartFailureText("C:\\T\\setup.exe", ""), "The setup program could not be started:<P><b>C:\\T\\setup.exe</b>");
 }
 
 TEST(SpaceQuestion, KeyByNoticeFlagAndSpace)
