@@ -146,3 +146,13 @@ TCommandLineParts SplitCommandLine(const std::string& command_line)
     parts.parameters = TrimBlanks(line.substr(end));
     return parts;
 }
+
+TProcessStart StartProgramWith(const TStartSteps& steps, const std::string& command_line, int show_command)
+{
+    const TProcessStart direct = steps.create_process(command_line, show_command);
+    if (direct.process != 0 || direct.error != kErrorElevationRequired || !steps.shell_execute)
+        return direct;
+    // The program's manifest asks for elevation: the shell asks the user.
+    const TCommandLineParts parts = SplitCommandLine(command_line);
+    return steps.shell_execute(parts.program, parts.parameters, show_command);
+}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "setup/setup_deps.h"
@@ -100,10 +101,15 @@ void SetSetupExitCode(uint32_t code);
 
 // ---- starting the setup program ---------------------------------------------------
 
+// CreateProcess's answer for a program whose manifest asks for elevation,
+// started by a launcher that is not elevated.
+constexpr uint32_t kErrorElevationRequired = 740;
+
 // A setup program that cannot be started is a failed run: the launcher ends
 // with the system error code of the failed start (for example 2 for a missing
-// file, 193 for a file that is not a program), or with 1 when the system gave
-// no code. Seen through Wine from Linux only the low 8 bits of it remain.
+// file, 193 for a file that is not a program, 1223 when the user declined the
+// elevation), or with 1 when the system gave no code. Seen through Wine from
+// Linux only the low 8 bits of it remain.
 uint32_t FailedStartExitCode(uint32_t system_error);
 
 // The error box of a failed start: the program, then the system's reason
@@ -118,6 +124,23 @@ struct TCommandLineParts {
   std::string parameters;
 };
 TCommandLineParts SplitCommandLine(const std::string& command_line);
+
+// The two ways of starting a program; each gives the process or 0 and the
+// system error code.
+struct TStartSteps {
+  // CreateProcess over the whole command line.
+  std::function<TProcessStart(const std::string& command_line, int show_command)> create_process;
+  // ShellExecuteEx of the program with its parameters: lets Windows ask the
+  // user for elevation.
+  std::function<TProcessStart(const std::string& program, const std::string& parameters,
+                              int show_command)>
+      shell_execute;
+};
+// CreateProcess first; when that fails because the program asks for
+// elevation, ShellExecuteEx of the program and parameters split from the
+// command line. Any other failure is the answer.
+TProcessStart StartProgramWith(const TStartSteps& steps, const std::string& command_line,
+                               int show_command);
 
 #ifdef _WIN32
 #include <windows.h>
@@ -148,8 +171,11 @@ void RemoveAlternativeTempFolder();
 bool HasTempSpace(const std::string& folder, const std::string& package_path);
 bool ReadSpanDiskForcePrompt();
 
-// CreateProcess (no inheritance, the launcher's environment and current
-// folder, only the show command set): the process handle, or 0 with the
+// The real steps: CreateProcess (no inheritance, the launcher's environment
+// and current folder, only the show command set) and ShellExecuteEx ("open",
+// the process handle kept, no error box of the shell's own).
+TStartSteps RealStartSteps();
+// StartProgramWith over the real steps: the process handle, or 0 with the
 // system error code as the thread's last error.
 HANDLE StartProgram(const std::string& command_line, int show_command);
 // Polls every 500 ms, pumping messages in between, until the process has

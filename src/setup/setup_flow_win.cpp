@@ -1,6 +1,8 @@
 // The setup flow on Windows: temporary folders, space check, extraction, the
 // run of the setup program and the clean-up.
 #include <windows.h>
+#include <shellapi.h>
+#include <objbase.h>
 
 #include <iostream>
 
@@ -51,6 +53,49 @@ void DeleteAtomByName(const std::string& name)
 void ShowMainWindow(const TSetupDeps& deps, int show)
 {
     if (deps.show_main_window) deps.show_main_window(show);
+}
+
+TProcessStart StartedOrError(HANDLE process)
+{
+    if (process) return {reinterpret_cast<TProcessRef>(process), 0};
+    return {0, static_cast<uint32_t>(GetLastError())};
+}
+
+TProcessStart CreateProcessStep(const std::string& command_line, int show_command)
+{
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = static_cast<WORD>(show_command);
+    PROCESS_INFORMATION pi{};
+    std::string line = command_line;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return StartedOrError(nullptr);
+    CloseHandle(pi.hThread);
+    return StartedOrError(pi.hProcess);
+}
+
+TProcessStart ShellExecuteStep(const std::string& program, const std::string& parameters, int show_command)
+{
+    // The shell may hand the start to COM objects; an apartment of its own
+    // for the call, unless the thread has one already.
+    const HRESULT com = CoInitialize(nullptr);
+    SHELLEXECUTEINFOA sei{};
+    sei.cbSize = sizeof sei;
+    // The handle to wait on; and the launcher reports a failure itself.
+    sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    sei.lpVerb = "open";
+    sei.lpFile = program.c_str();
+    sei.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    sei.nShow = show_command;
+    const BOOL ok = ShellExecuteExA(&sei);
+    const DWORD error = GetLastError();
+    if (SUCCEEDED(com)) CoUninitialize();
+    if (ok && sei.hProcess) return {reinterpret_cast<TProcessRef>(sei.hProcess), 0};
+    // Success without a process handle (the shell passed the file to a
+    // program already running): nothing to wait on, so it counts as not
+    // started, without a system code.
+    return {0, ok ? 0u : static_cast<uint32_t>(error)};
 }
 
 // The system's text for the code; "" for 0, which names no failure.
@@ -153,18 +198,13 @@ bool ReadSpanDiskForcePrompt()
     return IsFlagText(ReadRegistryString(kSpanDiskKey, "ForcePrompt", "0", false));
 }
 
+TStartSteps RealStartSteps() { return {CreateProcessStep, ShellExecuteStep}; }
+
 HANDLE StartProgram(const std::string& command_line, int show_command)
 {
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = static_cast<WORD>(show_command);
-    PROCESS_INFORMATION pi{};
-    std::string line = command_line;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return nullptr;
-    CloseHandle(pi.hThread);
-    return pi.hProcess;
+    const TProcessStart started = StartProgramWith(RealStartSteps(), command_line, show_command);
+    if (!started.process) SetLastError(started.error);
+    return reinterpret_cast<HANDLE>(started.process);
 }
 
 void WaitForProcessEnd(HANDLE process)

@@ -1,7 +1,11 @@
 // Pure parts of the setup flow: names, megabyte texts, the setup program's
-// command line, the space question, the alternative temp drive and what a
-// failed start of the setup program reports.
+// command line, the space question, the alternative temp drive, the start of
+// the setup program (the shell when it asks for elevation) and what a failed
+// start reports.
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "setup/setup_flow.h"
 
@@ -141,6 +145,47 @@ TEST(FailedStart, ExitCodeIsTheSystemCodeAndNeverZero)
     EXPECT_EQ(StartFailureText("C:\\T\\setup.exe", "File not found."),
               "The setup program could not be started:<P><b>C:\\T\\setup.exe</b><P>File not found.");
     EXPECT_EQ(StartFailureText("C:\\T\\setup.exe", ""), "The setup program could not be started:<P><b>C:\\T\\setup.exe</b>");
+}
+
+// The start of the setup program: CreateProcess, and the shell only when the
+// program asks for elevation.
+TEST(StartProgramWith, ElevationRequiredGoesThroughTheShellOtherFailuresDoNot)
+{
+    struct Case {
+        const char* what;
+        TProcessStart direct;           // what CreateProcess answers
+        TProcessStart shell;            // what ShellExecuteEx answers
+        bool shell_called;
+        TProcessStart result;
+    };
+    const TProcessStart none{};
+    for (const Case& c : {
+             Case{"started", {0x44, 0}, none, false, {0x44, 0}},
+             Case{"missing file", {0, 2}, none, false, {0, 2}},
+             Case{"not a program", {0, 193}, none, false, {0, 193}},
+             Case{"no code", {0, 0}, none, false, {0, 0}},
+             Case{"elevated", {0, kErrorElevationRequired}, {0x88, 0}, true, {0x88, 0}},
+             Case{"elevation declined", {0, kErrorElevationRequired}, {0, 1223}, true, {0, 1223}},
+             Case{"shell without code", {0, kErrorElevationRequired}, {0, 0}, true, {0, 0}},
+         }) {
+        std::vector<std::string> calls;
+        TStartSteps steps;
+        steps.create_process = [&](const std::string& line, int show) {
+            calls.push_back("create|" + line + "|" + std::to_string(show));
+            return c.direct;
+        };
+        steps.shell_execute = [&](const std::string& program, const std::string& parameters, int show) {
+            calls.push_back("shell|" + program + "|" + parameters + "|" + std::to_string(show));
+            return c.shell;
+        };
+        const TProcessStart got =
+            StartProgramWith(steps, "\"C:\\my temp\\setup.exe\" /S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"", 5);
+        EXPECT_EQ(got.process, c.result.process) << c.what;
+        EXPECT_EQ(got.error, c.result.error) << c.what;
+        std::vector<std::string> expected{"create|\"C:\\my temp\\setup.exe\" /S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"|5"};
+        if (c.shell_called) expected.push_back("shell|C:\\my temp\\setup.exe|/S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"|5");
+        EXPECT_EQ(calls, expected) << c.what;
+    }
 }
 
 TEST(SpaceQuestion, KeyByNoticeFlagAndSpace)
