@@ -2,14 +2,13 @@
 
 #include "package/unpack.h"
 #include "setup/setup_deps.h"
+#include "setup/setup_flow.h"
 #include "base/switches.h"
 #include "ui/msgbox.h"
 #include "ui/progress.h"
 #include "base/pump.h"
 
 namespace {
-
-void PumpFor(uint32_t ms) { WaitPumping(static_cast<int>(ms)); }
 
 // The extraction with the main window's progress display.
 TUnPackResult RealUnPack(const TUnPackRequest& r)
@@ -29,23 +28,37 @@ TUnPackResult RealUnPack(const TUnPackRequest& r)
     return result;
 }
 
-bool Confirm(intptr_t owner, const std::string& text, const std::string& caption, int timeout, int charset,
-             const std::string& buttons)
-{
-    return MsgConfirm(owner, text, caption, timeout, charset, buttons);
-}
-
-void Error(intptr_t owner, const std::string& text, const std::string& caption, int charset,
-           const std::string& buttons)
-{
-    MsgError(owner, text, caption, charset, buttons);
-}
-
-
-TSetupDeps g_deps{PumpFor,   RealUnPack, Confirm, Error,   GetSwitchStr, HasSwitch,
-                  GetArgsText, nullptr,   nullptr, nullptr, nullptr,      nullptr, nullptr};
+HANDLE AsHandle(TProcessRef process) { return reinterpret_cast<HANDLE>(process); }
 
 }  // namespace
 
-const TSetupDeps& SetupDeps() { return g_deps; }
-void SetSetupDeps(const TSetupDeps& deps) { g_deps = deps; }
+TSetupDeps DefaultSetupDeps()
+{
+    TSetupDeps d;
+    d.wait_pumping = [](uint32_t ms) { WaitPumping(static_cast<int>(ms)); };
+    d.unpack = RealUnPack;
+    d.confirm = [](intptr_t owner, const std::string& text, const std::string& caption, int timeout,
+                   int charset, const std::string& buttons) {
+        return MsgConfirm(owner, text, caption, timeout, charset, buttons);
+    };
+    d.error = [](intptr_t owner, const std::string& text, const std::string& caption, int charset,
+                 const std::string& buttons) { MsgError(owner, text, caption, charset, buttons); };
+    d.switch_str = GetSwitchStr;
+    d.has_switch = HasSwitch;
+    d.args_text = GetArgsText;
+    d.start_process = [](const std::string& command_line, int show_command) {
+        HANDLE process = StartProgram(command_line, show_command);
+        return TProcessStart{reinterpret_cast<TProcessRef>(process),
+                             process ? 0u : static_cast<uint32_t>(GetLastError())};
+    };
+    d.wait_process = [](TProcessRef process) { WaitForProcessEnd(AsHandle(process)); };
+    d.exit_code = [](TProcessRef process, uint32_t& code) {
+        DWORD c = 0;
+        if (!GetExitCodeProcess(AsHandle(process), &c)) return false;
+        code = c;
+        return true;
+    };
+    d.close_process = [](TProcessRef process) { CloseHandle(AsHandle(process)); };
+    d.add_atom = [](const std::string& name) { return static_cast<uint16_t>(GlobalAddAtomA(name.c_str())); };
+    return d;
+}

@@ -1,5 +1,6 @@
 #include "setup/setup_flow.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "base/text_utils.h"
@@ -119,3 +120,39 @@ bool IsFlagText(const std::string& value) { return value == "1"; }
 
 uint32_t SetupExitCode() { return g_exit_code; }
 void SetSetupExitCode(uint32_t code) { g_exit_code = code; }
+
+uint32_t FailedStartExitCode(uint32_t system_error) { return system_error != 0 ? system_error : 1; }
+
+std::string StartFailureText(const std::string& program, const std::string& reason)
+{
+    std::string text = "The setup program could not be started:<P><b>" + program + "</b>";
+    if (!reason.empty()) text += "<P>" + reason;
+    return text;
+}
+
+TCommandLineParts SplitCommandLine(const std::string& command_line)
+{
+    const std::string line = TrimBlanks(command_line);
+    size_t end = 0;
+    TCommandLineParts parts;
+    if (!line.empty() && line[0] == '"') {
+        const size_t close = line.find('"', 1);
+        end = close == std::string::npos ? line.size() : close + 1;
+        parts.program = line.substr(1, (close == std::string::npos ? line.size() : close) - 1);
+    } else {
+        end = std::min(line.find(' '), line.size());
+        parts.program = line.substr(0, end);
+    }
+    parts.parameters = TrimBlanks(line.substr(end));
+    return parts;
+}
+
+TProcessStart StartProgramWith(const TStartSteps& steps, const std::string& command_line, int show_command)
+{
+    const TProcessStart direct = steps.create_process(command_line, show_command);
+    if (direct.process != 0 || direct.error != kErrorElevationRequired || !steps.shell_execute)
+        return direct;
+    // The program's manifest asks for elevation: the shell asks the user.
+    const TCommandLineParts parts = SplitCommandLine(command_line);
+    return steps.shell_execute(parts.program, parts.parameters, show_command);
+}

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "setup/setup_deps.h"
 #include "ui/msgbox_markup.h"  // kDefaultButtonTexts
 
 // ---- texts of the language block (key, English default) ---------------------
@@ -97,18 +99,65 @@ bool IsFlagText(const std::string& value);
 uint32_t SetupExitCode();
 void SetSetupExitCode(uint32_t code);
 
+// ---- starting the setup program ---------------------------------------------------
+
+// CreateProcess's answer for a program whose manifest asks for elevation,
+// started by a launcher that is not elevated.
+constexpr uint32_t kErrorElevationRequired = 740;
+
+// A setup program that cannot be started is a failed run: the launcher ends
+// with the system error code of the failed start (for example 2 for a missing
+// file, 193 for a file that is not a program, 1223 when the user declined the
+// elevation), or with 1 when the system gave no code. Seen through Wine from
+// Linux only the low 8 bits of it remain.
+uint32_t FailedStartExitCode(uint32_t system_error);
+
+// The error box of a failed start: the program, then the system's reason
+// (left out when empty).
+std::string StartFailureText(const std::string& program, const std::string& reason);
+
+// A command line split into the program (without its quotes) and the
+// parameters after it (trimmed). A quoted program ends at the closing quote,
+// an unquoted one at the first blank.
+struct TCommandLineParts {
+  std::string program;
+  std::string parameters;
+};
+TCommandLineParts SplitCommandLine(const std::string& command_line);
+
+// The two ways of starting a program; each gives the process or 0 and the
+// system error code.
+struct TStartSteps {
+  // CreateProcess over the whole command line.
+  std::function<TProcessStart(const std::string& command_line, int show_command)> create_process;
+  // ShellExecuteEx of the program with its parameters: lets Windows ask the
+  // user for elevation.
+  std::function<TProcessStart(const std::string& program, const std::string& parameters,
+                              int show_command)>
+      shell_execute;
+};
+// CreateProcess first; when that fails because the program asks for
+// elevation, ShellExecuteEx of the program and parameters split from the
+// command line. Any other failure is the answer.
+TProcessStart StartProgramWith(const TStartSteps& steps, const std::string& command_line,
+                               int show_command);
+
 #ifdef _WIN32
 #include <windows.h>
 
 // ---- the flow ---------------------------------------------------------------------
 
-// The timer handler of setup mode: runs the whole flow once and posts WM_QUIT.
-void RunSetupStep(HWND main_window, UINT_PTR timer_id);
+// The timer handler of setup mode: runs the whole flow once with the
+// dependencies given and posts WM_QUIT.
+void RunSetupStep(const TSetupDeps& deps, HWND main_window, UINT_PTR timer_id);
 
 // Extracts the package into the temporary folder, runs its marked program,
 // waits for it, takes over its exit code. True when the program removed the
-// completion atom (the run completed). The exit code goes to SetupExitCode.
-bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path,
+// completion atom (the run completed); false too when the atom could not be
+// added or the program could not be started. The exit code goes to
+// SetupExitCode; a failed start stores FailedStartExitCode, shows an error box
+// in the foreground and writes a debug-stream line either way.
+bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const std::string& package_path,
                         const std::string& agent_name, bool foreground,
                         const std::string& extra_parameters);
 
@@ -122,8 +171,15 @@ void RemoveAlternativeTempFolder();
 bool HasTempSpace(const std::string& folder, const std::string& package_path);
 bool ReadSpanDiskForcePrompt();
 
-// The process handle, or 0 when it cannot be started.
+// The real steps: CreateProcess (no inheritance, the launcher's environment
+// and current folder, only the show command set) and ShellExecuteEx ("open",
+// the process handle kept, no error box of the shell's own).
+TStartSteps RealStartSteps();
+// StartProgramWith over the real steps: the process handle, or 0 with the
+// system error code as the thread's last error.
 HANDLE StartProgram(const std::string& command_line, int show_command);
-// Polls every 500 ms, pumping messages in between.
+// Polls every 500 ms, pumping messages in between, until the process has
+// ended. It asks the handle, not the exit code: a program that ends with 259
+// (STILL_ACTIVE) is not waited on forever.
 void WaitForProcessEnd(HANDLE process);
 #endif

@@ -1,6 +1,10 @@
 // The setup flow on Windows: temporary folders, space check, extraction, the
 // run of the setup program and the clean-up.
 #include <windows.h>
+#include <shellapi.h>
+#include <objbase.h>
+
+#include <iostream>
 
 #include "lang/status_label.h"
 #include "base/paths.h"
@@ -12,6 +16,7 @@
 #include "base/trace_log.h"
 #include "ui/progress.h"
 #include "base/text_utils.h"
+#include "base/pump.h"
 
 namespace {
 
@@ -45,9 +50,60 @@ void DeleteAtomByName(const std::string& name)
     if (const ATOM atom = GlobalFindAtomA(name.c_str())) GlobalDeleteAtom(atom);
 }
 
-void ShowMainWindow(int show)
+void ShowMainWindow(const TSetupDeps& deps, int show)
 {
-    if (SetupDeps().show_main_window) SetupDeps().show_main_window(show);
+    if (deps.show_main_window) deps.show_main_window(show);
+}
+
+TProcessStart StartedOrError(HANDLE process)
+{
+    if (process) return {reinterpret_cast<TProcessRef>(process), 0};
+    return {0, static_cast<uint32_t>(GetLastError())};
+}
+
+TProcessStart CreateProcessStep(const std::string& command_line, int show_command)
+{
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = static_cast<WORD>(show_command);
+    PROCESS_INFORMATION pi{};
+    std::string line = command_line;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return StartedOrError(nullptr);
+    CloseHandle(pi.hThread);
+    return StartedOrError(pi.hProcess);
+}
+
+TProcessStart ShellExecuteStep(const std::string& program, const std::string& parameters, int show_command)
+{
+    // The shell may hand the start to COM objects; an apartment of its own
+    // for the call, unless the thread has one already.
+    const HRESULT com = CoInitialize(nullptr);
+    SHELLEXECUTEINFOA sei{};
+    sei.cbSize = sizeof sei;
+    // The handle to wait on; and the launcher reports a failure itself.
+    sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    sei.lpVerb = "open";
+    sei.lpFile = program.c_str();
+    sei.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    sei.nShow = show_command;
+    const BOOL ok = ShellExecuteExA(&sei);
+    const DWORD error = GetLastError();
+    if (SUCCEEDED(com)) CoUninitialize();
+    if (ok && sei.hProcess) return {reinterpret_cast<TProcessRef>(sei.hProcess), 0};
+    // Success without a process handle (the shell passed the file to a
+    // program already running): nothing to wait on, so it counts as not
+    // started, without a system code.
+    return {0, ok ? 0u : static_cast<uint32_t>(error)};
+}
+
+// The system's text for the code; "" for 0, which names no failure.
+std::string SystemErrorText(uint32_t code)
+{
+    if (code == 0) return "";
+    SetLastError(code);
+    return LastErrorText();
 }
 
 // The link files of an installed agent: read before the run, deleted after a
@@ -120,7 +176,7 @@ bool HasTempSpace(const std::string& folder, const std::string& package_path)
     return TempSpaceSuffices(required, FreeBytesOf(folder), DirectoryExists(folder));
 }
 
-bool ConfirmTempSpace(const std::string& folder, const std::string& package_path,
+bool ConfirmTempSpace(const TSetupDeps& deps, const std::string& folder, const std::string& package_path,
                       const TGFileInfo& reader)
 {
     (void)package_path;  // the reader is over the same package
@@ -133,8 +189,8 @@ bool ConfirmTempSpace(const std::string& folder, const std::string& package_path
     const std::string text = BuildSpaceQuestion(
         first, LangText(reader, "s4", kTextSpaceRequired), LangText(reader, "s5", kTextSpaceAvailable),
         LangText(reader, "s6", kTextContinue), DriveText(folder), required, free);
-    return SetupDeps().confirm(0, text, LangText(reader, "Confirm", "Confirm"), 0, reader.GetLangCharset(),
-                               LangText(reader, "BtnText", kDefaultButtonTexts));
+    return deps.confirm(0, text, LangText(reader, "Confirm", "Confirm"), 0, reader.GetLangCharset(),
+                        LangText(reader, "BtnText", kDefaultButtonTexts));
 }
 
 bool ReadSpanDiskForcePrompt()
@@ -142,18 +198,13 @@ bool ReadSpanDiskForcePrompt()
     return IsFlagText(ReadRegistryString(kSpanDiskKey, "ForcePrompt", "0", false));
 }
 
+TStartSteps RealStartSteps() { return {CreateProcessStep, ShellExecuteStep}; }
+
 HANDLE StartProgram(const std::string& command_line, int show_command)
 {
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = static_cast<WORD>(show_command);
-    PROCESS_INFORMATION pi{};
-    std::string line = command_line;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return nullptr;
-    CloseHandle(pi.hThread);
-    return pi.hProcess;
+    const TProcessStart started = StartProgramWith(RealStartSteps(), command_line, show_command);
+    if (!started.process) SetLastError(started.error);
+    return reinterpret_cast<HANDLE>(started.process);
 }
 
 void WaitForProcessEnd(HANDLE process)
@@ -161,15 +212,14 @@ void WaitForProcessEnd(HANDLE process)
     // Ask the handle, not the exit code: a setup program may end with 259
     // (STILL_ACTIVE) itself and must not keep the launcher waiting forever.
     do {
-        SetupDeps().wait_pumping(500);
+        WaitPumping(500);
     } while (WaitForSingleObject(process, 0) == WAIT_TIMEOUT);
 }
 
-bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path,
+bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const std::string& package_path,
                         const std::string& agent_name, bool foreground,
                         const std::string& extra_parameters)
 {
-    const TSetupDeps& deps = SetupDeps();
     const TGFileInfo reader(package_path);
     if (reader.ShowActivityBar() && deps.show_activity_bar) deps.show_activity_bar();
     if (HWND label = deps.status_label ? reinterpret_cast<HWND>(deps.status_label()) : nullptr) {
@@ -181,12 +231,13 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
     Trace(std::string("========= ForegroundOp=") + BoolText(foreground) + " ==========");
 
     bool go_on = true;
-    if (foreground) go_on = ConfirmTempSpace(temp_folder, package_path, reader);
+    if (foreground) go_on = ConfirmTempSpace(deps, temp_folder, package_path, reader);
 
     bool completed = false;
     if (go_on) {
         const int charset = reader.GetLangCharset();
         const std::string buttons = LangText(reader, "BtnText", kDefaultButtonTexts);
+        const std::string error_caption = LangText(reader, "Error", "Error");
         TUnPackRequest request;
         request.package_file = package_path;
         request.target_dir = temp_folder;
@@ -196,7 +247,7 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
         request.button_texts = buttons;
         request.charset = charset;
         request.force_prompt = ReadSpanDiskForcePrompt();
-        if (foreground) ShowMainWindow(SW_SHOW);
+        if (foreground) ShowMainWindow(deps, SW_SHOW);
         deps.wait_pumping(1000);
         const TUnPackResult result = deps.unpack(request);
         deps.wait_pumping(1000);
@@ -216,15 +267,27 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
             Trace(std::to_string(GetCurrentProcessId()) + " ==== WinExec(Engine.exe) >>" + line + "<<");
 
             const std::string atom = kCompletionAtomPrefix + tag;
-            GlobalAddAtomA(atom.c_str());
-            HANDLE process = StartProgram(line, foreground ? SW_SHOW : SW_HIDE);
-            ShowMainWindow(SW_HIDE);
+            // Without the atom its absence after the run proves nothing.
+            const bool atom_added = deps.add_atom(atom) != 0;
+            if (!atom_added)
+                std::cout << GetCurrentProcessId() << " ==== Completion atom not added: " << atom << std::endl;
+            const TProcessStart started = deps.start_process(line, foreground ? SW_SHOW : SW_HIDE);
+            ShowMainWindow(deps, SW_HIDE);
             deps.wait_pumping(1000);
-            if (process) {
-                WaitForProcessEnd(process);
-                DWORD code = 0;
-                if (GetExitCodeProcess(process, &code)) SetSetupExitCode(code);
-                CloseHandle(process);
+            if (started.process) {
+                deps.wait_process(started.process);
+                uint32_t code = 0;
+                if (deps.exit_code(started.process, code)) SetSetupExitCode(code);
+                deps.close_process(started.process);
+            } else {
+                // A setup that never ran has not succeeded: say so and end
+                // with a code that is not 0.
+                SetSetupExitCode(FailedStartExitCode(started.error));
+                const std::string program = SplitCommandLine(line).program;
+                const std::string reason = SystemErrorText(started.error);
+                std::cout << GetCurrentProcessId() << " ==== Setup program not started (" << started.error
+                          << "): " << line << " --- " << reason << std::endl;
+                if (foreground) deps.error(0, StartFailureText(program, reason), error_caption, charset, buttons);
             }
             const std::string dialog_class = kDialogClassPrefix + tag;
             while (FindWindowA(dialog_class.c_str(), nullptr)) {
@@ -232,8 +295,8 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
                 Sleep(100);
             }
             deps.wait_pumping(1000);
-            completed = !AtomExists(atom);
-            DeleteAtomByName(atom);
+            completed = atom_added && started.process && !AtomExists(atom);
+            if (atom_added) DeleteAtomByName(atom);
             if (completed) {
                 // The link names as read before the run, the flags as they are now.
                 TSetupLinks after = deps.read_links ? deps.read_links() : TSetupLinks{};
@@ -242,23 +305,19 @@ bool ExtractAndRunSetup(std::string temp_folder, const std::string& package_path
                 RemoveLinksAfterRun(after);
             }
         }
-        if (!result.success) {
-            deps.error(0, LangText(reader, "s7", kTextBadCrc), LangText(reader, "Error", "Error"), charset,
-                       buttons);
-        }
+        if (!result.success) deps.error(0, LangText(reader, "s7", kTextBadCrc), error_caption, charset, buttons);
     }
     RemoveAlternativeTempFolder();
     return completed;
 }
 
-void RunSetupStep(HWND main_window, UINT_PTR timer_id)
+void RunSetupStep(const TSetupDeps& deps, HWND main_window, UINT_PTR timer_id)
 {
     KillTimer(main_window, timer_id);
     // Ticks that arrive while the flow pumps messages find the timer killed;
     // a tick already queued must not start a second run.
     if (g_step_ran) return;
     g_step_ran = true;
-    const TSetupDeps& deps = SetupDeps();
     const TGFileInfo own(ProgramPath());
     if (own.WebInstall() && deps.web_install) {
         deps.web_install();
@@ -268,7 +327,7 @@ void RunSetupStep(HWND main_window, UINT_PTR timer_id)
         if (!span.empty()) package_path = span;
         const std::string agent = own.CreateAgent() ? own.GetAgentExeName() : "";
         const bool hidden = deps.has_switch("/hide") || own.IsSilent();
-        ExtractAndRunSetup(SetupTempFolder(), package_path, agent, !hidden, deps.args_text());
+        ExtractAndRunSetup(deps, SetupTempFolder(), package_path, agent, !hidden, deps.args_text());
     }
     DeleteTree(SetupTempFolder(), false);
     PostQuitMessage(0);

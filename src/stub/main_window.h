@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 constexpr int kMainWindowWidth = 492;  // outer size
@@ -66,7 +67,8 @@ void DestroyMainWindow();
 // What the window calls outside itself. Null entries do nothing, except the
 // language ones: null means the package of the running program.
 struct TMainWindowHooks {
-  void (*run_setup_step)(HWND window, UINT_PTR timer_id) = nullptr;  // setup mode timer tick
+  // Setup mode timer tick; the program sets it with its setup dependencies.
+  std::function<void(HWND window, UINT_PTR timer_id)> run_setup_step;
   void (*agent_timer_step)(HWND window) = nullptr; // agent mode timer tick
   void (*free_wininet)() = nullptr;                // when the loop has ended
   void (*remove_setup_temp)() = nullptr;           // on destroy
@@ -79,8 +81,9 @@ struct TMainWindowHooks {
   // The registered AutoPlay-cancel message, 0 while none is registered.
   unsigned (*autoplay_cancel_message)() = nullptr;
 };
-// The modules of the program: the setup step, the temporary folder, the
-// switch readers and the AutoPlay message.
+// The modules of the program: the temporary folder, the switch readers, the
+// message-box font and the AutoPlay message (no setup step: that needs the
+// program's setup dependencies).
 TMainWindowHooks DefaultMainWindowHooks();
 void SetMainWindowHooks(const TMainWindowHooks& hooks);
 const TMainWindowHooks& MainWindowHooks();

@@ -171,7 +171,6 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lpa
 TMainWindowHooks DefaultMainWindowHooks()
 {
     TMainWindowHooks h;
-    h.run_setup_step = RunSetupStep;
     h.remove_setup_temp = RemoveSetupTemp;
     h.sleep_x = SleepXSwitch;
     h.autoplay_cancel_message = AutoPlayMessage;
@@ -207,6 +206,9 @@ void StubWin::WinMain(bool agent_mode, const std::string& class_name)
 
     const int64_t sleep_x = g_hooks.sleep_x ? g_hooks.sleep_x() : -1;
     if (sleep_x >= 0) SetAgentTimerCount(static_cast<int32_t>(-sleep_x));
+    // How many ticks the agent waits before its first cycle.
+    if (agent_mode)
+        std::cout << GetCurrentProcessId() << " ==== AgentTimerCount=" << AgentTimerCount() << std::endl;
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);

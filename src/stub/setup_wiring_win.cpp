@@ -36,13 +36,13 @@ uintptr_t StatusLabel() { return reinterpret_cast<uintptr_t>(MainStatusLabel());
 
 }  // namespace
 
-void InstallSetupWiring()
+TSetupDeps ProgramSetupDeps()
 {
-    TSetupDeps deps = SetupDeps();
+    TSetupDeps deps = DefaultSetupDeps();
     deps.launcher_is_agent = LauncherIsAgent;
     deps.read_links = DescriptionFileLinks;
     deps.show_main_window = ShowMain;
     deps.show_activity_bar = ShowActivityBar;
     deps.status_label = StatusLabel;
-    SetSetupDeps(deps);
+    return deps;
 }

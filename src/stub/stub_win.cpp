@@ -53,9 +53,11 @@ unsigned AutoPlayCancel()
 
 void RunMainWindow()
 {
-    InstallSetupWiring();
     TMainWindowHooks hooks = MainWindowHooks();
-    hooks.run_setup_step = RunSetupStep;
+    // The program's setup dependencies, built once here, go to the setup step.
+    hooks.run_setup_step = [deps = ProgramSetupDeps()](HWND window, UINT_PTR timer_id) {
+        RunSetupStep(deps, window, timer_id);
+    };
     hooks.sleep_x = SleepXSwitch;
     hooks.lang_string = MainLangString;
     hooks.lang_charset = MainLangCharset;

@@ -1,6 +1,11 @@
 // Pure parts of the setup flow: names, megabyte texts, the setup program's
-// command line, the space question and the alternative temp drive.
+// command line, the space question, the alternative temp drive, the start of
+// the setup program (the shell when it asks for elevation) and what a failed
+// start reports.
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "setup/setup_flow.h"
 
@@ -106,6 +111,81 @@ TEST(BuildSetupCommandLine, AgentAddsAutoUpdateProgAndABlankTempFolderIsQuoted)
               "\"C:\\Documents and Settings\\Jo\\Temp\\SETUP_1\\upd.exe\" "
               "/OriginalInfoFile=\"C:\\A\\x.info\" /S /TH_ID=_4068 "
               "/OriginExe=\"D:\\Downloads\\my setup.exe\" /AutoUpdateProg");
+}
+
+TEST(SplitCommandLine, ProgramUnquotedAndParametersTrimmed)
+{
+    struct Case {
+        const char* line;
+        const char* program;
+        const char* parameters;
+    };
+    for (const Case c : {
+             Case{"C:\\T\\setup.exe /S /TH_ID=_1", "C:\\T\\setup.exe", "/S /TH_ID=_1"},
+             Case{"\"C:\\my dir\\setup.exe\" /S \"/OriginExe=\\\"x\\\"\"", "C:\\my dir\\setup.exe",
+                  "/S \"/OriginExe=\\\"x\\\"\""},
+             Case{"\"C:\\my dir\\setup.exe\"", "C:\\my dir\\setup.exe", ""},
+             Case{"C:\\T\\setup.exe", "C:\\T\\setup.exe", ""},
+             Case{"  C:\\T\\setup.exe   /S  ", "C:\\T\\setup.exe", "/S"},
+             Case{"\"C:\\unclosed quote /S", "C:\\unclosed quote /S", ""},
+             Case{"", "", ""},
+         }) {
+        const TCommandLineParts parts = SplitCommandLine(c.line);
+        EXPECT_EQ(parts.program, c.program) << c.line;
+        EXPECT_EQ(parts.parameters, c.parameters) << c.line;
+    }
+}
+
+TEST(FailedStart, ExitCodeIsTheSystemCodeAndNeverZero)
+{
+    EXPECT_EQ(FailedStartExitCode(2), 2u);
+    EXPECT_EQ(FailedStartExitCode(193), 193u);
+    EXPECT_EQ(FailedStartExitCode(1223), 1223u);
+    EXPECT_EQ(FailedStartExitCode(0), 1u);
+    EXPECT_EQ(StartFailureText("C:\\T\\setup.exe", "File not found."),
+              "The setup program could not be started:<P><b>C:\\T\\setup.exe</b><P>File not found.");
+    EXPECT_EQ(StartFailureText("C:\\T\\setup.exe", ""), "The setup program could not be started:<P><b>C:\\T\\setup.exe</b>");
+}
+
+// The start of the setup program: CreateProcess, and the shell only when the
+// program asks for elevation.
+TEST(StartProgramWith, ElevationRequiredGoesThroughTheShellOtherFailuresDoNot)
+{
+    struct Case {
+        const char* what;
+        TProcessStart direct;           // what CreateProcess answers
+        TProcessStart shell;            // what ShellExecuteEx answers
+        bool shell_called;
+        TProcessStart result;
+    };
+    const TProcessStart none{};
+    for (const Case& c : {
+             Case{"started", {0x44, 0}, none, false, {0x44, 0}},
+             Case{"missing file", {0, 2}, none, false, {0, 2}},
+             Case{"not a program", {0, 193}, none, false, {0, 193}},
+             Case{"no code", {0, 0}, none, false, {0, 0}},
+             Case{"elevated", {0, kErrorElevationRequired}, {0x88, 0}, true, {0x88, 0}},
+             Case{"elevation declined", {0, kErrorElevationRequired}, {0, 1223}, true, {0, 1223}},
+             Case{"shell without code", {0, kErrorElevationRequired}, {0, 0}, true, {0, 0}},
+         }) {
+        std::vector<std::string> calls;
+        TStartSteps steps;
+        steps.create_process = [&](const std::string& line, int show) {
+            calls.push_back("create|" + line + "|" + std::to_string(show));
+            return c.direct;
+        };
+        steps.shell_execute = [&](const std::string& program, const std::string& parameters, int show) {
+            calls.push_back("shell|" + program + "|" + parameters + "|" + std::to_string(show));
+            return c.shell;
+        };
+        const TProcessStart got =
+            StartProgramWith(steps, "\"C:\\my temp\\setup.exe\" /S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"", 5);
+        EXPECT_EQ(got.process, c.result.process) << c.what;
+        EXPECT_EQ(got.error, c.result.error) << c.what;
+        std::vector<std::string> expected{"create|\"C:\\my temp\\setup.exe\" /S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"|5"};
+        if (c.shell_called) expected.push_back("shell|C:\\my temp\\setup.exe|/S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"|5");
+        EXPECT_EQ(calls, expected) << c.what;
+    }
 }
 
 TEST(SpaceQuestion, KeyByNoticeFlagAndSpace)

@@ -356,6 +356,32 @@ TEST_F(AgentStart, PlainAgentHandsOverToItsXCopy)
     EXPECT_LT(plainParams, xDelete);
 }
 
+// The agent timer count, which climbs to 1 before the first cycle, starts at
+// -n for "/SleepX=n" with n from 0 up, and at -3 without the switch, with a
+// value that is not a number and with a negative one. The agent's main window
+// writes it to the debug stream.
+TEST_F(AgentStart, SleepXSetsTheStartOfTheAgentTimerCount)
+{
+    const std::string exe = MakeAgent("Other Tool.exe");
+    struct Case {
+        const char* args;
+        int count;
+    };
+    for (const Case c : {Case{"", -3}, Case{"/SleepX=abc", -3}, Case{"/SleepX=5", -5}, Case{"/SleepX=0", 0},
+                         Case{"/SleepX=-2", -3}}) {
+        first_ = Start(exe, c.args);
+        ASSERT_TRUE(first_.ok) << c.args;
+        HWND wnd = WaitForWindow(".AutoUpdate.Other Tool", first_.pi.hProcess);
+        ASSERT_NE(wnd, nullptr) << c.args << "\n" << viewer_.Text();
+        const std::string line =
+            std::to_string(first_.pi.dwProcessId) + " ==== AgentTimerCount=" + std::to_string(c.count) + "\n";
+        EXPECT_NE(viewer_.Text().find(line), std::string::npos) << c.args << "\n" << viewer_.Text();
+        CloseTwice(wnd);
+        ASSERT_TRUE(WaitPumped(first_.pi.hProcess, 60000)) << "the agent did not end on WM_CLOSE";
+        Close(first_);
+    }
+}
+
 TEST_F(AgentStart, AgentAnswersRequestsFromItsDescriptionFiles)
 {
     const std::string exe = MakeAgent("Other Tool.exe");

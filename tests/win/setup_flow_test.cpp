@@ -1,8 +1,14 @@
 // ExtractAndRunSetup inside this process under Wine, with the extraction,
 // the message boxes and the agent's link settings replaced: the real setup
-// program start, completion atom, exit code, space question and link removal.
+// program start, completion atom, exit code, space question and link removal;
+// then with the setup program's process replaced too: exit codes, failed
+// starts and a completion atom that could not be added.
 #include "win/setup_test_support.h"
 
+#include <iostream>
+#include <sstream>
+
+#include "lang/sysinfo.h"
 #include "package/files.h"
 #include "setup/setup_deps.h"
 #include "setup/setup_flow.h"
@@ -46,14 +52,12 @@ protected:
     void SetUp() override
     {
         SetupFlowTest::SetUp();
-        saved_ = SetupDeps();
-        TSetupDeps d = saved_;
-        d.unpack = FakeUnPack;
-        d.confirm = FakeConfirm;
-        d.error = FakeError;
-        d.read_links = FakeLinks;
-        d.wait_pumping = FastPump;
-        SetSetupDeps(d);
+        deps_ = DefaultSetupDeps();
+        deps_.unpack = FakeUnPack;
+        deps_.confirm = FakeConfirm;
+        deps_.error = FakeError;
+        deps_.read_links = FakeLinks;
+        deps_.wait_pumping = FastPump;
         world_.fake_exe = ProgramFolder() + "fake_setup_gui.exe";
         g_world = &world_;
         target_ = work_ + "\\target";
@@ -63,7 +67,6 @@ protected:
     }
     void TearDown() override
     {
-        SetSetupDeps(saved_);
         g_world = nullptr;
         SetSetupExitCode(0);
         SetupFlowTest::TearDown();
@@ -76,7 +79,7 @@ protected:
         p.File("x.txt", "x", 0);
         WriteBytes(package_, p.Build());
     }
-    TSetupDeps saved_;
+    TSetupDeps deps_;
     TFakeWorld world_;
     std::string target_, package_;
 };
@@ -93,7 +96,7 @@ TEST_F(ExtractAndRunSetupTest, RunsTheEntryTakesItsExitCodeAndReportsCompletion)
         DeleteFileA(record_.c_str());
         SetEnvironmentVariableA("VEL_FAKE_EXIT", c.exit);
         SetEnvironmentVariableA("VEL_FAKE_KEEP_ATOM", c.keep_atom);
-        EXPECT_EQ(ExtractAndRunSetup(target_, package_, "agent.exe", true, "/A=1 /SpanCdLvl=2 /B"), c.completed);
+        EXPECT_EQ(ExtractAndRunSetup(deps_, target_, package_, "agent.exe", true, "/A=1 /SpanCdLvl=2 /B"), c.completed);
         EXPECT_EQ(SetupExitCode(), static_cast<uint32_t>(std::atoi(c.exit)));
         const auto rec = ReadRecord(record_);
         ASSERT_TRUE(rec.count("cmd"));
@@ -127,7 +130,7 @@ TEST_F(ExtractAndRunSetupTest, RemovesTheLinkFilesOnlyAfterACompletedRun)
         WriteBytes(world_.links.start_up_link, "l");
         WriteBytes(world_.links.check_link, "l");
         SetEnvironmentVariableA("VEL_FAKE_KEEP_ATOM", keep);
-        const bool completed = ExtractAndRunSetup(target_, package_, "", false, "");
+        const bool completed = ExtractAndRunSetup(deps_, target_, package_, "", false, "");
         EXPECT_EQ(completed, std::string(keep) == "0");
         EXPECT_EQ(Exists(world_.links.start_up_link), !completed) << keep;
         EXPECT_TRUE(Exists(world_.links.check_link)) << "its flag is off";
@@ -149,7 +152,7 @@ TEST_F(ExtractAndRunSetupTest, ForegroundAsksAboutSpaceAndNoStopsEverything)
         world_.unpacks.clear();
         world_.answer = false;
         DeleteFileA(record_.c_str());
-        EXPECT_FALSE(ExtractAndRunSetup(target_, package_, "", true, ""));
+        EXPECT_FALSE(ExtractAndRunSetup(deps_, target_, package_, "", true, ""));
         ASSERT_EQ(world_.questions.size(), 1u);
         const std::string q = world_.questions[0];
         EXPECT_EQ(q.rfind(std::string("0|Confirm|") + c.first_line, 0), 0u) << q;
@@ -160,7 +163,7 @@ TEST_F(ExtractAndRunSetupTest, ForegroundAsksAboutSpaceAndNoStopsEverything)
         EXPECT_FALSE(Exists(record_));
         // Hidden: no question, the run goes on.
         world_.questions.clear();
-        EXPECT_TRUE(ExtractAndRunSetup(target_, package_, "", false, ""));
+        EXPECT_TRUE(ExtractAndRunSetup(deps_, target_, package_, "", false, ""));
         EXPECT_TRUE(world_.questions.empty());
         EXPECT_TRUE(Exists(record_));
     }
@@ -170,7 +173,7 @@ TEST_F(ExtractAndRunSetupTest, FailedCheckShowsBadCrcAndRunsNothing)
 {
     WritePackage(0, 1000);
     world_.success = false;
-    EXPECT_FALSE(ExtractAndRunSetup(target_, package_, "", true, ""));
+    EXPECT_FALSE(ExtractAndRunSetup(deps_, target_, package_, "", true, ""));
     ASSERT_EQ(world_.errors.size(), 1u);
     EXPECT_EQ(world_.errors[0], std::string("0|Error|") + kTextBadCrc);
     EXPECT_FALSE(Exists(record_));
@@ -178,7 +181,7 @@ TEST_F(ExtractAndRunSetupTest, FailedCheckShowsBadCrcAndRunsNothing)
     world_.success = true;
     world_.main_entry = "";
     world_.errors.clear();
-    EXPECT_FALSE(ExtractAndRunSetup(target_, package_, "", true, ""));
+    EXPECT_FALSE(ExtractAndRunSetup(deps_, target_, package_, "", true, ""));
     EXPECT_TRUE(world_.errors.empty());
     EXPECT_FALSE(Exists(record_));
 }
@@ -213,6 +216,156 @@ TEST_F(ExtractAndRunSetupTest, TempSpaceAndForcePromptComeFromTheSystem)
     if (GetDriveTypeA("D:\\") != DRIVE_FIXED && GetDriveTypeA("E:\\") != DRIVE_FIXED) {
         EXPECT_FALSE(FindAlternativeTempDrive());
         EXPECT_EQ(AlternativeTempFolder(), "");
+    }
+}
+
+// ---- the setup program behind the process seam: nothing is started ----------------
+
+// What the fake process entries answer and what the flow asked of them.
+struct TFakeProcess {
+    TProcessStart start{0x5E7, 0};
+    uint32_t exit = 0;
+    bool removes_atom = true;  // what the "program" does with the completion atom while it runs
+    bool atom_added = true;    // whether GlobalAddAtom succeeds
+    std::vector<std::string> calls;
+    bool atom_at_start = false;
+};
+TFakeProcess* g_process = nullptr;
+
+std::string CompletionAtom() { return kCompletionAtomPrefix + ThreadTag(GetCurrentThreadId()); }
+
+// Everything written to std::cout while it lives.
+class CaptureCout {
+public:
+    CaptureCout() : old_(std::cout.rdbuf(text_.rdbuf())) {}
+    ~CaptureCout() { std::cout.rdbuf(old_); }
+    std::string Text() const { return text_.str(); }
+
+private:
+    std::ostringstream text_;
+    std::streambuf* old_;
+};
+
+class SetupProcessSeamTest : public ExtractAndRunSetupTest {
+protected:
+    void SetUp() override
+    {
+        ExtractAndRunSetupTest::SetUp();
+        g_process = &process_;
+        deps_.add_atom = [](const std::string& name) -> uint16_t {
+            g_process->calls.push_back("atom|" + name);
+            return g_process->atom_added ? GlobalAddAtomA(name.c_str()) : 0;
+        };
+        deps_.start_process = [](const std::string& line, int show) {
+            g_process->calls.push_back("start|" + line + "|" + std::to_string(show));
+            g_process->atom_at_start = GlobalFindAtomA(CompletionAtom().c_str()) != 0;
+            return g_process->start;
+        };
+        deps_.wait_process = [](TProcessRef p) {
+            g_process->calls.push_back("wait|" + std::to_string(p));
+            if (g_process->removes_atom)
+                if (const ATOM a = GlobalFindAtomA(CompletionAtom().c_str())) GlobalDeleteAtom(a);
+        };
+        deps_.exit_code = [](TProcessRef p, uint32_t& code) {
+            g_process->calls.push_back("exit|" + std::to_string(p));
+            code = g_process->exit;
+            return true;
+        };
+        deps_.close_process = [](TProcessRef p) { g_process->calls.push_back("close|" + std::to_string(p)); };
+        WritePackage(0, 1000);
+        world_.links.start_up_link = work_ + "\\startup.lnk";
+        world_.links.check_link = work_ + "\\check.lnk";
+        world_.links.remove_start_up = true;
+        world_.links.remove_check = true;
+        char self[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        program_ = target_ + "\\fake_setup_gui.exe";
+        line_ = "\"" + program_ + "\" /X /TH_ID=" + ThreadTag(GetCurrentThreadId()) + " /OriginExe=\"" + self + "\"";
+    }
+    void TearDown() override
+    {
+        g_process = nullptr;
+        // No atom of a run may outlive it, whatever the case did.
+        EXPECT_EQ(GlobalFindAtomA(CompletionAtom().c_str()), 0);
+        ExtractAndRunSetupTest::TearDown();
+    }
+    TFakeProcess process_;
+    std::string program_, line_;
+};
+
+std::string SystemText(uint32_t code)
+{
+    SetLastError(code);
+    return LastErrorText();
+}
+
+TEST_F(SetupProcessSeamTest, ExitCodesFailedStartsAndTheCompletionAtom)
+{
+    struct Case {
+        const char* what;
+        TProcessStart start;
+        uint32_t exit;
+        bool removes_atom;
+        bool atom_added;
+        bool completed;
+        uint32_t launcher_exit;
+    };
+    const TProcessStart started{0x5E7, 0};
+    for (const Case& c : {
+             Case{"0", started, 0, true, true, true, 0},
+             Case{"3", started, 3, true, true, true, 3},
+             Case{"255, atom left in place", started, 255, false, true, false, 255},
+             // The code of a running process, as the program's own: taken over as it is.
+             Case{"259", started, 259, true, true, true, 259},
+             Case{"file missing", {0, ERROR_FILE_NOT_FOUND}, 0, true, true, false, ERROR_FILE_NOT_FOUND},
+             Case{"not a program", {0, ERROR_BAD_EXE_FORMAT}, 0, true, true, false, ERROR_BAD_EXE_FORMAT},
+             Case{"no system code", {0, 0}, 0, true, true, false, 1},
+             // The program did remove the atom, but the flow never had one of its own.
+             Case{"atom not added", started, 0, true, false, false, 0},
+         }) {
+        for (const bool foreground : {true, false}) {
+            const std::string what = std::string(c.what) + (foreground ? ", foreground" : ", hidden");
+            process_ = TFakeProcess{};
+            process_.start = c.start;
+            process_.exit = c.exit;
+            process_.removes_atom = c.removes_atom;
+            process_.atom_added = c.atom_added;
+            world_.errors.clear();
+            WriteBytes(world_.links.start_up_link, "l");
+            WriteBytes(world_.links.check_link, "l");
+            SetSetupExitCode(0);
+            CaptureCout out;
+            const bool completed = ExtractAndRunSetup(deps_, target_, package_, "", foreground, "");
+
+            EXPECT_EQ(completed, c.completed) << what;
+            EXPECT_EQ(SetupExitCode(), c.launcher_exit) << what;
+            EXPECT_EQ(Exists(world_.links.start_up_link), !c.completed) << what;
+            EXPECT_EQ(Exists(world_.links.check_link), !c.completed) << what;
+            EXPECT_EQ(process_.atom_at_start, c.atom_added) << what;
+
+            const std::string show = foreground ? "5" : "0";
+            std::vector<std::string> calls{"atom|" + CompletionAtom(), "start|" + line_ + "|" + show};
+            if (c.start.process) {
+                // One wait and one question for the code: 259 does not make the flow ask again.
+                const std::string p = std::to_string(c.start.process);
+                calls.insert(calls.end(), {"wait|" + p, "exit|" + p, "close|" + p});
+            }
+            EXPECT_EQ(process_.calls, calls) << what;
+
+            const bool failed = c.start.process == 0;
+            std::vector<std::string> boxes;
+            if (failed && foreground)
+                boxes.push_back("0|Error|" + StartFailureText(program_, c.start.error ? SystemText(c.start.error) : ""));
+            EXPECT_EQ(world_.errors, boxes) << what;
+            const std::string debug = out.Text();
+            EXPECT_EQ(debug.find(" ==== Setup program not started (" + std::to_string(c.start.error) + "): " + line_) !=
+                          std::string::npos,
+                      failed)
+                << what << "\n" << debug;
+            EXPECT_EQ(debug.find(" ==== Completion atom not added: " + CompletionAtom() + "\n") != std::string::npos,
+                      !c.atom_added)
+                << what << "\n" << debug;
+        }
     }
 }
 

@@ -3,6 +3,8 @@
 // started as a user would start it.
 #include "win/setup_test_support.h"
 
+#include "lang/sysinfo.h"
+
 namespace {
 
 using namespace setup_test;
@@ -84,6 +86,37 @@ TEST_F(SetupFlowTest, PassesTheExitCodeOnAndAddsOriginExeOnlyOnce)
         const auto rec = ReadRecord(record_);
         ASSERT_TRUE(rec.count("cmd")) << c.exit;
         ExpectCommandLine(rec, c.args, launcher_, c.origin_added);
+    }
+}
+
+TEST_F(SetupFlowTest, ASetupProgramThatCannotStartEndsTheLauncherWithTheSystemCode)
+{
+    TVolume p = Package();
+    p.File("broken.exe*/S", "this file is not a program", Stamp(), false);
+    WriteBytes(launcher_, p.Build());
+    SetLastError(ERROR_BAD_EXE_FORMAT);
+    const std::string reason = LastErrorText();
+    struct Case {
+        const char* how;
+        std::string args;
+        bool box;
+    };
+    for (const Case& c : {Case{"foreground", "", true}, Case{"hidden", "/hide", false}}) {
+        TRun run;
+        run.args = c.args;
+        run.answer = "OK";
+        Run(run);
+        ASSERT_TRUE(run.ended) << c.how;
+        // 193 fits in the low 8 bits, which is all a caller outside Wine sees.
+        EXPECT_EQ(run.exit_code, static_cast<DWORD>(ERROR_BAD_EXE_FORMAT)) << c.how;
+        ASSERT_EQ(run.boxes.size(), c.box ? 1u : 0u) << c.how;
+        if (c.box) {
+            const std::string& text = run.boxes[0].text;
+            EXPECT_NE(text.find("The setup program could not be started:"), std::string::npos) << text;
+            EXPECT_NE(text.find("\\broken.exe"), std::string::npos) << text;
+            EXPECT_NE(text.find(reason), std::string::npos) << reason << "\n" << text;
+            EXPECT_TRUE(run.boxes[0].clicked);
+        }
     }
 }
 
