@@ -1,4 +1,5 @@
 // File version of an executable from its version resource.
+#include "base/system_error.h"
 #include "base/paths.h"
 #include "lang/sysinfo.h"
 

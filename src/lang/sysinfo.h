@@ -143,8 +143,6 @@ std::string ScrambleTextWithKey(const std::string& text, bool scramble, bool hex
 // Environment variable "DVX" is exactly "739"; cached.
 bool DeveloperDiagnostics();
 
-// System message of GetLastError.
-std::string LastErrorText();
 
 // Top-left corner that centres a width x height box in a rectangle.
 void CenterInRect(int left, int top, int right, int bottom, int width, int height, int& x, int& y);

@@ -1,26 +1,10 @@
-// The system's error texts and small window helpers.
+// Small window helpers.
 #include "lang/sysinfo.h"
 #include "lang/window_info_win.h"
 
 #include <windows.h>
 
 #include <vector>
-
-std::string LastErrorText()
-{
-    const DWORD code = GetLastError();
-    char* msg = nullptr;
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<LPSTR>(&msg), 0, nullptr);
-    std::string text;
-    if (n > 0 && msg) text.assign(msg, n);
-    if (msg) LocalFree(msg);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
-    if (text.empty()) return "Error Reading \"SysUtils.SysErrorMessage(GetLastError)\"";
-    SetLastError(code);
-    return text;
-}
 
 void CenterInWorkArea(int width, int height, int& x, int& y)
 {

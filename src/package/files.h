@@ -57,9 +57,6 @@ bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Creates the folder with every missing parent; true when it exists after.
 bool ForceDirectories(const std::string& path);
-// The system's text for the last failed call of this thread (on Windows the
-// one of system information).
-std::string LastErrorText();
 // Dispatches the thread's pending window messages (nothing natively).
 void FilesPump();
 

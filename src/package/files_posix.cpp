@@ -183,11 +183,6 @@ bool ForceDirectories(const std::string& path)
     return DirectoryExists(p);
 }
 
-std::string LastErrorText()
-{
-    return std::strerror(errno);
-}
-
 void FilesPump()
 {
 }

@@ -1,3 +1,4 @@
+#include "base/system_error.h"
 #include "package/unpack.h"
 
 #include "package/files.h"

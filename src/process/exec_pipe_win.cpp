@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "base/system_error.h"
 #include "process/exec_pipe.h"
 #include "lang/sysinfo.h"
 #include "base/pump.h"

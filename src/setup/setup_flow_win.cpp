@@ -6,6 +6,7 @@
 
 #include <iostream>
 
+#include "base/system_error.h"
 #include "lang/status_label.h"
 #include "base/paths.h"
 #include "lang/sysinfo.h"
@@ -96,14 +97,6 @@ TProcessStart ShellExecuteStep(const std::string& program, const std::string& pa
     // program already running): nothing to wait on, so it counts as not
     // started, without a system code.
     return {0, ok ? 0u : static_cast<uint32_t>(error)};
-}
-
-// The system's text for the code; "" for 0, which names no failure.
-std::string SystemErrorText(uint32_t code)
-{
-    if (code == 0) return "";
-    SetLastError(code);
-    return LastErrorText();
 }
 
 // The link files of an installed agent: read before the run, deleted after a

@@ -41,16 +41,6 @@ int MainLangCharset()
     return reader ? reader->GetLangCharset() : 0;
 }
 
-int64_t SleepXSwitch()
-{
-    return GetSwitchInt(SwitchSleepX, SwitchSleepXDefault);
-}
-
-unsigned AutoPlayCancel()
-{
-    return AutoPlayCancelMessage();
-}
-
 void RunMainWindow()
 {
     TMainWindowHooks hooks = MainWindowHooks();
@@ -58,10 +48,9 @@ void RunMainWindow()
     hooks.run_setup_step = [deps = ProgramSetupDeps()](HWND window, UINT_PTR timer_id) {
         RunSetupStep(deps, window, timer_id);
     };
-    hooks.sleep_x = SleepXSwitch;
+    // The switch reader and the AutoPlay message stay the window's defaults.
     hooks.lang_string = MainLangString;
     hooks.lang_charset = MainLangCharset;
-    hooks.autoplay_cancel_message = AutoPlayCancel;
     SetMainWindowHooks(hooks);
     StubWin::WinMain(AgentMode, MainWindowClass);
 }

@@ -1,0 +1,11 @@
+// The system's message texts for failed calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The text for the last failed call of this thread (GetLastError on Windows,
+// errno elsewhere); the last-error value itself is kept.
+std::string LastErrorText();
+// The text for a given code; "" for 0, which names no failure.
+std::string SystemErrorText(uint32_t code);
