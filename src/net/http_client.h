@@ -80,12 +80,14 @@ bool IsInternetConnected();
 using TConnectedStateQuery = BOOL(WINAPI*)(LPDWORD flags, DWORD reserved);
 void SetConnectedStateQuery(TConnectedStateQuery query);
 
-// Opens the URL once and closes it again; run before every length query
-// and download.
+// Opens the URL once (asking for its first byte) and closes it again; run
+// before every length query and download.
 void ProbeUrl(const std::string& url);
 
-// The announced length of the remote file; -1 when the URL cannot be opened,
-// the answer is not 2xx or it announces none.
+// The length of the remote file: asked for with its first byte, the total
+// of the partial answer's Content-Range, or the Content-Length of a whole
+// answer from a server that ignores ranges. -1 when the URL cannot be
+// opened, the answer is not 2xx or no length is told.
 int64_t HTTP_GetFileSize(const std::string& url);
 
 // Downloads the URL to the target path or, when that is empty, into

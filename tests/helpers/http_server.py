@@ -13,7 +13,7 @@ A request for /OPTIONS/NAME answers with the file DIR/root/NAME. OPTIONS is
 
     nolen          no Content-Length, a chunked body
     close          no Content-Length, the body ends when the connection does
-    len0           Content-Length: 0 and no body
+    len0           Content-Length: 0 and no body (ranges are ignored)
     lm=SECONDS     Last-Modified (Unix time)
     etag=TAG       a strong ETag "TAG"
     status=CODE    the status of the answer (the body is still the file)
@@ -25,7 +25,7 @@ A request for /OPTIONS/NAME answers with the file DIR/root/NAME. OPTIONS is
     bump=N         after N requests of this path the file changes: the body
                    of NAME.v2, Last-Modified one day later, ETag TAG-2
 
-Range requests ("bytes=FROM-") are answered with 206 unless norange is set
+Range requests ("bytes=FROM-" or "bytes=FROM-TO") are answered with 206 unless norange is set
 or If-Range names another version. Every request is logged before its body
 goes out, one tab-separated line in DIR/requests.log:
 
@@ -127,14 +127,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
         start = 0
         wanted = self.headers.get("Range", "")
         if_range = self.headers.get("If-Range", "")
-        if wanted.startswith("bytes=") and wanted.endswith("-") and status == 200 and "norange" not in options:
+        if (wanted.startswith("bytes=") and status == 200 and "norange" not in options
+                and "len0" not in options):
             same_version = not if_range or if_range in (etag, last_modified)
+            first, _, last = wanted[6:].partition("-")
             if same_version:
-                start = int(wanted[6:-1])
-                if start >= size:
+                start = int(first)
+                end = min(int(last), size - 1) if last else size - 1
+                if start >= size or end < start:
                     return self.plain(416, b"range not satisfiable")
                 status = 206
-                headers.append(("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size)))
+                headers.append(("Content-Range", "bytes %d-%d/%d" % (start, end, size)))
+                size = end + 1
 
         length = size - start
         if "len0" in options:

@@ -118,8 +118,10 @@ TEST_F(HttpClient, FileSizeIsTheAnnouncedLengthOrMinusOne)
         {Url("-", name), 1000},
         {Url(kStampOption, name), 1000},
         {Url("len0", name), 0},
-        {Url("nolen", name), -1},
-        {Url("close", name), -1},
+        {Url("norange", name), 1000},       // the whole answer's Content-Length
+        {Url("nolen", name), 1000},         // the partial answer tells the total
+        {Url("nolen,norange", name), -1},
+        {Url("close,norange", name), -1},
         {Url("status=404", name), -1},  // an error page's length is not the file's
         {Url("-", "missing.bin"), -1},
         {"http://127.0.0.1:1/-/nothing-listens-here", -1},
@@ -146,10 +148,12 @@ TEST_F(HttpClient, CompleteDownloadReplacesTheTargetAndLeavesNoWorkingFile)
     EXPECT_EQ(Files(), std::vector<std::string>{"setup.exe"});
     EXPECT_TRUE(r.content.empty());
 
-    // The probe with its agent first, then one request of the download.
+    // The probe with its agent (for the first byte only) first, then one
+    // request of the download.
     const std::vector<TRequest> log = Requests(name);
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0].agent, "HTTP_Connect_2");
+    EXPECT_EQ(log[0].range, "bytes=0-0");
     EXPECT_EQ(log[1].agent, "HTTP_Connect_3");
     EXPECT_EQ(log[1].range, "");
 }
@@ -559,21 +563,32 @@ TEST_F(HttpClient, ATargetThatCannotBeReplacedIsAFailure)
     EXPECT_EQ(TTempFolder::Read(target), "old");
 }
 
-TEST_F(HttpClient, AWorkingFileLostDuringTheDownloadIsAFailure)
+TEST_F(HttpClient, AWorkingFileThatCannotBeWrittenIsAFailure)
 {
-    const std::string name = Unique("lost.exe");
-    Serve(name, Bytes(50000, 19));
-    const std::string target = dir_ / "lost.exe";
-    TTempFolder::Write(target, "old");
-    static std::string working;
-    working = WorkingFilePath(target, 50000, 0);
-    g_onStep = [](int steps) {
-        if (steps == 3) DeleteFileA(working.c_str());
-    };
+    const std::string name = Unique("nowhere.exe");
+    Serve(name, Bytes(3000, 19));
+    const std::string target = dir_ / "no such folder\\nowhere.exe";
     const TResult r = Get(Url("-", name), target);
     EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.error.find("is missing or incomplete"), std::string::npos) << r.error;
-    EXPECT_EQ(TTempFolder::Read(target), "old");
+    EXPECT_EQ(r.error.rfind(WorkingFilePath(target, 3000, 0) + " --- Error writing file", 0), 0u) << r.error;
+}
+
+TEST_F(HttpClient, TheWorkingFileCannotBeDeletedOrReplacedDuringTheDownload)
+{
+    const std::string name = Unique("held.exe");
+    const std::string data = Bytes(50000, 21);
+    Serve(name, data);
+    const std::string target = dir_ / "held.exe";
+    static std::string working;
+    static bool deleted = true;
+    working = WorkingFilePath(target, 50000, 0);
+    g_onStep = [](int steps) {
+        if (steps == 3) deleted = DeleteFileA(working.c_str()) || MoveFileExA(working.c_str(), (working + ".x").c_str(), 0);
+    };
+    const TResult r = Get(Url("-", name), target);
+    EXPECT_FALSE(deleted);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(TTempFolder::Read(target), data);
 }
 
 // ---- https ---------------------------------------------------------------------------
