@@ -51,6 +51,15 @@ if(vel_run_wine)
   add_test(NAME wine_stop COMMAND ${VEL_WINE_RUN} --stop)
   set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
   set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine)
+
+  # The local HTTP server of the download tests: started before win_tests,
+  # which finds its ports in http/port (through Wine's Z: drive), ended after.
+  set(VEL_HTTP_DIR ${CMAKE_BINARY_DIR}/http)
+  set(vel_http_server ${vel_tests_dir}/helpers/http_server.py)
+  add_test(NAME http_server_start COMMAND ${Python3_EXECUTABLE} ${vel_http_server} start ${VEL_HTTP_DIR})
+  add_test(NAME http_server_stop COMMAND ${Python3_EXECUTABLE} ${vel_http_server} stop ${VEL_HTTP_DIR})
+  set_tests_properties(http_server_start PROPERTIES FIXTURES_SETUP http TIMEOUT 60)
+  set_tests_properties(http_server_stop PROPERTIES FIXTURES_CLEANUP http TIMEOUT 60)
 endif()
 
 # A test program of the build: natively run as it is, on win64 under Wine.
@@ -95,10 +104,11 @@ if(vel_run_wine)
   file(GLOB win_sources CONFIGURE_DEPENDS ${vel_tests_dir}/win/*.cpp)
   if(win_sources)
     add_executable(win_tests ${win_sources})
-    target_link_libraries(win_tests PRIVATE pkgtoollib ${vel_gtest})
+    # crypt32: the https test makes the test authority a trusted root.
+    target_link_libraries(win_tests PRIVATE pkgtoollib ${vel_gtest} crypt32)
     target_include_directories(win_tests PRIVATE ${vel_tests_dir})
     target_compile_definitions(win_tests PRIVATE
-      VEL_TEST_DATA="${vel_tests_dir}/data")
+      VEL_TEST_DATA="${vel_tests_dir}/data" VEL_HTTP_DIR="${VEL_HTTP_DIR}")
     if(helper_targets)
       add_dependencies(win_tests ${helper_targets})
     endif()
@@ -106,6 +116,7 @@ if(vel_run_wine)
       add_dependencies(win_tests launcher)
     endif()
     vel_add_test_program(win_tests)
+    set_tests_properties(win_tests PROPERTIES FIXTURES_REQUIRED "wine;http")
   endif()
 endif()
 

@@ -16,6 +16,8 @@ int64_t MilliSecondsNow() {
 void PumpMessages(int sleep_ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(std::max(sleep_ms, 0)));
 }
+
+void DispatchPendingMessages() {}
 #endif
 
 int WaitPumpingStep(int duration_ms, int step_ms) {

@@ -11,6 +11,9 @@ int64_t MilliSecondsNow();
 // Dispatches every pending message of the thread, then sleeps `sleep_ms`.
 // A WM_QUIT taken from the queue is posted again, so the main loop still ends.
 void PumpMessages(int sleep_ms);
+// The same without any sleep: for loops that are busy anyway (a download
+// while data arrives) and only need their windows answered.
+void DispatchPendingMessages();
 // Waits `duration_ms` while pumping in steps of `step_ms` (0: chosen from the
 // duration, see WaitPumpingStep). Pumps at least once.
 void WaitPumping(int duration_ms, int step_ms = 0);

@@ -17,7 +17,10 @@ int64_t MilliSecondsNow() {
   return c / frequency * 1000 + c % frequency * 1000 / frequency;
 }
 
-void PumpMessages(int sleep_ms) {
+namespace {
+
+// False when a dispatched message raised a standard error (reported).
+bool DispatchQueue() {
   try {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -31,7 +34,15 @@ void PumpMessages(int sleep_ms) {
     }
   } catch (const std::exception& e) {
     ReportException(e, "YieldX");
-    return;
+    return false;
   }
-  Sleep(static_cast<DWORD>(sleep_ms < 0 ? 0 : sleep_ms));
+  return true;
 }
+
+}  // namespace
+
+void PumpMessages(int sleep_ms) {
+  if (DispatchQueue()) Sleep(static_cast<DWORD>(sleep_ms < 0 ? 0 : sleep_ms));
+}
+
+void DispatchPendingMessages() { DispatchQueue(); }

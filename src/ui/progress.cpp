@@ -48,7 +48,12 @@ void StandardProgressSink(int kind, int, int maximum, int position, int step, co
 
 int ActivityCounter() { return g_activity_counter; }
 
-void SetProgressPump(TProgressPump pump) { g_pump = pump; }
+TProgressPump SetProgressPump(TProgressPump pump)
+{
+    const TProgressPump before = g_pump;
+    g_pump = pump;
+    return before;
+}
 
 void TProgBar::Deliver(int kind, int maximum, int position, int step, const std::string& text)
 {

@@ -60,9 +60,10 @@ int ActivityCounter();
 // ---- TProgBar -----------------------------------------------------------------
 
 // Dispatches the pending window messages once (a zero-length pumping wait);
-// installed by the main window. Without one nothing is pumped.
+// installed by the main window. Without one nothing is pumped. Returns the
+// pump installed before, so a caller can put it back.
 using TProgressPump = void (*)();
-void SetProgressPump(TProgressPump pump);
+TProgressPump SetProgressPump(TProgressPump pump);
 
 class TProgBar {
  public:
