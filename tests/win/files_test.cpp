@@ -1,5 +1,6 @@
 // File utilities on real files and folders: attributes, time stamps,
 // searches with the abort flag, tree deletion.
+#include "base/system_error.h"
 #include "package/files.h"
 
 #include "../native/temp_folder.h"

@@ -3,6 +3,7 @@
 // program start, completion atom, exit code, space question and link removal;
 // then with the setup program's process replaced too: exit codes, failed
 // starts and a completion atom that could not be added.
+#include "base/system_error.h"
 #include "win/setup_test_support.h"
 
 #include <iostream>

@@ -1,6 +1,7 @@
 // The setup flow end to end under Wine: packages built around the real
 // launcher, the fake setup program recording what it saw, and the launcher
 // started as a user would start it.
+#include "base/system_error.h"
 #include "win/setup_test_support.h"
 
 #include "lang/sysinfo.h"

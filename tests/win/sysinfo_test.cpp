@@ -1,3 +1,4 @@
+#include "base/system_error.h"
 #include "base/paths.h"
 #include "lang/sysinfo.h"
 #include "lang/window_info_win.h"
