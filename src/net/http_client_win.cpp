@@ -1,3 +1,4 @@
+#include "base/system_error.h"
 #include "net/http_client.h"
 
 #include <windows.h>
