@@ -1,7 +1,8 @@
 # Tests: native ones run directly; on the win64 build every Windows test
 # program runs through wine-run (one Xvfb display and one private prefix per
-# build folder, a timeout on every run). The win32 build has no Wine to run
-# on (no 32-bit Wine here), so it only checks its images.
+# build folder, a timeout on every run), one ctest entry per GoogleTest suite.
+# The win32 build has no Wine to run on (no 32-bit Wine here), so it only
+# checks its images.
 
 set(vel_tests_dir ${PROJECT_SOURCE_DIR}/tests)
 
@@ -26,6 +27,7 @@ endif()
 set(vel_run_wine FALSE)
 if(WIN32 AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   set(vel_run_wine TRUE)
+  set(VEL_WINE_ARCH win64)
 endif()
 
 if(NOT WIN32)
@@ -53,13 +55,27 @@ if(vel_run_wine)
   set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine)
 endif()
 
-# A test program of the build: natively run as it is, on win64 under Wine.
+# A test program of the build: natively one ctest entry per test; under Wine
+# one per suite (<arch>.<program>.<Suite>), listed lazily at ctest time by
+# cmake/wine-suites.cmake: one Wine start for the whole program costs less
+# than one per test.
 function(vel_add_test_program name)
   if(vel_run_wine)
-    add_test(NAME ${name} COMMAND ${VEL_WINE_RUN} $<TARGET_FILE:${name}>
-             --gtest_color=no)
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 900
-                         ENVIRONMENT "VEL_WINE_TIMEOUT=880")
+    set(base ${CMAKE_BINARY_DIR}/${name}_suites)
+    string(CONCAT content
+      "include([==[${PROJECT_SOURCE_DIR}/cmake/wine-suites.cmake]==])\n"
+      "vel_wine_suites(\n"
+      "  PROGRAM [==[$<TARGET_FILE:${name}>]==]\n"
+      "  RUNNER [==[${VEL_WINE_RUN}]==]\n"
+      "  WINE_ROOT [==[${VEL_WINE_ROOT}]==]\n"
+      "  PREFIX ${VEL_WINE_ARCH}.${name}\n"
+      "  TESTS_FILE [==[${base}_tests.cmake]==]\n"
+      "  WORKING_DIRECTORY [==[${CMAKE_CURRENT_BINARY_DIR}]==]\n"
+      "  TIMEOUT 600\n"
+      "  CMAKE_COMMAND [==[${CMAKE_COMMAND}]==]\n"
+      "  REGISTRATION [==[${base}_include.cmake]==])\n")
+    file(GENERATE OUTPUT ${base}_include.cmake CONTENT "${content}")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${base}_include.cmake)
   else()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
   endif()
