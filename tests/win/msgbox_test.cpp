@@ -219,12 +219,20 @@ TEST(MsgBoxWindow, LongLineCapsTheControlAt610) {
   EXPECT_EQ(box_width, 610 + 54 + 2 * 32 + 2 * GetSystemMetrics(SM_CXFRAME));
 }
 
+HWND g_focus_after_keys = nullptr;
+
+// Reads the focus once the keys before it are handled, then answers.
+void CALLBACK ReadFocusThenAnswer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  g_focus_after_keys = GetFocus();
+  PostKey(WM_KEYDOWN, VK_RETURN);
+}
+
 TEST(MsgBoxWindow, OneButtonBoxAfterThreeButtonBox) {
   BoxDriver::Run([] { return ShowMsgBox(1, "three", "c", 0, 0x02, 1, kDefaultButtonTexts); },
                  [](HWND) { PostKey(WM_KEYDOWN, VK_ESCAPE); });
   size_t count = 0;
-  static HWND focus_after_keys;
-  focus_after_keys = nullptr;
+  g_focus_after_keys = nullptr;
   HWND only = nullptr;
   const int got = BoxDriver::Run(
       [] { return ShowMsgBox(1, "one", "c", 0, 0x00, 1, kDefaultButtonTexts); },
@@ -235,15 +243,10 @@ TEST(MsgBoxWindow, OneButtonBoxAfterThreeButtonBox) {
         PostKey(WM_KEYDOWN, VK_TAB);
         PostKey(WM_KEYDOWN, VK_LEFT);
         PostKey(WM_KEYDOWN, VK_DOWN);
-        // Read the focus once the keys are handled, then answer.
-        SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
-          KillTimer(nullptr, id);
-          focus_after_keys = GetFocus();
-          PostKey(WM_KEYDOWN, VK_RETURN);
-        });
+        SetTimer(nullptr, 0, 200, ReadFocusThenAnswer);
       });
   EXPECT_EQ(count, 1u);
-  EXPECT_EQ(focus_after_keys, only);  // Tab and the arrows keep the focus on the one button
+  EXPECT_EQ(g_focus_after_keys, only);  // Tab and the arrows keep the focus on the one button
   EXPECT_EQ(got, 1);
 }
 
