@@ -1,8 +1,9 @@
-# Tests: native ones run directly; on the win64 build every Windows test
+# Tests: native ones run directly; on the Windows builds every Windows test
 # program runs through wine-run (one Xvfb display and one private prefix per
 # build folder, a timeout on every run), one ctest entry per GoogleTest suite.
-# The win32 build has no Wine to run on (no 32-bit Wine here), so it only
-# checks its images.
+# The x86_64 build always runs under Wine; the i686 build (the one that
+# ships) only where 32-bit Wine works (VEL_WINE32), else it only checks its
+# images.
 
 set(vel_tests_dir ${PROJECT_SOURCE_DIR}/tests)
 
@@ -28,6 +29,28 @@ set(vel_run_wine FALSE)
 if(WIN32 AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   set(vel_run_wine TRUE)
   set(VEL_WINE_ARCH win64)
+elseif(WIN32 AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  # 32-bit Wine needs a kernel that runs 32-bit programs and Debian's wine32
+  # (its loader is /usr/lib/wine/wine). scripts/setup passes the answer; a
+  # plain configure probes once.
+  if(NOT DEFINED CACHE{VEL_WINE32})
+    execute_process(COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/cmake/runs_32bit.py
+                            ${CMAKE_BINARY_DIR}
+                    RESULT_VARIABLE vel_runs_32bit OUTPUT_QUIET ERROR_QUIET)
+    set(vel_wine32_found OFF)
+    if(vel_runs_32bit EQUAL 0 AND EXISTS /usr/lib/wine/wine)
+      set(vel_wine32_found ON)
+    endif()
+    message(STATUS "32-bit Wine runs here: ${vel_wine32_found}")
+  endif()
+  option(VEL_WINE32 "Run the Windows tests of the i686 build under 32-bit Wine"
+         ${vel_wine32_found})
+  if(VEL_WINE32)
+    set(vel_run_wine TRUE)
+    set(VEL_WINE_ARCH win32)
+  else()
+    file(REMOVE ${CMAKE_BINARY_DIR}/wine-run)  # of an earlier configure with VEL_WINE32
+  endif()
 endif()
 
 if(NOT WIN32)
@@ -81,7 +104,7 @@ function(vel_add_test_program name)
   endif()
 endfunction()
 
-# ---- unit tests of the portable code (native and win64) ----------------------
+# ---- unit tests of the portable code (native, and Windows under Wine) --------
 file(GLOB unit_sources CONFIGURE_DEPENDS ${vel_tests_dir}/native/*.cpp)
 if(unit_sources AND (NOT WIN32 OR vel_run_wine))
   add_executable(unit_tests ${unit_sources})
@@ -92,7 +115,7 @@ if(unit_sources AND (NOT WIN32 OR vel_run_wine))
   vel_add_test_program(unit_tests)
 endif()
 
-# ---- Win32 tests and their helper programs (win64 under Wine) ----------------
+# ---- Win32 tests and their helper programs (Windows under Wine) --------------
 if(vel_run_wine)
   file(GLOB helper_sources CONFIGURE_DEPENDS ${vel_tests_dir}/helpers/*.cpp)
   set(helper_targets "")
