@@ -59,7 +59,9 @@ public:
         pkg.packFlags = v < count ? 0x02 : 0;
         if (v == 1)
             pkg.File("main.exe*", "M");
-        pkg.File("part.bin", "v" + std::to_string(v), partKind);
+        std::string part = "v";  // "v" + std::to_string(v) draws a false -Wrestrict from GCC 12 (i686)
+        part += std::to_string(v);
+        pkg.File("part.bin", part, partKind);
         return pkg;
     }
 

@@ -64,21 +64,24 @@ SeenWindow WatchForWindow(HANDLE process, const std::string& cls, DWORD ms)
     return w;
 }
 
+struct ClassCount {
+    std::string cls;
+    int count;
+};
+
+BOOL CALLBACK CountClassWindow(HWND w, LPARAM lp)
+{
+    auto* c = reinterpret_cast<ClassCount*>(lp);
+    char buf[1024] = {};
+    GetClassNameA(w, buf, sizeof(buf));
+    if (lstrcmpiA(buf, c->cls.c_str()) == 0) ++c->count;
+    return TRUE;
+}
+
 int CountWindowsOfClass(const std::string& cls)
 {
-    struct Ctx {
-        std::string cls;
-        int count;
-    } ctx{cls, 0};
-    EnumWindows(
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* c = reinterpret_cast<Ctx*>(lp);
-            char buf[1024] = {};
-            GetClassNameA(w, buf, sizeof(buf));
-            if (lstrcmpiA(buf, c->cls.c_str()) == 0) ++c->count;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&ctx));
+    ClassCount ctx{cls, 0};
+    EnumWindows(CountClassWindow, reinterpret_cast<LPARAM>(&ctx));
     return ctx.count;
 }
 

@@ -172,35 +172,123 @@ TEST(MsgBoxWindow, TimeoutAnswersWithTheFirstButton) {
   EXPECT_EQ(ShowMsgBox(1, "Closing soon", "Attention", 300, 0x35, 1, kDefaultButtonTexts), 4);
 }
 
-TEST(MsgBoxWindow, GeometryOfAShortBox) {
-  RECT outer = {}, client = {};
+// A box as it stood on the screen, and its text measured in the box's own
+// font (read from a button: the box gives every control the same font), so
+// that the expected sizes hold whichever fonts this system has.
+struct BoxShape {
+  RECT outer = {}, client = {}, text = {};
   std::vector<Child> buttons;
-  RECT text = {};
-  BoxDriver::Run([] { return YesNo(); }, [&](HWND box) {
-    GetWindowRect(box, &outer);
-    GetClientRect(box, &client);
-    buttons = Children(box, "Button");
-    GetWindowRect(TextControl(box), &text);
-    MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&text), 2);
-    PostKey(WM_KEYDOWN, VK_ESCAPE);
-  });
-  EXPECT_EQ(outer.right - outer.left, 360);
-  const int cw = client.right, ch = client.bottom;
-  ASSERT_EQ(buttons.size(), 2u);
-  EXPECT_EQ(buttons[1].rect.left, cw - 80);
-  EXPECT_EQ(buttons[0].rect.left, cw - 150);
-  for (const Child& b : buttons) {
-    EXPECT_EQ(b.rect.top, ch - 29);
-    EXPECT_EQ(b.rect.right - b.rect.left, 70);
-    EXPECT_EQ(b.rect.bottom - b.rect.top, 23);
-  }
-  const int rw = text.right - text.left;
-  EXPECT_EQ(text.left, 54 + (cw - 54 - rw) / 2);
-  EXPECT_EQ(text.bottom, ch - 39);
-  // Centred in the work area.
+  LOGFONTA font = {};
+  std::vector<int> line_widths;  // extent of each line of the text
+  int line_height = 0;           // tmHeight + tmExternalLeading
+};
+
+BoxShape ShapeOfBox(const std::string& text, const std::vector<std::string>& lines,
+                    uint32_t flags) {
+  BoxShape shape;
+  BoxDriver::Run([&] { return ShowMsgBox(1, text, "Attention", 0, flags, 1, kDefaultButtonTexts); },
+                 [&](HWND box) {
+                   GetWindowRect(box, &shape.outer);
+                   GetClientRect(box, &shape.client);
+                   shape.buttons = Children(box, "Button");
+                   HWND control = TextControl(box);
+                   GetWindowRect(control, &shape.text);
+                   MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&shape.text), 2);
+                   const HFONT font = shape.buttons.empty() ? nullptr
+                       : reinterpret_cast<HFONT>(SendMessageA(shape.buttons[0].hwnd, WM_GETFONT, 0, 0));
+                   if (font) {
+                     GetObjectA(font, sizeof shape.font, &shape.font);
+                     HDC dc = GetDC(control);
+                     const HGDIOBJ old = SelectObject(dc, font);
+                     TEXTMETRICA metrics = {};
+                     GetTextMetricsA(dc, &metrics);
+                     shape.line_height = metrics.tmHeight + metrics.tmExternalLeading;
+                     for (const std::string& line : lines) {
+                       SIZE size = {};
+                       GetTextExtentPoint32A(dc, line.data(), static_cast<int>(line.size()), &size);
+                       shape.line_widths.push_back(size.cx);
+                     }
+                     SelectObject(dc, old);
+                     ReleaseDC(control, dc);
+                   }
+                   PostKey(WM_KEYDOWN, VK_ESCAPE);
+                 });
+  return shape;
+}
+
+TEST(MsgBoxWindow, GeometryFollowsTheTextInTheBoxFont) {
+  const struct {
+    const char* what;
+    std::string text;
+    std::vector<std::string> lines;
+    uint32_t flags;
+    size_t buttons;
+    bool minimum_width;  // narrow in any font: the box is exactly 360 wide
+  } cases[] = {
+      {"tiny", "OK?", {"OK?"}, 0x00, 1, true},
+      {"short question", "Continue with the installation?",
+       {"Continue with the installation?"}, 0x24, 2, false},
+      {"wide line: the narrow side margins",
+       "Setup needs more free space on drive C: to unpack the files of the installation.",
+       {"Setup needs more free space on drive C: to unpack the files of the installation."},
+       0x32, 3, false},
+      {"three lines: the low top and bottom margins", "First line<P>second line<P>third line",
+       {"First line", "second line", "third line"}, 0x01, 2, false},
+  };
   RECT work;
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-  EXPECT_EQ(outer.left, work.left + ((work.right - work.left) - 360) / 2);
+  const int frame_cx = GetSystemMetrics(SM_CXFRAME), frame_cy = GetSystemMetrics(SM_CYFRAME);
+  const int caption_cy = GetSystemMetrics(SM_CYCAPTION);
+  const TMsgBoxFont want_font = MsgBoxFont();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const BoxShape box = ShapeOfBox(c.text, c.lines, c.flags);
+    ASSERT_EQ(box.line_widths.size(), c.lines.size()) << "no font on the buttons";
+
+    // The font the package asks for, whatever the system substitutes for it.
+    EXPECT_STREQ(box.font.lfFaceName, want_font.face.c_str());
+    EXPECT_EQ(box.font.lfHeight, -PointsToPixels(want_font.point_size));
+
+    // The control: 10 pixels beside the widest line, 10 more of room; one
+    // line height per line (each of these lines fits into 600 pixels).
+    int widest = 0;
+    for (int w : box.line_widths) {
+      ASSERT_LE(w + 10, 600);
+      widest = std::max(widest, w);
+    }
+    const int rw = widest + 20;
+    const int rh = box.line_height * static_cast<int>(c.lines.size());
+    // Margins: wider beside a narrow control, taller around a low one.
+    const int hmargin = rw < 200 ? 64 : 32;
+    const int vmargin = rh < 39 ? 45 : 32;
+    const int width = std::max(360, rw + 54 + 2 * hmargin + 2 * frame_cx);
+    const int height = rh + 36 + 2 * vmargin + 2 * frame_cy + caption_cy;
+    EXPECT_EQ(box.outer.right - box.outer.left, width);
+    if (c.minimum_width) {
+      ASSERT_LT(rw + 54 + 2 * hmargin + 2 * frame_cx, 360) << "the font is too wide for this case";
+      EXPECT_EQ(box.outer.right - box.outer.left, 360);
+    }
+    EXPECT_EQ(box.outer.bottom - box.outer.top, height);
+    // Centred in the work area.
+    EXPECT_EQ(box.outer.left, work.left + ((work.right - work.left) - width) / 2);
+    EXPECT_EQ(box.outer.top, work.top + ((work.bottom - work.top) - height) / 2);
+
+    const int cw = box.client.right, ch = box.client.bottom;
+    EXPECT_EQ(box.text.right - box.text.left, rw);
+    EXPECT_EQ(box.text.left, 54 + (cw - 54 - rw) / 2);
+    EXPECT_EQ(box.text.top, (ch - 36 - rh) / 2);
+    EXPECT_EQ(box.text.bottom, ch - 39);
+
+    // Buttons 70 x 23 on the bar, side by side, the last one at cw - 80.
+    ASSERT_EQ(box.buttons.size(), c.buttons);
+    for (size_t i = 0; i < box.buttons.size(); ++i) {
+      const RECT& b = box.buttons[i].rect;
+      EXPECT_EQ(b.left, cw - 80 - 70 * static_cast<int>(box.buttons.size() - 1 - i)) << i;
+      EXPECT_EQ(b.top, ch - 29) << i;
+      EXPECT_EQ(b.right - b.left, 70) << i;
+      EXPECT_EQ(b.bottom - b.top, 23) << i;
+    }
+  }
 }
 
 TEST(MsgBoxWindow, LongLineCapsTheControlAt610) {
@@ -219,12 +307,20 @@ TEST(MsgBoxWindow, LongLineCapsTheControlAt610) {
   EXPECT_EQ(box_width, 610 + 54 + 2 * 32 + 2 * GetSystemMetrics(SM_CXFRAME));
 }
 
+HWND g_focus_after_keys = nullptr;
+
+// Reads the focus once the keys before it are handled, then answers.
+void CALLBACK ReadFocusThenAnswer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  g_focus_after_keys = GetFocus();
+  PostKey(WM_KEYDOWN, VK_RETURN);
+}
+
 TEST(MsgBoxWindow, OneButtonBoxAfterThreeButtonBox) {
   BoxDriver::Run([] { return ShowMsgBox(1, "three", "c", 0, 0x02, 1, kDefaultButtonTexts); },
                  [](HWND) { PostKey(WM_KEYDOWN, VK_ESCAPE); });
   size_t count = 0;
-  static HWND focus_after_keys;
-  focus_after_keys = nullptr;
+  g_focus_after_keys = nullptr;
   HWND only = nullptr;
   const int got = BoxDriver::Run(
       [] { return ShowMsgBox(1, "one", "c", 0, 0x00, 1, kDefaultButtonTexts); },
@@ -235,15 +331,10 @@ TEST(MsgBoxWindow, OneButtonBoxAfterThreeButtonBox) {
         PostKey(WM_KEYDOWN, VK_TAB);
         PostKey(WM_KEYDOWN, VK_LEFT);
         PostKey(WM_KEYDOWN, VK_DOWN);
-        // Read the focus once the keys are handled, then answer.
-        SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
-          KillTimer(nullptr, id);
-          focus_after_keys = GetFocus();
-          PostKey(WM_KEYDOWN, VK_RETURN);
-        });
+        SetTimer(nullptr, 0, 200, ReadFocusThenAnswer);
       });
   EXPECT_EQ(count, 1u);
-  EXPECT_EQ(focus_after_keys, only);  // Tab and the arrows keep the focus on the one button
+  EXPECT_EQ(g_focus_after_keys, only);  // Tab and the arrows keep the focus on the one button
   EXPECT_EQ(got, 1);
 }
 

@@ -65,22 +65,25 @@ class TStartedProgram {
     return false;
   }
   size_t WindowCount() const {
-    struct Scan {
-      DWORD id;
-      size_t count;
-    } scan = {pi_.dwProcessId, 0};
-    EnumWindows(
-        [](HWND w, LPARAM data) -> BOOL {
-          auto* s = reinterpret_cast<Scan*>(data);
-          DWORD id = 0;
-          GetWindowThreadProcessId(w, &id);
-          if (id == s->id) ++s->count;
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&scan));
+    Scan scan = {pi_.dwProcessId, 0};
+    EnumWindows(CountWindowOfProcess, reinterpret_cast<LPARAM>(&scan));
     return scan.count;
   }
 
  private:
+  struct Scan {
+    DWORD id;
+    size_t count;
+  };
+  // A named CALLBACK, not a lambda: on i686 a lambda converts to a cdecl
+  // function only.
+  static BOOL CALLBACK CountWindowOfProcess(HWND w, LPARAM data) {
+    auto* s = reinterpret_cast<Scan*>(data);
+    DWORD id = 0;
+    GetWindowThreadProcessId(w, &id);
+    if (id == s->id) ++s->count;
+    return TRUE;
+  }
+
   PROCESS_INFORMATION pi_ = {};
 };

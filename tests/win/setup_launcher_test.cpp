@@ -244,24 +244,27 @@ TEST_F(SetupFlowTest, SpaceQuestionAnsweredNoExtractsAndRunsNothing)
 
 // Windows of the class (the launcher's full path in setup mode) that belong
 // to the process.
+struct ClassWindowCount {
+    const std::string* cls;
+    DWORD pid;
+    int n = 0;
+};
+
+BOOL CALLBACK CountClassWindow(HWND w, LPARAM lp)
+{
+    auto* c = reinterpret_cast<ClassWindowCount*>(lp);
+    char name[MAX_PATH + 1] = {};
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    GetClassNameA(w, name, sizeof name);
+    if (owner == c->pid && *c->cls == name) ++c->n;
+    return TRUE;
+}
+
 int CountClassWindowsOf(const std::string& cls, DWORD pid)
 {
-    struct Count {
-        const std::string* cls;
-        DWORD pid;
-        int n = 0;
-    } c{&cls, pid};
-    EnumWindows(
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* c = reinterpret_cast<Count*>(lp);
-            char name[MAX_PATH + 1] = {};
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            GetClassNameA(w, name, sizeof name);
-            if (owner == c->pid && *c->cls == name) ++c->n;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&c));
+    ClassWindowCount c{&cls, pid};
+    EnumWindows(CountClassWindow, reinterpret_cast<LPARAM>(&c));
     return c.n;
 }
 

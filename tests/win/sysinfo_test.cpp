@@ -185,10 +185,16 @@ TEST(OsVersion, ConsistentWithGetVersionEx)
     ASSERT_TRUE(GetVersionExA(&vi));
 #pragma GCC diagnostic pop
     EXPECT_TRUE(IsWindowsNT());
-    EXPECT_TRUE(IsWindows64());  // this test program is a 64-bit process
+#ifdef _WIN64
+    const bool windows64 = true;  // a 64-bit process runs on 64-bit Windows only
+#else
+    BOOL wow = FALSE;  // a 32-bit process: 64-bit Windows runs it under WOW64
+    const bool windows64 = IsWow64Process(GetCurrentProcess(), &wow) && wow;
+#endif
+    EXPECT_EQ(IsWindows64(), windows64);
     const TOsInfo info = GetOsInfo();
     const TOsInfo expected = OsInfoFromVersion(vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion,
-                                               vi.dwBuildNumber, vi.szCSDVersion, true, IsServerWindows());
+                                               vi.dwBuildNumber, vi.szCSDVersion, windows64, IsServerWindows());
     EXPECT_EQ(info.Name, expected.Name);
     EXPECT_EQ(info.Code, expected.Code);
     EXPECT_EQ(GetOsCode(), info.Code);
