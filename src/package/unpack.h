@@ -12,8 +12,6 @@
 #include <functional>
 #include <string>
 
-class TFile;
-
 // Progress sink: (kind, reserved, maximum, position, step, text). Kind 0
 // starts a range 0..maximum, kind 1 advances one step.
 using TUnPackProgress = std::function<void(int kind, int reserved, int maximum, int position,
@@ -70,13 +68,6 @@ void UnPack(const std::string& PackageFile, const std::string& TargetDir,
 
 // File writes that failed in this process (refused names included).
 int UnPackFailedWrites();
-
-// Reads Count bytes from File in chunks of at most 64 KiB, handing each to
-// Consume and pumping messages after it; stops at the first read that comes
-// back short. Returns the bytes read.
-uint64_t ReadRecordBody(TFile& file, uint64_t count,
-                        const std::function<void(const char* data, std::size_t n)>& consume,
-                        const std::function<void()>& pump);
 
 // Whether a record's file name stays inside the target folder: not empty,
 // no root, drive, UNC prefix, stream colon or ".." component.

@@ -496,16 +496,6 @@ std::string StubImage()
     return image;
 }
 
-std::string VolumeFileName(const std::string& fileName, int volume)
-{
-    if (volume <= 1) return fileName;
-    std::string base = fileName;
-    if (base.size() >= 4 && base.compare(base.size() - 4, 4, ".001") == 0) base.resize(base.size() - 4);
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, ".%03d", volume);
-    return base + suffix;
-}
-
 bool WritePackage(const TPackOptions& options, const std::string& fileName, std::string& error,
                   std::vector<std::string>* volumes)
 {
