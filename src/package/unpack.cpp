@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <set>
 
 namespace {
 
@@ -40,6 +41,23 @@ bool IsDeviceName(const std::string& component)
            stem[3] >= '0' && stem[3] <= '9';
 }
 
+// One spelling of a record's file name for both separators.
+std::string FileKey(const std::string& name)
+{
+    return ReplaceChar(name, '/', '\\');
+}
+
+// Whether the program the setup flow starts for `mainEntry` is the file
+// written under `name`: the same name, or the name with trailing spaces,
+// which Windows drops from a file name.
+bool ProgramIsFile(const std::string& mainEntry, const std::string& name)
+{
+    const std::string program = MainEntryProgram(mainEntry);
+    if (program.empty() || name.compare(0, program.size(), program) != 0)
+        return false;
+    return name.find_first_not_of(' ', program.size()) == std::string::npos;
+}
+
 // One extraction in progress.
 class TUnPacker {
 public:
@@ -58,6 +76,13 @@ private:
     bool ExtractVolume(TPackVolume& volume, int volumeNo);
     bool ExtractRecord(TPackVolume& volume, const TPackRecord& record);
     void WriteAgentFile(const std::string& volume);
+    // The marked entry names a file that this extraction created inside the
+    // target folder and wrote completely, that is still there, and that the
+    // setup flow starts.
+    bool MainProgramIntact() const
+    {
+        return mainIsFile_ && intact_.count(mainKey_) != 0 && FileExists(p_.TargetDir + "\\" + mainKey_);
+    }
     void ReportWriteFailure(const std::string& path, const std::string& reason, uint64_t dataSize);
     void Progress(int kind, int maximum)
     {
@@ -74,6 +99,10 @@ private:
     const TUnPackHost& host_;
     std::string& mainEntry_;
     int64_t textEnd_ = -1;
+    // Files created by this extraction and written completely so far.
+    std::set<std::string> intact_;
+    std::string mainKey_;
+    bool mainIsFile_ = false;
 };
 
 void TUnPacker::ReportWriteFailure(const std::string& path, const std::string& reason,
@@ -101,10 +130,14 @@ public:
         if (header.empty())
             return;
         const TPackEntryHeader h = ParseEntryHeader(header);
-        if (!h.MainEntry.empty())
+        if (!h.MainEntry.empty()) {
             u_.mainEntry_ = h.MainEntry;
+            u_.mainKey_ = FileKey(h.FileName);
+            u_.mainIsFile_ = ProgramIsFile(h.MainEntry, h.FileName);
+        }
         const std::string& name = h.FileName;
         stamp_ = h.Stamp;
+        key_ = FileKey(name);
         path_ = u_.p_.TargetDir + "\\" + name;
         writing_ = true;
         if (!IsSafeEntryName(name)) {
@@ -113,7 +146,8 @@ public:
             std::cout << "Refused entry name: " << name << std::endl;
             return;
         }
-        if (!FileExists(path_))
+        existed_ = FileExists(path_);
+        if (!existed_)
             u_.Progress(1, 0);
         // A name with folders gets them below the target folder.
         const std::size_t slash = name.find_last_of("\\/");
@@ -142,6 +176,7 @@ public:
         if (!writing_)
             return;
         if (!complete || !file_.IsOpen()) {
+            u_.intact_.erase(key_);
             file_.Close();
             // A damaged record fails the extraction by itself.
             if (complete)
@@ -151,11 +186,15 @@ public:
         if (stamp_ != 0)
             file_.SetDosTime(stamp_);
         file_.Close();
+        if (!existed_)
+            u_.intact_.insert(key_);
     }
 
 private:
     TUnPacker& u_;
     bool writing_ = false;
+    bool existed_ = false;
+    std::string key_;
     std::string path_;
     std::string reason_;
     uint32_t stamp_ = 0;
@@ -304,6 +343,12 @@ void TUnPacker::Run(bool& success)
         }
     } while (moreVolumes() && carryOn);
 
+    // Only a program this extraction put into the target folder may run.
+    if (!mainEntry_.empty() && !MainProgramIntact()) {
+        std::cout << "Refused program: " << mainEntry_ << std::endl;
+        mainEntry_.clear();
+        success = false;
+    }
     if (!carryOn)
         mainEntry_.clear();
     auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -314,6 +359,11 @@ void TUnPacker::Run(bool& success)
 }
 
 } // namespace
+
+std::string MainEntryProgram(const std::string& mainEntry)
+{
+    return TrimBlanks(mainEntry.substr(0, mainEntry.find('*')));
+}
 
 bool IsSafeEntryName(const std::string& name)
 {
@@ -350,6 +400,7 @@ void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry,
         // Out of memory or a failing host: a failed extraction, not a crash.
         std::cout << "UnPack error: " << e.what() << std::endl;
         Success = false;
+        MainEntry.clear();
     }
 }
 

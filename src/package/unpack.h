@@ -54,9 +54,13 @@ struct TUnPackParams {
 };
 
 // Extracts a package; see TUnPackParams for the inputs. Success is true when
-// the last volume tested passed the checksum test and nothing was damaged;
-// MainEntry is the name item of the last entry marked with "*" ("" when
-// none or when a disk prompt was cancelled). Never raises.
+// the last volume tested passed the checksum test, nothing was damaged and
+// the marked program, if any, is sound (see MainEntry). MainEntry is the name
+// item of the last entry marked with "*" ("" when none or when a disk prompt
+// was cancelled), but only when the program it names (MainEntryProgram) is a
+// file that this extraction created inside the target folder and wrote
+// completely; otherwise it is "" and Success is false, so nothing runs.
+// Never raises.
 void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry,
             const TUnPackHost& host = DefaultUnPackHost());
 
@@ -72,3 +76,7 @@ int UnPackFailedWrites();
 // Whether a record's file name stays inside the target folder: not empty,
 // no root, drive, UNC prefix, stream colon or ".." component.
 bool IsSafeEntryName(const std::string& name);
+
+// The program the setup flow starts for a main entry: the text before its
+// first "*", blanks trimmed (its folder is the target folder).
+std::string MainEntryProgram(const std::string& mainEntry);

@@ -84,7 +84,8 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
         return Fail(err, "volume " + std::to_string(missingVolume) + " missing: " +
                     VolumeFileName(package, missingVolume));
     if (!success)
-        return Fail(err, "extraction of " + package + " failed: missing file, bad checksum or damaged data");
+        return Fail(err, "extraction of " + package +
+                    " failed: missing file, bad checksum, damaged data or a program that was not extracted");
     int failedWrites = UnPackFailedWrites() - failedBefore;
     if (failedWrites > 0)
         return Fail(err, std::to_string(failedWrites) + " record(s) not written" +
