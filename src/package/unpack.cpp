@@ -14,6 +14,7 @@
 
 namespace {
 
+// Failed writes of the latest extraction.
 int g_failedWrites = 0;
 
 bool EndsWithNoCase(const std::string& text, const std::string& suffix)
@@ -67,6 +68,7 @@ public:
     }
 
     void Run(bool& success);
+    int FailedWrites() const { return failedWrites_; }
 
 private:
     friend class TEntryWriter;
@@ -99,6 +101,7 @@ private:
     const TUnPackHost& host_;
     std::string& mainEntry_;
     int64_t textEnd_ = -1;
+    int failedWrites_ = 0;
     // Files created by this extraction and written completely so far.
     std::set<std::string> intact_;
     std::string mainKey_;
@@ -108,7 +111,8 @@ private:
 void TUnPacker::ReportWriteFailure(const std::string& path, const std::string& reason,
                                    uint64_t dataSize)
 {
-    if (++g_failedWrites != 1 || !host_.ShowError)
+    g_failedWrites = ++failedWrites_;
+    if (failedWrites_ != 1 || !host_.ShowError)
         return;
     host_.ShowError(path + "<P><P>Unable to save Extracted File!<P><P>" + reason + "<P>" +
                     "  Data Size: <T>" + std::to_string(dataSize) + " Bytes<P>" +
@@ -243,9 +247,10 @@ bool TUnPacker::ExtractVolume(TPackVolume& volume, int volumeNo)
         textEnd_ = blocks.End;
         volume.StartRecords(blocks.End);
         Progress(0, static_cast<int>(volume.Trailer().FileCount));
-        if (!ForceDirectories(p_.TargetDir) && host_.ShowError)
-            host_.ShowError(p_.TargetDir + "<P><P>Unable to create Directory!<P><P>" + LastErrorText());
     }
+    // On every volume: the folder may have gone while a disk was asked for.
+    if (!ForceDirectories(p_.TargetDir) && host_.ShowError)
+        host_.ShowError(p_.TargetDir + "<P><P>Unable to create Directory!<P><P>" + LastErrorText());
 
     TPackRecord record;
     for (;;) {
@@ -394,14 +399,17 @@ void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry,
             const TUnPackHost& host)
 {
     Success = false;
+    g_failedWrites = 0;
+    TUnPacker unpacker(params, host, MainEntry);
     try {
-        TUnPacker(params, host, MainEntry).Run(Success);
+        unpacker.Run(Success);
     } catch (const std::exception& e) {
         // Out of memory or a failing host: a failed extraction, not a crash.
         std::cout << "UnPack error: " << e.what() << std::endl;
         Success = false;
         MainEntry.clear();
     }
+    g_failedWrites = unpacker.FailedWrites();
 }
 
 void UnPack(const std::string& PackageFile, const std::string& TargetDir,

@@ -70,7 +70,8 @@ void UnPack(const std::string& PackageFile, const std::string& TargetDir,
             const std::string& ButtonTexts, int Charset, bool ForcePrompt,
             std::string& MainEntry);
 
-// File writes that failed in this process (refused names included).
+// File writes that failed in the latest extraction (refused names included).
+// The error box shows only for the first of them.
 int UnPackFailedWrites();
 
 // Whether a record's file name stays inside the target folder: not empty,

@@ -73,7 +73,6 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
 
     bool success = false;
     std::string mainEntry;
-    int failedBefore = UnPackFailedWrites();
     TNullBuffer sink;
     std::streambuf* old = verbose ? nullptr : std::cout.rdbuf(&sink);
     UnPack(params, success, mainEntry, host);
@@ -86,7 +85,7 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
     if (!success)
         return Fail(err, "extraction of " + package +
                     " failed: missing file, bad checksum, damaged data or a program that was not extracted");
-    int failedWrites = UnPackFailedWrites() - failedBefore;
+    int failedWrites = UnPackFailedWrites();
     if (failedWrites > 0)
         return Fail(err, std::to_string(failedWrites) + " record(s) not written" +
                     (firstError.empty() ? "" : ": " + firstError));
