@@ -169,8 +169,9 @@ TEST(PackageWalker, ReaderInspectAndExtractionAgree)
         // The reader's first record is where inspect's walk of volume 1 began.
         TGFileInfo info(first);
         ASSERT_TRUE(info.HasPackage());
-        if (!report.Records.empty() && report.Records[0].Volume == 1)
+        if (!report.Records.empty() && report.Records[0].Volume == 1) {
             EXPECT_EQ(report.Records[0].Offset, info.Trailer().DataStart);
+        }
     }
 }
 

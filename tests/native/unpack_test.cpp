@@ -544,9 +544,11 @@ TEST_F(UnPackTest, MarkedEntryOutsideTheTargetRunsNothing)
         EXPECT_EQ(Read(target + "/data.txt"), "d");
         EXPECT_EQ(out.str().find("Refused program: ") != std::string::npos, c.mainEntry.empty()) << out.str();
         // Nothing new outside the target folder.
-        for (const std::string& f : FilesBelow(root.Path()))
-            if (f.rfind("temp/SETUP_1/", 0) != 0)
+        for (const std::string& f : FilesBelow(root.Path())) {
+            if (f.rfind("temp/SETUP_1/", 0) != 0) {
                 EXPECT_NE(std::find(filesBefore.begin(), filesBefore.end(), f), filesBefore.end()) << f;
+            }
+        }
     }
 }
 
