@@ -1,6 +1,6 @@
 // The one package walk: the reader, pkgtool inspect and the extraction see
-// the same layout, so inspect finds damage exactly where the extraction
-// refuses a package.
+// the same layout, so inspect reports damage (beyond a FileCount that does
+// not match) exactly for the packages that the extraction refuses.
 #include "package/package_walker.h"
 #include "package/package_reader.h"
 #include "package/unpack.h"
