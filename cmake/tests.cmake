@@ -17,9 +17,14 @@ if(VEL_FUZZ)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     set(corpus ${CMAKE_BINARY_DIR}/corpus/${name})
     file(MAKE_DIRECTORY ${corpus})
+    # Committed seeds are read as a second corpus; new finds go to the first.
+    set(seeds "")
+    if(IS_DIRECTORY ${vel_tests_dir}/fuzz/corpus/${name})
+      set(seeds ${vel_tests_dir}/fuzz/corpus/${name})
+    endif()
     add_test(NAME ${name}
              COMMAND ${name} -max_total_time=${VEL_FUZZ_SECONDS}
-                     -rss_limit_mb=2048 -timeout=10 ${corpus})
+                     -rss_limit_mb=2048 -timeout=10 ${corpus} ${seeds})
     set_tests_properties(${name} PROPERTIES TIMEOUT 300)
   endforeach()
   return()

@@ -10,6 +10,7 @@
 #include "base/text_utils.h"
 #include "package/lang_select.h"
 #include "package/pack_file.h"
+#include "package/package_walker.h"
 #include "package/token.h"
 
 namespace {
@@ -122,15 +123,10 @@ bool ReadTrailer(TPackFile& file, TPackTrailer& trailer)
     trailer = TPackTrailer();
     bool complete = false;
     if (file.IsOpen()) {
-        int64_t end = file.Size();
-        if (IsPeImage(file)) {
-            const uint64_t stored = ReadStoredPackEnd(file);
-            if (stored > 0) end = static_cast<int64_t>(std::min<uint64_t>(stored, std::numeric_limits<int64_t>::max()));
-        }
+        const int64_t end = PackageEndOf(file);
         uint32_t size = 0;
         if (end >= 4 && file.Seek(end - 4)) file.ReadU32(size);
         const uint32_t n = std::min(size, kPackTrailerSize);
-        trailer.TrailerSize = n;
         if (n > 4 && end >= static_cast<int64_t>(size) && file.Seek(end - size)) {
             unsigned char bytes[kPackTrailerSize - 4] = {};
             const size_t got = file.Read(bytes, n - 4);
@@ -204,25 +200,17 @@ double SpaceNeededForCluster(const TPackTrailer& trailer, uint32_t clusterSize)
 
 TGFileInfo::TGFileInfo(const std::string& fileName)
 {
-    TPackFile file;
-    if (!file.Open(fileName)) return;
-    ReadTrailer(file, trailer_);
-    if (trailer_.PackMagic != kPackMagic) return;
-
-    std::string* blocks[3] = {&languageBlock_, &agentBlock_, &webBlock_};
-    const int count = trailer_.BlockCount >= 3 ? 3 : 2;
-    for (int i = 0; i < count; ++i) {
-        uint32_t length = 0;
-        file.Seek(trailer_.DataStart);
-        file.ReadU32(length);
-        // A length beyond the file reads short; the next block starts where
-        // this one ends in the file.
-        const int64_t left = std::max<int64_t>(file.Size() - file.Position(), 0);
-        const uint64_t inFile = std::min<uint64_t>(length, static_cast<uint64_t>(left));
-        *blocks[i] = file.ReadBytes(std::min<uint64_t>(inFile, kMaxTextBlockSize));
-        const uint64_t next = static_cast<uint64_t>(trailer_.DataStart) + 4 + inFile;
-        trailer_.DataStart = static_cast<uint32_t>(std::min<uint64_t>(next, std::numeric_limits<uint32_t>::max()));
-    }
+    TPackVolume volume;
+    if (!volume.Open(fileName)) return;
+    trailer_ = volume.Trailer();
+    if (!HasPackage()) return;
+    // Blocks that run into the trailer are kept as read: the reader never
+    // fails, the extraction refuses such a package.
+    TPackTextBlocks blocks = volume.ReadTextBlocks();
+    languageBlock_ = std::move(blocks.Language);
+    agentBlock_ = std::move(blocks.Agent);
+    webBlock_ = std::move(blocks.Web);
+    trailer_.DataStart = static_cast<uint32_t>(std::min<int64_t>(blocks.End, std::numeric_limits<uint32_t>::max()));
 }
 
 std::string TGFileInfo::GetLangString(const std::string& key, const std::string& def) const

@@ -1,28 +1,21 @@
 #include "base/system_error.h"
 #include "package/unpack.h"
 
-#include "package/files.h"
-#include "base/lists.h"
-#include "package/package_reader.h"
-#include "package/zlib_open.h"
-#include "base/text_utils.h"
 #include "base/paths.h"
+#include "base/text_utils.h"
+#include "package/files.h"
+#include "package/package_reader.h"
+#include "package/package_walker.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
-#include <vector>
+#include <set>
 
 namespace {
 
-constexpr std::size_t kReadChunk = 65536;
-// A header is "|name|stamp|"; an entry without a NUL this early has none.
-constexpr std::size_t kMaxHeader = 65536;
-// Records are read while more than this remains before the package end.
-constexpr int64_t kRecordsEndMargin = 74;
-
+// Failed writes of the latest extraction.
 int g_failedWrites = 0;
 
 bool EndsWithNoCase(const std::string& text, const std::string& suffix)
@@ -50,20 +43,21 @@ bool IsDeviceName(const std::string& component)
            stem[3] >= '0' && stem[3] <= '9';
 }
 
-// Position just after the package in a volume: StoredPackEnd of a PE image
-// when set, else the file's end; never past the file's end.
-int64_t PackageEndOf(TFile& file)
+// One spelling of a record's file name for both separators.
+std::string FileKey(const std::string& name)
 {
-    int64_t size = file.Size();
-    std::string head(512, '\0');
-    file.Seek(0, soBegin);
-    head.resize(file.Read(head.data(), head.size()));
-    if (IsPeImageData(head)) {
-        uint64_t stored = ReadStoredPackEnd(head);
-        if (stored > 0 && static_cast<int64_t>(stored) < size)
-            return static_cast<int64_t>(stored);
-    }
-    return size;
+    return ReplaceChar(name, '/', '\\');
+}
+
+// Whether the program the setup flow starts for `mainEntry` is the file
+// written under `name`: the same name, or the name with trailing spaces,
+// which Windows drops from a file name.
+bool ProgramIsFile(const std::string& mainEntry, const std::string& name)
+{
+    const std::string program = MainEntryProgram(mainEntry);
+    if (program.empty() || name.compare(0, program.size(), program) != 0)
+        return false;
+    return name.find_first_not_of(' ', program.size()) == std::string::npos;
 }
 
 // One extraction in progress.
@@ -75,12 +69,24 @@ public:
     }
 
     void Run(bool& success);
+    int FailedWrites() const { return failedWrites_; }
 
 private:
-    // Extracts the records of the open volume; false when the volume turned
-    // out damaged.
-    bool ExtractRecords(TFile& file, const TPackTrailer& trailer, int volumeNo);
+    friend class TEntryWriter;
+
+    // Extracts the records of an open volume; false when it turned out
+    // damaged.
+    bool ExtractVolume(TPackVolume& volume, int volumeNo);
+    bool ExtractRecord(TPackVolume& volume, const TPackRecord& record);
     void WriteAgentFile(const std::string& volume);
+    // The marked entry names a file that this extraction created inside the
+    // target folder and wrote completely, that is still there, and that the
+    // setup flow starts.
+    bool MainProgramIntact() const
+    {
+        return mainIsFile_ && intact_.count(mainKey_) != 0 && FileExists(p_.TargetDir + "\\" + mainKey_);
+    }
+    void ReportWriteFailure(const std::string& path, const std::string& reason, uint64_t dataSize);
     void Progress(int kind, int maximum)
     {
         if (p_.Progress)
@@ -95,114 +101,105 @@ private:
     const TUnPackParams& p_;
     const TUnPackHost& host_;
     std::string& mainEntry_;
-    uint64_t records_ = 0;
     int64_t textEnd_ = -1;
-
-    friend class TEntryWriter;
+    int failedWrites_ = 0;
+    // Files created by this extraction and written completely so far.
+    std::set<std::string> intact_;
+    std::string mainKey_;
+    bool mainIsFile_ = false;
 };
 
-void ReportWriteFailure(const TUnPackHost& host, const std::string& path,
-                        const std::string& reason, uint64_t dataSize)
+void TUnPacker::ReportWriteFailure(const std::string& path, const std::string& reason,
+                                   uint64_t dataSize)
 {
-    if (++g_failedWrites != 1 || !host.ShowError)
+    g_failedWrites = ++failedWrites_;
+    if (failedWrites_ != 1 || !host_.ShowError)
         return;
-    host.ShowError(path + "<P><P>Unable to save Extracted File!<P><P>" + reason + "<P>" +
-                   "  Data Size: <T>" + std::to_string(dataSize) + " Bytes<P>" +
-                   "  File Size:  <T>" + std::to_string(FileSizeByName(path)) + " Bytes<P>" +
-                   "  Bytes Free: <T>" + FormatBytes(DiskFree(path)) + " Bytes");
+    host_.ShowError(path + "<P><P>Unable to save Extracted File!<P><P>" + reason + "<P>" +
+                    "  Data Size: <T>" + std::to_string(dataSize) + " Bytes<P>" +
+                    "  File Size:  <T>" + std::to_string(FileSizeByName(path)) + " Bytes<P>" +
+                    "  Bytes Free: <T>" + FormatBytes(DiskFree(path)) + " Bytes");
 }
 
-// Takes the bytes of one entry as they come: the header up to the first
-// NUL, then the data, appended to the named file. Holds at most a header.
+// Writes the entry of one record: at its header opens the named file below
+// the target folder (appending), then takes the data as it comes.
 class TEntryWriter {
 public:
-    TEntryWriter(const std::string& targetDir, std::string& mainEntry,
-                 const TUnPackProgress& progress, const TUnPackHost& host)
-        : targetDir_(targetDir), mainEntry_(mainEntry), progress_(progress), host_(host)
+    explicit TEntryWriter(TUnPacker& unpacker)
+        : u_(unpacker)
     {
     }
 
-    void Feed(const char* data, std::size_t count)
+    void Start(const std::string& header)
     {
-        if (state_ == sHeader) {
-            const char* nul = static_cast<const char*>(std::memchr(data, '\0', count));
-            std::size_t take = nul ? static_cast<std::size_t>(nul - data) : count;
-            header_.append(data, take);
-            if (!nul) {
-                if (header_.size() > kMaxHeader)
-                    state_ = sSkip;
-                return;
-            }
-            StartData();
-            data += take + 1;
-            count -= take + 1;
-        }
-        if (state_ != sData)
+        if (header.empty())
             return;
-        dataSize_ += count;
-        if (file_.IsOpen() && count > 0 && file_.Write(data, count) != count) {
-            reason_ = LastErrorText();
-            file_.Close();
+        const TPackEntryHeader h = ParseEntryHeader(header);
+        if (!h.MainEntry.empty()) {
+            u_.mainEntry_ = h.MainEntry;
+            u_.mainKey_ = FileKey(h.FileName);
+            u_.mainIsFile_ = ProgramIsFile(h.MainEntry, h.FileName);
         }
-    }
-
-    // The whole entry was fed.
-    void Finish()
-    {
-        if (state_ != sData)
-            return;
-        if (file_.IsOpen()) {
-            if (stamp_ != 0)
-                file_.SetDosTime(stamp_);
-            file_.Close();
-            return;
-        }
-        ReportWriteFailure(host_, path_, reason_, dataSize_);
-    }
-
-private:
-    void StartData()
-    {
-        if (header_.empty()) {
-            state_ = sSkip;
-            return;
-        }
-        if (header_.find('*') != std::string::npos)
-            mainEntry_ = header_;
-        std::string name = ListItem(header_, 0);
-        int64_t stamp = ListItemInt64(header_, 1, 0);
-        stamp_ = stamp > 0 && stamp <= 0xFFFFFFFFll ? static_cast<uint32_t>(stamp) : 0;
-        std::size_t star = name.find('*');
-        if (star != std::string::npos) {
-            mainEntry_ = name;
-            name.erase(star);
-        }
-        state_ = sData;
-        path_ = targetDir_ + "\\" + name;
+        const std::string& name = h.FileName;
+        stamp_ = h.Stamp;
+        key_ = FileKey(name);
+        path_ = u_.p_.TargetDir + "\\" + name;
+        writing_ = true;
         if (!IsSafeEntryName(name)) {
             // Never written: it would land outside the target folder.
             reason_ = "The file name leads outside the target folder.";
             std::cout << "Refused entry name: " << name << std::endl;
             return;
         }
-        if (!FileExists(path_) && progress_)
-            progress_(1, 0, 0, 0, 1, "");
+        existed_ = FileExists(path_);
+        if (!existed_)
+            u_.Progress(1, 0);
         // A name with folders gets them below the target folder.
-        std::size_t slash = name.find_last_of("\\/");
+        const std::size_t slash = name.find_last_of("\\/");
         if (slash != std::string::npos)
-            ForceDirectories(targetDir_ + "\\" + name.substr(0, slash));
+            ForceDirectories(u_.p_.TargetDir + "\\" + name.substr(0, slash));
         if (file_.Open(path_, TFile::fmWriteShared))
             file_.Seek(0, soEnd);
         else
             reason_ = LastErrorText();
     }
 
-    enum { sHeader, sData, sSkip } state_ = sHeader;
-    const std::string& targetDir_;
-    std::string& mainEntry_;
-    const TUnPackProgress& progress_;
-    const TUnPackHost& host_;
-    std::string header_;
+    void Write(const char* data, std::size_t count)
+    {
+        if (!writing_)
+            return;
+        dataSize_ += count;
+        if (file_.IsOpen() && file_.Write(data, count) != count) {
+            reason_ = LastErrorText();
+            file_.Close();
+        }
+    }
+
+    // `complete`: every byte of the entry arrived.
+    void Finish(bool complete)
+    {
+        if (!writing_)
+            return;
+        if (!complete || !file_.IsOpen()) {
+            u_.intact_.erase(key_);
+            file_.Close();
+            // A damaged record fails the extraction by itself.
+            if (complete)
+                u_.ReportWriteFailure(path_, reason_, dataSize_);
+            return;
+        }
+        if (stamp_ != 0)
+            file_.SetDosTime(stamp_);
+        file_.Close();
+        if (!existed_)
+            u_.intact_.insert(key_);
+    }
+
+private:
+    TUnPacker& u_;
+    bool writing_ = false;
+    bool existed_ = false;
+    std::string key_;
     std::string path_;
     std::string reason_;
     uint32_t stamp_ = 0;
@@ -210,81 +207,78 @@ private:
     TFile file_;
 };
 
-bool TUnPacker::ExtractRecords(TFile& file, const TPackTrailer& trailer, int volumeNo)
+bool TUnPacker::ExtractRecord(TPackVolume& volume, const TPackRecord& record)
 {
-    int64_t packEnd = PackageEndOf(file);
-    std::cout << "FileLen=" << packEnd << std::endl;
-    if (trailer.PackMagic != kPackMagic)
+    TEntryWriter writer(*this);
+    TPackEntryReader entry([&](const std::string& header) { writer.Start(header); },
+                           [&](const char* d, std::size_t n) { writer.Write(d, n); });
+    const TEntryReadResult r = ReadRecordEntry(
+        volume, record, [&](const char* d, std::size_t n) { entry.Feed(d, n); }, host_.PumpMessages);
+    writer.Finish(r.Status == TEntryReadResult::kComplete);
+    switch (r.Status) {
+    case TEntryReadResult::kComplete:
+        return true;
+    case TEntryReadResult::kBadStream:
+    case TEntryReadResult::kStreamCut:
+        std::cout << "ZLib error: " << r.Message << std::endl;
+        return false;
+    default:
+        std::cout << "Short record at " << record.Offset << std::endl;
+        return false;
+    }
+}
+
+bool TUnPacker::ExtractVolume(TPackVolume& volume, int volumeNo)
+{
+    std::cout << "FileLen=" << volume.PackageEnd() << std::endl;
+    if (!volume.HasPackage())
         return true; // foreign data: nothing to extract
 
-    int64_t trailerBytes = trailer.TrailerSize ? trailer.TrailerSize : kPackTrailerSize;
-    // Records end where the trailer starts; no length may point beyond.
-    int64_t limit = packEnd - trailerBytes;
-    int64_t pos = trailer.DataStart;
-    if (pos > limit || file.Seek(pos, soBegin) != pos) {
-        std::cout << "Bad data start: " << pos << std::endl;
+    if (!volume.StartRecords(volume.Trailer().DataStart)) {
+        std::cout << volume.Problem() << std::endl;
         return false;
     }
     if (volumeNo == 1) {
-        Progress(0, static_cast<int>(trailer.FileCount));
-        if (!ForceDirectories(p_.TargetDir) && host_.ShowError)
-            host_.ShowError(p_.TargetDir + "<P><P>Unable to create Directory!<P><P>" +
-                            LastErrorText());
+        // Only the first volume carries text blocks; the reader has them.
+        TPackTextBlocks blocks = volume.ReadTextBlocks();
+        if (!blocks.Intact) {
+            std::cout << "Bad text blocks at " << volume.Trailer().DataStart << std::endl;
+            return false;
+        }
+        textEnd_ = blocks.End;
+        volume.StartRecords(blocks.End);
+        Progress(0, static_cast<int>(volume.Trailer().FileCount));
     }
+    // On every volume: the folder may have gone while a disk was asked for.
+    if (!ForceDirectories(p_.TargetDir) && host_.ShowError)
+        host_.ShowError(p_.TargetDir + "<P><P>Unable to create Directory!<P><P>" + LastErrorText());
 
-    while (packEnd - pos > kRecordsEndMargin) {
+    TPackRecord record;
+    for (;;) {
         Pump();
-        unsigned char lengthBytes[4];
-        if (file.Read(lengthBytes, 4) != 4)
+        switch (volume.NextRecord(record)) {
+        case TPackVolume::kEnd:
+            return true;
+        case TPackVolume::kDamaged:
+            std::cout << volume.Problem() << std::endl;
             return false;
-        int32_t length = static_cast<int32_t>(uint32_t{lengthBytes[0]} | uint32_t{lengthBytes[1]} << 8 |
-                                              uint32_t{lengthBytes[2]} << 16 |
-                                              uint32_t{lengthBytes[3]} << 24);
-        bool compressed = length > 0;
-        int64_t n = length < 0 ? -static_cast<int64_t>(length) : length;
-        if (n > limit - pos - 4) {
-            std::cout << "Bad record length " << length << " at " << pos << std::endl;
-            return false;
-        }
-        ++records_;
-        bool isFile = records_ > trailer.BlockCount;
-        uint64_t got = 0;
-        if (!isFile) {
-            // A text block; the reader has them already.
-            if (file.Seek(n, soCurrent) != pos + 4 + n)
+        case TPackVolume::kRecord:
+            if (!ExtractRecord(volume, record))
                 return false;
-            got = static_cast<uint64_t>(n);
-        } else {
-            TEntryWriter writer(p_.TargetDir, mainEntry_, p_.Progress, host_);
-            auto toWriter = [&](const char* d, std::size_t k) { writer.Feed(d, k); };
-            if (compressed) {
-                TInflater inflater;
-                got = ReadRecordBody(
-                    file, static_cast<uint64_t>(n),
-                    [&](const char* d, std::size_t k) { inflater.Feed(d, k, toWriter); },
-                    host_.PumpMessages);
-                if (got == static_cast<uint64_t>(n) && !inflater.Finished())
-                    throw EZLibError("unexpected end of stream");
-            } else {
-                got = ReadRecordBody(file, static_cast<uint64_t>(n), toWriter, host_.PumpMessages);
-            }
-            if (got == static_cast<uint64_t>(n))
-                writer.Finish();
+            break;
         }
-        if (got != static_cast<uint64_t>(n))
-            return false;
-        pos += n + 4;
-        if (records_ == trailer.BlockCount)
-            textEnd_ = pos;
     }
-    return true;
 }
 
 void TUnPacker::WriteAgentFile(const std::string& volume)
 {
     std::string name = FileNamePart(ReplaceChar(p_.AgentName, '/', '\\'));
+    if (!IsSafeEntryName(name)) {
+        std::cout << "Refused agent name: " << p_.AgentName << std::endl;
+        return;
+    }
     TPackTrailer trailer;
-    if (textEnd_ <= 0 || !IsSafeEntryName(name) || !ReadTrailer(volume, trailer))
+    if (textEnd_ <= 0 || !ReadTrailer(volume, trailer))
         return;
     std::string image = ReadFileToString(volume, textEnd_, 0);
     if (static_cast<int64_t>(image.size()) != textEnd_)
@@ -305,8 +299,7 @@ void TUnPacker::WriteAgentFile(const std::string& volume)
 void TUnPacker::Run(bool& success)
 {
     auto started = std::chrono::steady_clock::now();
-    std::string volume = p_.PackageFile;
-    std::string base = EndsWithNoCase(volume, ".001") ? volume.substr(0, volume.size() - 4) : volume;
+    std::string volumeName = p_.PackageFile;
     int volumeNo = 1;
     TPackTrailer trailer{};
     mainEntry_.clear();
@@ -316,41 +309,33 @@ void TUnPacker::Run(bool& success)
 
     auto moreVolumes = [&] { return (trailer.PackFlags & kFlagHasMoreVolumes) != 0; };
     do {
-        if (FileExists(volume)) {
-            trailer = TPackTrailer{};
-            ReadTrailer(volume, trailer);
+        if (FileExists(volumeName)) {
+            TPackVolume volume;
+            volume.Open(volumeName);
+            trailer = volume.Trailer();
             if (volumeNo == 1)
                 std::cout << "FileInfo.FilesCount=" << trailer.FileCount << std::endl;
-            uint32_t sum = PackChecksumOf(volume, trailer.TrailerSize);
+            uint32_t sum = PackChecksumOf(volumeName, trailer.TrailerSize);
             success = sum == trailer.PackChecksum || sum == kNoPackChecksum ||
                       trailer.PackChecksum == kNoPackChecksum;
             if (!success)
                 break;
-            TFile file(volume, TFile::fmReadShared);
-            bool intact = false;
-            try {
-                intact = ExtractRecords(file, trailer, volumeNo);
-            } catch (const EZLibError& e) {
-                std::cout << "ZLib error: " << e.what() << std::endl;
-            } catch (const std::exception& e) {
-                std::cout << "UnPack error: " << e.what() << std::endl;
-            }
-            if (!intact) {
+            if (!ExtractVolume(volume, volumeNo)) {
                 success = false;
                 break;
             }
-            if (volumeNo == 1 && trailer.PackMagic == kPackMagic && !p_.AgentName.empty() &&
+            if (volumeNo == 1 && volume.HasPackage() && !p_.AgentName.empty() &&
                 (EndsWithNoCase(p_.PackageFile, ".exe") || EndsWithNoCase(p_.PackageFile, ".exe.001")))
-                WriteAgentFile(volume);
+                WriteAgentFile(volumeName);
         }
         if (moreVolumes()) {
             if (host_.SetAutoPlayCancel)
                 host_.SetAutoPlayCancel();
             ++volumeNo;
-            volume = base + "." + ZeroPad(volumeNo, 3);
-            if (p_.ForcePrompt || !FileExists(volume)) {
+            volumeName = VolumeFileName(p_.PackageFile, volumeNo);
+            if (p_.ForcePrompt || !FileExists(volumeName)) {
                 if (host_.EjectCD)
-                    host_.EjectCD(volume);
+                    host_.EjectCD(volumeName);
                 do {
                     std::string text = ReplaceAll(p_.DiskPrompt, "<DISK_NUM>",
                                                   std::to_string(volumeNo), true);
@@ -358,12 +343,18 @@ void TUnPacker::Run(bool& success)
                               host_.ConfirmOkCancel(text, p_.PromptCaption, p_.Charset, p_.ButtonTexts);
                     if (host_.WaitPumping)
                         host_.WaitPumping(500);
-                } while (!FileExists(volume) && carryOn);
+                } while (!FileExists(volumeName) && carryOn);
             }
             Progress(1, 0);
         }
     } while (moreVolumes() && carryOn);
 
+    // Only a program this extraction put into the target folder may run.
+    if (!mainEntry_.empty() && !MainProgramIntact()) {
+        std::cout << "Refused program: " << mainEntry_ << std::endl;
+        mainEntry_.clear();
+        success = false;
+    }
     if (!carryOn)
         mainEntry_.clear();
     auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -374,6 +365,11 @@ void TUnPacker::Run(bool& success)
 }
 
 } // namespace
+
+std::string MainEntryProgram(const std::string& mainEntry)
+{
+    return TrimBlanks(mainEntry.substr(0, mainEntry.find('*')));
+}
 
 bool IsSafeEntryName(const std::string& name)
 {
@@ -400,37 +396,21 @@ bool IsSafeEntryName(const std::string& name)
     return true;
 }
 
-uint64_t ReadRecordBody(TFile& file, uint64_t count,
-                        const std::function<void(const char* data, std::size_t n)>& consume,
-                        const std::function<void()>& pump)
-{
-    std::vector<char> buffer(static_cast<std::size_t>(std::min<uint64_t>(count, kReadChunk)));
-    uint64_t total = 0;
-    while (total < count) {
-        std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(count - total, kReadChunk));
-        std::size_t got = file.Read(buffer.data(), want);
-        if (got > 0)
-            consume(buffer.data(), got);
-        total += got;
-        if (pump)
-            pump();
-        if (got != want)
-            break;
-    }
-    return total;
-}
-
 void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry,
             const TUnPackHost& host)
 {
     Success = false;
+    g_failedWrites = 0;
+    TUnPacker unpacker(params, host, MainEntry);
     try {
-        TUnPacker(params, host, MainEntry).Run(Success);
+        unpacker.Run(Success);
     } catch (const std::exception& e) {
         // Out of memory or a failing host: a failed extraction, not a crash.
         std::cout << "UnPack error: " << e.what() << std::endl;
         Success = false;
+        MainEntry.clear();
     }
+    g_failedWrites = unpacker.FailedWrites();
 }
 
 void UnPack(const std::string& PackageFile, const std::string& TargetDir,

@@ -12,8 +12,6 @@
 #include <functional>
 #include <string>
 
-class TFile;
-
 // Progress sink: (kind, reserved, maximum, position, step, text). Kind 0
 // starts a range 0..maximum, kind 1 advances one step.
 using TUnPackProgress = std::function<void(int kind, int reserved, int maximum, int position,
@@ -56,9 +54,13 @@ struct TUnPackParams {
 };
 
 // Extracts a package; see TUnPackParams for the inputs. Success is true when
-// the last volume tested passed the checksum test and nothing was damaged;
-// MainEntry is the name item of the last entry marked with "*" ("" when
-// none or when a disk prompt was cancelled). Never raises.
+// the last volume tested passed the checksum test, nothing was damaged and
+// the marked program, if any, is sound (see MainEntry). MainEntry is the name
+// item of the last entry marked with "*" ("" when none or when a disk prompt
+// was cancelled), but only when the program it names (MainEntryProgram) is a
+// file that this extraction created inside the target folder and wrote
+// completely; otherwise it is "" and Success is false, so nothing runs.
+// Never raises.
 void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry,
             const TUnPackHost& host = DefaultUnPackHost());
 
@@ -68,16 +70,14 @@ void UnPack(const std::string& PackageFile, const std::string& TargetDir,
             const std::string& ButtonTexts, int Charset, bool ForcePrompt,
             std::string& MainEntry);
 
-// File writes that failed in this process (refused names included).
+// File writes that failed in the latest extraction (refused names included).
+// The error box shows only for the first of them.
 int UnPackFailedWrites();
-
-// Reads Count bytes from File in chunks of at most 64 KiB, handing each to
-// Consume and pumping messages after it; stops at the first read that comes
-// back short. Returns the bytes read.
-uint64_t ReadRecordBody(TFile& file, uint64_t count,
-                        const std::function<void(const char* data, std::size_t n)>& consume,
-                        const std::function<void()>& pump);
 
 // Whether a record's file name stays inside the target folder: not empty,
 // no root, drive, UNC prefix, stream colon or ".." component.
 bool IsSafeEntryName(const std::string& name);
+
+// The program the setup flow starts for a main entry: the text before its
+// first "*", blanks trimmed (its folder is the target folder).
+std::string MainEntryProgram(const std::string& mainEntry);

@@ -392,6 +392,67 @@ TEST_F(PackageReaderTest, ChecksumFollowsTheBlockRule)
     EXPECT_EQ(PackChecksumOfData(data, 74), 1029u + 1234u);
 }
 
+// Known answers, worked out by hand from the rule (a u32 sum with
+// wrap-around; 4096-byte blocks; a u32 counts while more than 4 bytes remain
+// after it; 1234 per block while more than 4 remain): the builder and the
+// extraction share PackChecksumOf, so only fixed values catch a change.
+TEST_F(PackageReaderTest, ChecksumKnownAnswers)
+{
+    auto put = [](std::string& d, size_t at, uint32_t v) { PutU32LE(reinterpret_cast<unsigned char*>(&d[at]), v); };
+    // A PE-like header whose bytes must not count: MZ, filler, PE.
+    auto peHeader = [&](size_t size, uint32_t high, uint32_t low) {
+        std::string d(size, '\0');
+        std::fill(d.begin(), d.begin() + 512, '\xAB');
+        d[0] = 'M';
+        d[1] = 'Z';
+        put(d, 248, high);
+        put(d, 252, low);
+        d[256] = 'P';
+        d[257] = 'E';
+        return d;
+    };
+
+    // 1024 bytes, StoredPackEnd high word 1 (ignored), low word 1024. The sum
+    // starts at 512 with 1024 - 74 - 512 = 438 bytes to go; u32 number k
+    // (from 1) counts while 438 - 4k > 4, so k = 1..108. The u32 at
+    // 512 + 4j is 0x10000000 + j: 108 * 0x10000000 = 0x6C0000000, low 32
+    // bits 0xC0000000 = 3221225472, plus 0 + 1 + ... + 107 = 5778. The one
+    // block is short and leaves -74 bytes: no 1234.
+    std::string a = peHeader(1024, 1, 1024);
+    for (uint32_t j = 0; j < 128; ++j) put(a, 512 + 4 * j, 0x10000000u + j);
+    EXPECT_EQ(PackChecksumOf(Write("a.exe", a), 74), 3221231250u);
+    // Bytes after the low word's end change nothing.
+    EXPECT_EQ(PackChecksumOf(Write("a2.exe", a + std::string(3000, '\xFF')), 74), 3221231250u);
+
+    // 8704 bytes, low word 8704, every u32 from 512 on is 1: 8118 bytes to
+    // go. Block 1 (offsets 512..4607): all 1024 count, 4022 left, + 1234.
+    // Block 2 (4608..8703): k counts while 4022 - 4k > 4, k = 1..1004; -74
+    // left, no 1234. 1024 + 1234 + 1004 = 3262.
+    std::string b = peHeader(8704, 0, 8704);
+    for (size_t at = 512; at < b.size(); at += 4) put(b, at, 1);
+    EXPECT_EQ(PackChecksumOf(Write("b.exe", b), 74), 3262u);
+
+    // Low word 0 (high word 1): no skipped header, the sum runs from offset
+    // 0 over 1024 - 74 = 950 bytes, u32 k = 1..236 (offsets 0..940). Every
+    // u32 is 1 but "MZ\0\0" at 0 = 0x5A4D = 23117, the high word 1 at 248,
+    // the low word 0 at 252, "PE\0\0" at 256 = 0x4550 = 17744:
+    // 23117 + 1 + 0 + 17744 + 232 * 1 = 41094.
+    std::string c(1024, '\0');
+    for (size_t at = 0; at < c.size(); at += 4) put(c, at, 1);
+    put(c, 0, 0x5A4D);
+    put(c, 248, 1);
+    put(c, 252, 0);
+    put(c, 256, 0x4550);
+    EXPECT_EQ(PackChecksumOf(Write("c.exe", c), 74), 41094u);
+
+    // The size limit: 51,200 zero bytes (not PE) are summed: 51126 bytes to
+    // go; after each of the 12 whole blocks more than 4 remain (the twelfth
+    // leaves 1974), the short 13th leaves -74: 12 * 1234 = 14808. One byte
+    // more and the fixed 1234 comes back without reading.
+    EXPECT_EQ(PackChecksumOf(Write("d.bin", std::string(51200, '\0')), 74), 14808u);
+    EXPECT_EQ(PackChecksumOf(Write("e.bin", std::string(51201, '\0')), 74), kNoPackChecksum);
+}
+
 TEST(TokenTest, ScrambleIsTheInverseOfUnscramble)
 {
     const std::string tokens[] = {"", "a", "ABC-123", std::string("\0\xFF\x01|", 4), std::string(300, 'x')};

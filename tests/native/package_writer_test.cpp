@@ -286,6 +286,10 @@ TEST_F(PackageWriterTest, FailuresLeaveNoFiles)
         {"bad name", [](TPackOptions& o) { o.Files[1].Name = "..\\evil.dll"; }},
         {"absolute name", [](TPackOptions& o) { o.Files[1].Name = "C:\\x.dll"; }},
         {"bar in name", [](TPackOptions& o) { o.Files[1].Name = "a|b"; }},
+        {"device name", [](TPackOptions& o) { o.Files[1].Name = "data\\con.txt"; }},
+        {"stream colon", [](TPackOptions& o) { o.Files[1].Name = "b.bin:stream"; }},
+        {"parent with a blank", [](TPackOptions& o) { o.Files[1].Name = ".. \\b.bin"; }},
+        {"marked name with a leading blank", [](TPackOptions& o) { o.Files[0].Name = " setup.exe"; }},
         {"two marked", [](TPackOptions& o) { o.Files[1].Marked = true; }},
         {"volume too small", [](TPackOptions& o) { o.VolumeSize = 600; }},
         {"record too big", [](TPackOptions& o) {

@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <sstream>
@@ -189,13 +192,29 @@ TEST_F(UnPackTest, EmptyAndHeaderlessRecordsWriteNothingEmptyDataMakesEmptyFile)
 
 TEST_F(UnPackTest, MainEntryIsTheLastMarkedHeader)
 {
-    TTestPackage pkg;
-    pkg.File("a.exe*", "a").File("plain.txt", "p").Entry("|b.exe|*odd|" + std::string(1, '\0') + "b");
-    TResult r = Extract(Save("marks.dat", pkg.Build()), Out(), host_);
-    EXPECT_TRUE(r.success);
-    EXPECT_EQ(r.mainEntry, "|b.exe|*odd|"); // "*" only in the stamp item: the whole header
-    EXPECT_EQ(Read(Out("a.exe")), "a");
-    EXPECT_EQ(Read(Out("b.exe")), "b");
+    // "*" only in the stamp item: the whole header is the main entry. It is
+    // returned only when the program it names is the file written: with
+    // blanks as delimiter the header trims to the name, with "|" it names a
+    // file that was never extracted.
+    const struct {
+        std::string header;
+        std::string mainEntry;
+        bool success;
+    } cases[] = {
+        {" b.exe *odd ", " b.exe *odd ", true},
+        {"|b.exe|*odd|", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.header);
+        TTestPackage pkg;
+        pkg.File("a.exe*", "a").File("plain.txt", "p").Entry(c.header + std::string(1, '\0') + "b");
+        std::string target = dir_ / ("marks" + std::to_string(&c - cases));
+        TResult r = Extract(Save("marks.dat", pkg.Build()), target, host_);
+        EXPECT_EQ(r.success, c.success);
+        EXPECT_EQ(r.mainEntry, c.mainEntry);
+        EXPECT_EQ(Read(target + "/a.exe"), "a");
+        EXPECT_EQ(Read(target + "/b.exe"), "b");
+    }
 }
 
 // ---- volumes -------------------------------------------------------------------
@@ -283,6 +302,45 @@ TEST_F(UnPackVolumes, CancelledPromptClearsMainEntry)
     EXPECT_EQ(Read(Out("main.exe")), "M");
 }
 
+TEST_F(UnPackVolumes, TargetFolderIsMadeOnEveryVolume)
+{
+    MakeVolumes(2);
+    std::string second = Read(volumes_[1]);
+    std::remove(volumes_[1].c_str());
+    // While the disk is asked for, the target folder goes away.
+    host_.answer = [&](int) {
+        std::filesystem::remove_all(Out());
+        TTempFolder::Write(volumes_[1], second);
+        return true;
+    };
+    TResult r = Extract(volumes_[0], Out(), host_);
+    EXPECT_EQ(host_.prompts.size(), 1u);
+    EXPECT_TRUE(host_.errors.empty());
+    EXPECT_EQ(Read(Out("part.bin")), "v2");
+    // The program went with the folder: nothing to run.
+    EXPECT_FALSE(FileExists(Out("main.exe")));
+    EXPECT_EQ(r.mainEntry, "");
+    EXPECT_FALSE(r.success);
+}
+
+TEST_F(UnPackVolumes, TargetFolderThatCannotBeMadeIsReportedOnEveryVolume)
+{
+    MakeVolumes(3);
+    TTempFolder::Write(dir_ / "plain", "a file");
+    std::string target = dir_ / "plain/SETUP_3";
+    TResult r = Extract(volumes_[0], target, host_);
+    int folderBoxes = 0, writeBoxes = 0;
+    for (const std::string& e : host_.errors) {
+        folderBoxes += e.rfind(target + "<P><P>Unable to create Directory!<P><P>", 0) == 0;
+        writeBoxes += e.find("Unable to save Extracted File!") != std::string::npos;
+    }
+    EXPECT_EQ(folderBoxes, 3);
+    EXPECT_EQ(writeBoxes, 1);
+    EXPECT_EQ(host_.errors.size(), 4u);
+    EXPECT_EQ(UnPackFailedWrites(), 4); // main.exe and the three parts
+    EXPECT_EQ(r.mainEntry, "");
+}
+
 // ---- damaged and hostile packages ------------------------------------------------
 
 TEST_F(UnPackTest, ChecksumMismatchStopsBeforeTheRecords)
@@ -358,35 +416,144 @@ TEST_F(UnPackTest, DataStartBeyondTheRecordsFails)
     EXPECT_FALSE(FileExists(Out("a.txt")));
 }
 
+// Names that would land outside the target folder (or on a device).
+const char* const kHostileNames[] = {
+    "..\\escape1.txt", "../escape2.txt", "sub\\..\\..\\escape3.txt", "\\rooted.txt",
+    "/rooted2.txt",   "C:\\abs.txt",    "C:rel.txt",                "\\\\server\\share\\x.txt",
+    ".. \\escape4.txt", "ok.txt:stream", "NUL",                      "con.txt",
+    "..",             "",
+};
+
 TEST_F(UnPackTest, HostileNamesAreRefusedAndCountedAsFailedWrites)
 {
-    const char* names[] = {
-        "..\\escape1.txt", "../escape2.txt", "sub\\..\\..\\escape3.txt", "\\rooted.txt",
-        "/rooted2.txt",   "C:\\abs.txt",    "C:rel.txt",                "\\\\server\\share\\x.txt",
-        ".. \\escape4.txt", "ok.txt:stream", "NUL",                      "con.txt",
-        "..",             "",
-    };
     TTestPackage pkg;
-    for (const char* n : names)
+    for (const char* n : kHostileNames)
         pkg.File(n, "evil");
     pkg.File("good.txt", "fine");
-    int before = UnPackFailedWrites();
-    TResult r = Extract(Save("hostile.dat", pkg.Build()), dir_ / "deep/er/out", host_);
-    EXPECT_EQ(UnPackFailedWrites() - before, static_cast<int>(std::size(names)));
-    EXPECT_EQ(Read(dir_ / "deep/er/out/good.txt"), "fine");
-    EXPECT_FALSE(FileExists(dir_ / "deep/escape1.txt"));
-    EXPECT_FALSE(FileExists(dir_ / "deep/escape2.txt"));
-    EXPECT_FALSE(FileExists(dir_ / "escape3.txt"));
-    EXPECT_FALSE(FileExists(dir_ / "deep/er/escape4.txt"));
-    // Only the first failure of the process is shown.
-    ASSERT_EQ(host_.errors.size(), before == 0 ? 1u : 0u);
-    if (!host_.errors.empty()) {
-        EXPECT_NE(host_.errors[0].find("<P><P>Unable to save Extracted File!<P><P>"), std::string::npos);
-        EXPECT_NE(host_.errors[0].find("  Data Size: <T>4 Bytes<P>  File Size:  <T>"),
-                  std::string::npos)
-            << host_.errors[0];
+    std::string package = Save("hostile.dat", pkg.Build());
+    // The count and the box belong to each extraction: a second run over the
+    // same package counts and shows them again.
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);
+        TRecordingHost host;
+        std::string target = dir_ / ("deep/er/out" + std::to_string(run));
+        TResult r = Extract(package, target, host);
+        EXPECT_TRUE(r.success);
+        EXPECT_EQ(UnPackFailedWrites(), static_cast<int>(std::size(kHostileNames)));
+        EXPECT_EQ(Read(target + "/good.txt"), "fine");
+        EXPECT_FALSE(FileExists(dir_ / "deep/escape1.txt"));
+        EXPECT_FALSE(FileExists(dir_ / "deep/escape2.txt"));
+        EXPECT_FALSE(FileExists(dir_ / "escape3.txt"));
+        EXPECT_FALSE(FileExists(dir_ / "deep/er/escape4.txt"));
+        // Only the first failure of the extraction is shown.
+        ASSERT_EQ(host.errors.size(), 1u);
+        EXPECT_NE(host.errors[0].find("<P><P>Unable to save Extracted File!<P><P>"), std::string::npos);
+        EXPECT_NE(host.errors[0].find("  Data Size: <T>4 Bytes<P>  File Size:  <T>"), std::string::npos)
+            << host.errors[0];
+        EXPECT_EQ(r.progress.size(), 3u); // two starts and good.txt
     }
-    EXPECT_EQ(r.progress.size(), 3u); // two starts and good.txt
+    // A sound extraction after them starts from zero.
+    TTestPackage clean;
+    clean.File("clean.txt", "c");
+    TResult r = Extract(Save("clean.dat", clean.Build()), dir_ / "clean", host_);
+    EXPECT_TRUE(r.success);
+    EXPECT_EQ(UnPackFailedWrites(), 0);
+}
+
+// Every file below `root`, relative, with "/" between folders.
+std::vector<std::string> FilesBelow(const std::string& root)
+{
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (auto& e : std::filesystem::recursive_directory_iterator(root, ec))
+        if (!e.is_directory())
+            files.push_back(std::filesystem::relative(e.path(), root).generic_string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST_F(UnPackTest, MarkedEntryOutsideTheTargetRunsNothing)
+{
+    // The marked program is returned only when the program the setup flow
+    // starts (the name before "*", blanks trimmed, in the target folder) is
+    // a file this extraction created there and wrote completely.
+    struct Case {
+        std::string what;
+        std::function<void(TTestPackage&)> records;
+        std::function<void(const std::string& target)> before;  // prepares the target
+        std::string mainEntry;                                   // "" when refused
+    };
+    auto marked = [](const std::string& name) {
+        return [name](TTestPackage& p) { p.File(name + "*/x", "evil"); };
+    };
+    std::vector<Case> cases;
+    for (const char* n : kHostileNames)
+        cases.push_back({std::string("hostile name ") + n, marked(n), nullptr, ""});
+    cases.push_back({"header naming a program outside",
+                     [](TTestPackage& p) {
+                         p.Entry("|x.txt|..\\..\\..\\planted.exe*|" + std::string(1, '\0') + "x");
+                     },
+                     nullptr, ""});
+    cases.push_back({"leading blank", marked(" prog.exe"), nullptr, ""});
+    cases.push_back({"control byte trimmed away", marked("\x01..\\planted.exe"), nullptr, ""});
+    cases.push_back({"program left by an earlier run", marked("prog.exe"),
+                     [](const std::string& t) { TTempFolder::Write(t + "/prog.exe", "planted"); }, ""});
+    cases.push_back({"program not writable", marked("prog.exe"),
+                     [](const std::string& t) { ForceDirectories(t + "/prog.exe"); }, ""});
+    cases.push_back({"later part of the program not written",
+                     [](TTestPackage& p) {
+                         p.File("prog.exe*", "part1").File("spoiler.txt", "s").File("prog.exe", "part2");
+                     },
+                     nullptr, ""});
+    cases.push_back({"program in two records, marked in the second",
+                     [](TTestPackage& p) { p.File("sub/prog.exe", "part1").File("sub\\prog.exe*", "part2"); },
+                     nullptr, "sub\\prog.exe*"});
+    cases.push_back({"trailing blanks, which Windows drops", marked("prog.exe  "), nullptr, "prog.exe  */x"});
+    cases.push_back({"sound program", marked("prog.exe"), nullptr, "prog.exe*/x"});
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TTempFolder root;
+        std::string target = root / "temp/SETUP_1";
+        ASSERT_TRUE(ForceDirectories(target));
+        if (c.before)
+            c.before(target);
+        std::vector<std::string> filesBefore = FilesBelow(root.Path());
+        TTestPackage pkg;
+        pkg.File("data.txt", "d");
+        c.records(pkg);
+        std::string package = Save("marked.dat", pkg.Build());
+        TRecordingHost host;
+        TUnPackParams p;
+        p.PackageFile = package;
+        p.TargetDir = target;
+        // When spoiler.txt starts, prog.exe becomes a folder: the second part
+        // of the program cannot be written.
+        int started = 0;
+        p.Progress = [&](int kind, int, int, int, int, const std::string&) {
+            if (kind == 1 && ++started == 3 && c.what.rfind("later part", 0) == 0) {
+                std::remove((target + "/prog.exe").c_str());
+                ForceDirectories(target + "/prog.exe");
+            }
+        };
+        bool success = false;
+        std::string mainEntry = "stale";
+        std::ostringstream out;
+        std::streambuf* old = std::cout.rdbuf(out.rdbuf());
+        UnPack(p, success, mainEntry, host.host);
+        std::cout.rdbuf(old);
+
+        EXPECT_EQ(mainEntry, c.mainEntry);
+        EXPECT_EQ(success, !c.mainEntry.empty());
+        EXPECT_EQ(Read(target + "/data.txt"), "d");
+        EXPECT_EQ(out.str().find("Refused program: ") != std::string::npos, c.mainEntry.empty()) << out.str();
+        // Nothing new outside the target folder.
+        for (const std::string& f : FilesBelow(root.Path())) {
+            if (f.rfind("temp/SETUP_1/", 0) != 0) {
+                EXPECT_NE(std::find(filesBefore.begin(), filesBefore.end(), f), filesBefore.end()) << f;
+            }
+        }
+    }
 }
 
 TEST(IsSafeEntryName, Table)
@@ -431,6 +598,35 @@ TEST_F(UnPackTest, DerivedAgentFileFromAnExePackage)
     TResult other = Extract(Save("Product.dat", bytes), dir_ / "o2", host_, false, "agent.exe");
     EXPECT_TRUE(other.success);
     EXPECT_FALSE(FileExists(dir_ / "o2/agent.exe"));
+}
+
+TEST_F(UnPackTest, DerivedAgentNameStaysInsideTheTarget)
+{
+    TTestPackage pkg;
+    pkg.File("setup.exe*", "S");
+    std::string exe = Save("Product.exe", pkg.Build());
+    const struct {
+        const char* agentName;
+        const char* written;  // file in the target folder, "" when refused
+    } cases[] = {
+        {"agent.exe", "agent.exe"},     {"C:\\x\\agent.exe", "agent.exe"}, {"sub/agent.exe", "agent.exe"},
+        {"..", ""},                     {"C:\\x\\..", ""},                {"a:..", ""},
+        {"CON", ""},                    {"x\\lpt1.exe", ""},              {"x\\", ""},
+        {"..\\.. ", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.agentName);
+        TTempFolder root;
+        std::string target = root / "temp/SETUP_1";
+        TResult r = Extract(exe, target, host_, false, c.agentName);
+        EXPECT_TRUE(r.success);
+        std::vector<std::string> expected = {"temp/SETUP_1/setup.exe"};
+        if (*c.written)
+            expected.push_back(std::string("temp/SETUP_1/") + c.written);
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(FilesBelow(root.Path()), expected);
+        EXPECT_EQ(r.debug.find("Refused agent name: ") != std::string::npos, !*c.written) << r.debug;
+    }
 }
 
 } // namespace

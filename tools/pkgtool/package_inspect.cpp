@@ -1,123 +1,78 @@
 #include "pkgtool/package_inspect.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
 
 #include "base/lists.h"
-#include "package/pack_file.h"
-#include "pkgtool/package_writer.h"
+#include "package/package_walker.h"
 #include "package/token.h"
 #include "base/text_utils.h"
 
 namespace {
 
-constexpr size_t kChunk = 64 * 1024;
-// Headers are a name and a number; more without a NUL is not a header.
-constexpr size_t kMaxHeader = 64 * 1024;
 constexpr int kMaxVolumes = 999;
 
-// Collects the header (bytes before the first NUL) and counts the rest.
-struct TEntrySink {
-    std::string Header;
-    bool HeaderDone = false;
-    uint64_t Total = 0;
-
-    void Add(const unsigned char* p, size_t n)
-    {
-        Total += n;
-        if (HeaderDone) return;
-        const unsigned char* nul = std::find(p, p + n, '\0');
-        const size_t take = std::min<size_t>(static_cast<size_t>(nul - p), kMaxHeader + 1 - Header.size());
-        Header.append(reinterpret_cast<const char*>(p), take);
-        if (nul != p + n) HeaderDone = true;
-    }
-};
-
-void ReadRecord(TPackFile& file, int64_t packageEnd, TInspectRecord& r)
+std::string VolumeText(int volume)
 {
-    const int64_t left = std::max<int64_t>(packageEnd - file.Position(), 0);
-    const uint64_t wanted = r.Length < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(r.Length))
-                                         : static_cast<uint64_t>(r.Length);
-    const uint64_t present = std::min<uint64_t>(wanted, static_cast<uint64_t>(left));
-    r.BodySize = present;
-    if (present < wanted) r.Problem = "record runs past the package end";
-    if (r.Length == 0) return;
+    return "volume " + std::to_string(volume);
+}
 
-    TEntrySink sink;
-    std::vector<unsigned char> in(kChunk), out(kChunk);
-    uint64_t remaining = present;
-    if (r.Length < 0) {
-        while (remaining > 0) {
-            const size_t got = file.Read(in.data(), static_cast<size_t>(std::min<uint64_t>(remaining, kChunk)));
-            if (got == 0) break;
-            sink.Add(in.data(), got);
-            remaining -= got;
-        }
-    } else {
-        z_stream z{};
-        if (inflateInit(&z) != Z_OK) {
-            r.Problem = "zlib cannot start";
-            return;
-        }
-        int rc = Z_OK;
-        while (rc != Z_STREAM_END && remaining > 0 && sink.Total <= kInspectInflateLimit) {
-            const size_t got = file.Read(in.data(), static_cast<size_t>(std::min<uint64_t>(remaining, kChunk)));
-            if (got == 0) break;
-            remaining -= got;
-            z.next_in = in.data();
-            z.avail_in = static_cast<uInt>(got);
-            do {
-                z.next_out = out.data();
-                z.avail_out = static_cast<uInt>(out.size());
-                rc = inflate(&z, Z_NO_FLUSH);
-                if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) break;
-                sink.Add(out.data(), out.size() - z.avail_out);
-            } while (rc == Z_OK && z.avail_out == 0 && sink.Total <= kInspectInflateLimit);
-            if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
-                r.Problem = std::string("zlib: ") + (z.msg ? z.msg : "bad stream");
-                break;
-            }
-        }
-        inflateEnd(&z);
-        if (r.Problem.empty() && sink.Total > kInspectInflateLimit) r.Problem = "inflates to more than 1 GiB";
-        else if (r.Problem.empty() && rc != Z_STREAM_END) r.Problem = "zlib stream ends early";
-        // Skip what was not inflated so that the walk goes on at the next record.
-        file.Seek(file.Position() + static_cast<int64_t>(remaining));
+// Reads one sound record's entry: name, time stamp and data size.
+void ReadRecord(TPackVolume& volume, const TPackRecord& record, TInspectRecord& r)
+{
+    r.BodySize = record.BodySize();
+    if (record.Length == 0) return;
+    TPackEntryReader entry(nullptr, nullptr);
+    const TEntryReadResult result = ReadRecordEntry(
+        volume, record, [&](const char* d, size_t n) { entry.Feed(d, n); }, {}, kInspectInflateLimit);
+    switch (result.Status) {
+    case TEntryReadResult::kComplete: break;
+    case TEntryReadResult::kShortBody: r.Problem = "record body cut short"; break;
+    case TEntryReadResult::kBadStream: r.Problem = "zlib: " + result.Message; break;
+    case TEntryReadResult::kStreamCut: r.Problem = "zlib stream ends early"; break;
+    case TEntryReadResult::kOverLimit: r.Problem = "inflates to more than 1 GiB"; break;
     }
-    if (!sink.HeaderDone) {
+    if (!entry.HasHeader()) {
         if (r.Problem.empty()) r.Problem = "entry has no header";
         return;
     }
-    r.Name = ListItem(sink.Header, 0);
-    r.TimeStamp = ListItem(sink.Header, 1);
-    r.DataSize = sink.Total - sink.Header.size() - 1;
+    const TPackEntryHeader h = ParseEntryHeader(entry.Header());
+    r.Name = h.NameItem;
+    r.TimeStamp = h.StampText;
+    r.DataSize = entry.DataSize();
 }
 
-void WalkRecords(TPackFile& file, int volume, int64_t start, int64_t packageEnd, TInspectReport& report)
+// Walks the records of a volume from `start` the way the extraction does.
+void WalkRecords(TPackVolume& volume, int number, int64_t start, TInspectReport& report)
 {
-    file.Seek(start);
-    while (packageEnd - file.Position() > static_cast<int64_t>(kPackTrailerSize)) {
+    if (!volume.StartRecords(start)) {
+        report.Problems.push_back(VolumeText(number) + ": " + volume.Problem());
+        return;
+    }
+    TPackRecord record;
+    for (;;) {
+        const TPackVolume::TStep step = volume.NextRecord(record);
+        if (step == TPackVolume::kEnd) break;
         TInspectRecord r;
-        r.Volume = volume;
-        r.Offset = file.Position();
-        uint32_t length = 0;
-        if (!file.ReadU32(length)) {
-            r.Problem = "record length cut short";
+        r.Volume = number;
+        r.Offset = record.Offset;
+        r.Length = record.Length;
+        if (step == TPackVolume::kDamaged) {
+            const int64_t left = std::max<int64_t>(volume.TrailerStart() - record.BodyStart(), 0);
+            r.BodySize = std::min<uint64_t>(record.BodySize(), static_cast<uint64_t>(left));
+            r.Problem = volume.Problem();
             report.Records.push_back(r);
+            ++report.Volumes.back().Records;
             return;
         }
-        r.Length = static_cast<int32_t>(length);
-        ReadRecord(file, packageEnd, r);
+        ReadRecord(volume, record, r);
         report.Records.push_back(r);
         ++report.Volumes.back().Records;
-        if (r.BodySize < static_cast<uint64_t>(r.Length < 0 ? -static_cast<int64_t>(r.Length) : r.Length)) return;
     }
-    if (file.Position() != packageEnd - static_cast<int64_t>(report.Volumes.back().Trailer.TrailerSize))
-        report.Problems.push_back("volume " + std::to_string(volume) + ": records do not end at the trailer");
+    if (volume.Position() != volume.TrailerStart())
+        report.Problems.push_back(VolumeText(number) + ": records do not end at the trailer");
 }
 
 std::string JsonString(const std::string& s)
@@ -208,30 +163,34 @@ bool InspectPackage(const std::string& fileName, TInspectReport& report, std::st
     report.WebItems = ListSplit(info.WebBlock());
     if (report.HasWebBlock) report.WebTokenValid = TryUnscrambleToken(info.GetWebToken(false), report.WebToken);
 
-    for (int volume = 1; volume <= kMaxVolumes; ++volume) {
-        const std::string name = VolumeFileName(fileName, volume);
-        TPackFile file;
-        if (!file.Open(name)) {
-            report.Problems.push_back("volume " + std::to_string(volume) + " is missing: " + name);
+    for (int number = 1; number <= kMaxVolumes; ++number) {
+        const std::string name = VolumeFileName(fileName, number);
+        TPackVolume volume;
+        if (!volume.Open(name)) {
+            report.Problems.push_back(VolumeText(number) + " is missing: " + name);
             break;
         }
         TInspectVolume v;
         v.FileName = name;
-        v.FileSize = file.Size();
-        ReadTrailer(file, v.Trailer);
-        v.PackageEnd = file.Size();
-        if (IsPeImage(file) && ReadStoredPackEnd(file) > 0)
-            v.PackageEnd = static_cast<int64_t>(std::min<uint64_t>(ReadStoredPackEnd(file), INT64_MAX));
+        v.FileSize = volume.FileSize();
+        v.Trailer = volume.Trailer();
+        v.PackageEnd = volume.PackageEnd();
         v.ComputedChecksum = PackChecksumOf(name, v.Trailer.TrailerSize);
         report.Volumes.push_back(v);
-        if (v.Trailer.PackMagic != kPackMagic) {
-            report.Problems.push_back("volume " + std::to_string(volume) + " holds no package");
+        if (!volume.HasPackage()) {
+            report.Problems.push_back(VolumeText(number) + " holds no package");
             break;
         }
         if (v.ComputedChecksum != v.Trailer.PackChecksum && v.ComputedChecksum != kNoPackChecksum &&
             v.Trailer.PackChecksum != kNoPackChecksum)
-            report.Problems.push_back("volume " + std::to_string(volume) + ": checksum mismatch");
-        WalkRecords(file, volume, volume == 1 ? info.Trailer().DataStart : v.Trailer.DataStart, v.PackageEnd, report);
+            report.Problems.push_back(VolumeText(number) + ": checksum mismatch");
+        int64_t start = v.Trailer.DataStart;
+        if (number == 1 && start <= volume.TrailerStart()) {
+            const TPackTextBlocks blocks = volume.ReadTextBlocks();
+            if (!blocks.Intact) report.Problems.push_back(VolumeText(number) + ": text blocks run into the trailer");
+            start = blocks.End;
+        }
+        WalkRecords(volume, number, start, report);
         if (!(v.Trailer.PackFlags & kFlagHasMoreVolumes)) break;
     }
     if (report.Records.size() != info.Trailer().FileCount)

@@ -13,6 +13,7 @@
 
 #include "package/pack_file.h"
 #include "package/token.h"
+#include "package/unpack.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ std::string CheckStoredName(const std::string& name)
             return "stored file name \"" + name + "\" has an empty, \".\" or \"..\" part";
         start = end + 1;
     }
+    if (!IsSafeEntryName(name)) return "stored file name \"" + name + "\" would be refused by the extraction";
     return "";
 }
 
@@ -86,6 +88,9 @@ std::string Validate(const TPackOptions& o)
         const std::string nameError = CheckStoredName(f.Name);
         if (!nameError.empty()) return nameError;
         if (HasAny(f.Arguments, std::string("|\0", 2))) return "arguments of \"" + f.Name + "\" contain '|' or NUL";
+        // The launcher starts the marked program by its trimmed name.
+        if (f.Marked && MainEntryProgram(f.Name + "*") != f.Name)
+            return "marked file name \"" + f.Name + "\" starts or ends with a blank";
         if (f.Marked) ++marked;
     }
     if (marked > 1) return "more than one file is marked with '*'";
@@ -502,16 +507,6 @@ std::string StubImage()
     image[kPeSignatureOffset] = 'P';
     image[kPeSignatureOffset + 1] = 'E';
     return image;
-}
-
-std::string VolumeFileName(const std::string& fileName, int volume)
-{
-    if (volume <= 1) return fileName;
-    std::string base = fileName;
-    if (base.size() >= 4 && base.compare(base.size() - 4, 4, ".001") == 0) base.resize(base.size() - 4);
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, ".%03d", volume);
-    return base + suffix;
 }
 
 bool WritePackage(const TPackOptions& options, const std::string& fileName, std::string& error,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "package/package_reader.h"
+#include "package/package_walker.h"  // VolumeFileName
 
 inline constexpr uint64_t kDefaultRecordLimit = 16u << 20;
 // Records are i32-sized; keep well below that.
@@ -88,11 +89,6 @@ std::array<uint32_t, kSpaceTableSize> ComputeSpaceTable(const std::vector<uint64
 // A 512-byte stand-in for the launcher image: "MZ" at 0, "PE" at 256. Not a
 // runnable program; lets tests build packages without the launcher.
 std::string StubImage();
-
-// File names of the volumes of a package: the first volume is `fileName`;
-// volume k (k >= 2) is the base plus "." and k in three digits, the base
-// being `fileName` without a trailing ".001".
-std::string VolumeFileName(const std::string& fileName, int volume);
 
 // Writes the package to `fileName` (and its further volumes). All volumes
 // are written under temporary names first and renamed when complete. On

@@ -1,6 +1,7 @@
 #include "pkgtool/pkgtool_extract.h"
 
 #include "package/package_reader.h"
+#include "package/package_walker.h"
 #include "package/unpack.h"
 #include "base/text_utils.h"
 
@@ -22,14 +23,6 @@ protected:
     int_type overflow(int_type ch) override { return traits_type::not_eof(ch); }
     std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
-
-std::string VolumeName(const std::string& first, int number)
-{
-    std::string base = first;
-    if (EndsWith(".001", base, true))
-        base.resize(base.size() - 4);
-    return base + "." + ZeroPad(number, 3);
-}
 
 } // namespace
 
@@ -80,7 +73,6 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
 
     bool success = false;
     std::string mainEntry;
-    int failedBefore = UnPackFailedWrites();
     TNullBuffer sink;
     std::streambuf* old = verbose ? nullptr : std::cout.rdbuf(&sink);
     UnPack(params, success, mainEntry, host);
@@ -89,10 +81,11 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
 
     if (missingVolume > 0)
         return Fail(err, "volume " + std::to_string(missingVolume) + " missing: " +
-                    VolumeName(package, missingVolume));
+                    VolumeFileName(package, missingVolume));
     if (!success)
-        return Fail(err, "extraction of " + package + " failed: missing file, bad checksum or damaged data");
-    int failedWrites = UnPackFailedWrites() - failedBefore;
+        return Fail(err, "extraction of " + package +
+                    " failed: missing file, bad checksum, damaged data or a program that was not extracted");
+    int failedWrites = UnPackFailedWrites();
     if (failedWrites > 0)
         return Fail(err, std::to_string(failedWrites) + " record(s) not written" +
                     (firstError.empty() ? "" : ": " + firstError));
