@@ -1,5 +1,7 @@
 #include "setup/setup_flow.h"
 
+#include "package/unpack.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -46,9 +48,10 @@ std::string RemoveSwitch(const std::string& command_line, const std::string& swi
 
 TMainEntry SplitMainEntry(const std::string& main_entry)
 {
+    // The program is named by the extraction's own rule: the one it checked.
     const size_t star = main_entry.find('*');
-    if (star == std::string::npos) return {TrimBlanks(main_entry), ""};
-    return {TrimBlanks(main_entry.substr(0, star)), TrimBlanks(main_entry.substr(star + 1))};
+    return {MainEntryProgram(main_entry),
+            star == std::string::npos ? "" : TrimBlanks(main_entry.substr(star + 1))};
 }
 
 std::string BuildSetupCommandLine(const TSetupCommand& c)
