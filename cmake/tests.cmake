@@ -1,7 +1,9 @@
 # Tests: native ones run directly; on the win64 build every Windows test
 # program runs through wine-run (one Xvfb display and one private prefix per
-# build folder, a timeout on every run). The win32 build has no Wine to run
-# on (no 32-bit Wine here), so it only checks its images.
+# build folder, a timeout on every run). The win32 build runs the same tests
+# where 32-bit Wine is installed (scripts/setup installs it where the kernel
+# runs 32-bit programs), in a 64-bit prefix, so that the tests see WOW64 as the
+# shipped launcher does; elsewhere it only checks its images.
 
 set(vel_tests_dir ${PROJECT_SOURCE_DIR}/tests)
 
@@ -23,8 +25,17 @@ if(VEL_FUZZ)
   return()
 endif()
 
+set(vel_wine32_default OFF)
+if(EXISTS /usr/lib/wine/wine)  # Debian's 32-bit Wine loader
+  set(vel_wine32_default ON)
+endif()
+option(VEL_WIN32_TESTS "i686 build: build the tests and run them under 32-bit Wine"
+       ${vel_wine32_default})
+
 set(vel_run_wine FALSE)
 if(WIN32 AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(vel_run_wine TRUE)
+elseif(WIN32 AND VEL_WIN32_TESTS)
   set(vel_run_wine TRUE)
 endif()
 
