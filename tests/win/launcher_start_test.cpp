@@ -71,7 +71,7 @@ int CountWindowsOfClass(const std::string& cls)
         int count;
     } ctx{cls, 0};
     EnumWindows(
-        [](HWND w, LPARAM lp) -> BOOL {
+        [](HWND w, LPARAM lp) CALLBACK -> BOOL {
             auto* c = reinterpret_cast<Ctx*>(lp);
             char buf[1024] = {};
             GetClassNameA(w, buf, sizeof(buf));

@@ -236,7 +236,7 @@ TEST(MsgBoxWindow, OneButtonBoxAfterThreeButtonBox) {
         PostKey(WM_KEYDOWN, VK_LEFT);
         PostKey(WM_KEYDOWN, VK_DOWN);
         // Read the focus once the keys are handled, then answer.
-        SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+        SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) CALLBACK {
           KillTimer(nullptr, id);
           focus_after_keys = GetFocus();
           PostKey(WM_KEYDOWN, VK_RETURN);

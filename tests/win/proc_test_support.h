@@ -70,7 +70,7 @@ class TStartedProgram {
       size_t count;
     } scan = {pi_.dwProcessId, 0};
     EnumWindows(
-        [](HWND w, LPARAM data) -> BOOL {
+        [](HWND w, LPARAM data) CALLBACK -> BOOL {
           auto* s = reinterpret_cast<Scan*>(data);
           DWORD id = 0;
           GetWindowThreadProcessId(w, &id);

@@ -218,7 +218,7 @@ int CountClassWindowsOf(const std::string& cls, DWORD pid)
         int n = 0;
     } c{&cls, pid};
     EnumWindows(
-        [](HWND w, LPARAM lp) -> BOOL {
+        [](HWND w, LPARAM lp) CALLBACK -> BOOL {
             auto* c = reinterpret_cast<Count*>(lp);
             char name[MAX_PATH + 1] = {};
             DWORD owner = 0;
