@@ -34,6 +34,7 @@ set(vel_run_wine FALSE)
 if(WIN32 AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   set(vel_run_wine TRUE)
   set(VEL_WINE_ARCH win64)
+  set(VEL_WINE_PREFIX_ARCH win64)
 elseif(WIN32 AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   # 32-bit Wine needs a kernel that runs 32-bit programs and Debian's wine32
   # (its loader is /usr/lib/wine/wine). scripts/setup passes the answer; a
@@ -53,6 +54,9 @@ elseif(WIN32 AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   if(VEL_WINE32)
     set(vel_run_wine TRUE)
     set(VEL_WINE_ARCH win32)
+    # A 64-bit prefix: the i686 programs run under WOW64 there, as the shipped
+    # launcher does on today's Windows, so its registry views really differ.
+    set(VEL_WINE_PREFIX_ARCH win64)
   else()
     file(REMOVE ${CMAKE_BINARY_DIR}/wine-run)  # of an earlier configure with VEL_WINE32
   endif()

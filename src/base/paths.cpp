@@ -4,8 +4,6 @@
 #include <windows.h>
 #endif
 
-namespace {
-
 bool IsLeadByte(unsigned char c) {
 #ifdef _WIN32
   return IsDBCSLeadByte(c) != 0;
@@ -14,6 +12,8 @@ bool IsLeadByte(unsigned char c) {
   return false;
 #endif
 }
+
+namespace {
 
 // True when the last byte is a backslash of its own, not the trail byte of a
 // double-byte character (trail bytes may take the value of "\" in DBCS code pages).

@@ -14,6 +14,10 @@ std::string FolderPart(const std::string& path);
 // The file-name part without its last extension (every extension when allExt).
 std::string FileNameWithoutExt(const std::string& path, bool allExt);
 
+// Whether the byte starts a double-byte character in the ANSI code page
+// (never natively). A trail byte may have the value of "\".
+bool IsLeadByte(unsigned char c);
+
 // Adds one backslash (flag true) or removes a single trailing one (false);
 // never doubles an existing backslash.
 std::string SetTrailingBackslash(const std::string& path, bool flag);

@@ -3,6 +3,7 @@
 
 #include "autoupdate/agent_settings.h"
 #include "autoupdate/test_mode.h"
+#include "lang/runtime_folders.h"
 #include "lang/sysinfo.h"
 #include "base/lists.h"
 #include "package/package_reader.h"
@@ -13,6 +14,7 @@
 #include "stub/startup.h"
 #include "base/switches.h"
 #include "base/trace_log.h"
+#include "ui/msgbox.h"
 #include "ui/window_services.h"
 #include "stub/setup_wiring.h"
 
@@ -66,6 +68,11 @@ void PrepareAgentFiles()
 
 }  // namespace
 
+void InstallFolderMessages()
+{
+    SetRuntimeFolderNotFoundAction([](const std::string& text) { MsgError(0, text, "", 0, ""); });
+}
+
 void DoRunStubWin()
 {
     TDispatchInput in;
@@ -87,7 +94,7 @@ void DoRunStubWin()
     };
     act.Trace = [](const std::string& m) { Trace(m); };
     act.CreateAndRun_X_Exe = CreateAndRun_X_Exe;
-    act.CheckTestMode = CheckTestMode;
+    act.CheckTestMode = [] { CheckTestMode(true); };
     act.RunMainWindow = RunMainWindow;
     act.RelaunchFromTemp = RelaunchFromTemp;
     act.DeleteMySelf = DeleteMySelf;
@@ -115,6 +122,7 @@ int StubMain()
     Trace("Agent Version=" + GetExeVersion("", 1, 4));
 
     PrepareAgentFiles();
+    InstallFolderMessages();
 
     std::cout << pid << " ==== ThisIs_AutoUpdateProg=" << (AgentMode ? "TRUE" : "FALSE") << std::endl;
 

@@ -1,6 +1,9 @@
 // Start-up of the launcher: the entry sequence and the mode dispatch.
 #pragma once
 
+// Gives the folder code of the language layer its not-found message box.
+void InstallFolderMessages();
+
 // Chooses and runs this process's mode (plain agent, X_ agent, span-CD
 // relaunch, main window) after the single-instance test. Called once.
 void DoRunStubWin();
