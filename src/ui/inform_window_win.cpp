@@ -148,8 +148,10 @@ bool RunInformWindow(HWND owner, const std::string& caption, const std::string& 
                                         g_inform.instance, nullptr);
       if (g_inform.button) {
         SendMessageA(g_inform.button, WM_SETFONT, reinterpret_cast<WPARAM>(g_inform.buttonFont), FALSE);
-        SetFocus(g_inform.button);
+        // Activated first: focus given to a window that is not active is lost again.
+        SetForegroundWindow(g_inform.window);
         SetActiveWindow(g_inform.window);
+        SetFocus(g_inform.button);
         SendMessageA(g_inform.button, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
       }
     }
