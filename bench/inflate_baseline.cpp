@@ -18,11 +18,9 @@ static uint32_t U32(const unsigned char* p)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3)
-        return 2;
+    if (argc != 3) return 2;
     FILE* f = std::fopen(argv[1], "rb");
-    if (!f)
-        return 1;
+    if (!f) return 1;
     mkdir(argv[2], 0755);
     std::fseek(f, 0, SEEK_END);
     int64_t end = std::ftell(f);
@@ -44,16 +42,13 @@ int main(int argc, char** argv)
     int record = 0;
     while (end - pos > 74) {
         unsigned char lb[4];
-        if (std::fread(lb, 1, 4, f) != 4)
-            return 1;
+        if (std::fread(lb, 1, 4, f) != 4) return 1;
         int32_t len = static_cast<int32_t>(U32(lb));
         size_t n = len < 0 ? static_cast<size_t>(-static_cast<int64_t>(len)) : static_cast<size_t>(len);
         in.resize(n);
-        if (n && std::fread(in.data(), 1, n, f) != n)
-            return 1;
+        if (n && std::fread(in.data(), 1, n, f) != n) return 1;
         pos += 4 + static_cast<int64_t>(n);
-        if (++record <= blocks)
-            continue;
+        if (++record <= blocks) continue;
         const unsigned char* entry = in.data();
         size_t size = n;
         if (len > 0) {
@@ -62,19 +57,15 @@ int main(int argc, char** argv)
             s.next_in = in.data();
             s.avail_in = static_cast<uInt>(n);
             size_t total = 0;
-            if (out.size() < 2 * n + 1024)
-                out.resize(2 * n + 1024);
+            if (out.size() < 2 * n + 1024) out.resize(2 * n + 1024);
             for (;;) {
                 s.next_out = out.data() + total;
                 s.avail_out = static_cast<uInt>(out.size() - total);
                 int rc = inflate(&s, Z_NO_FLUSH);
                 total = out.size() - s.avail_out;
-                if (rc == Z_STREAM_END)
-                    break;
-                if (rc != Z_OK)
-                    return 1;
-                if (s.avail_out == 0)
-                    out.resize(out.size() * 2);
+                if (rc == Z_STREAM_END) break;
+                if (rc != Z_OK) return 1;
+                if (s.avail_out == 0) out.resize(out.size() * 2);
             }
             inflateEnd(&s);
             entry = out.data();
@@ -82,15 +73,13 @@ int main(int argc, char** argv)
         }
         largest = size > largest ? size : largest;
         const void* nul = std::memchr(entry, 0, size);
-        if (!nul)
-            continue;
+        if (!nul) continue;
         size_t hl = static_cast<const unsigned char*>(nul) - entry;
         std::string header(reinterpret_cast<const char*>(entry), hl);
         std::string name = header.substr(1, header.find('|', 1) - 1);
         name = name.substr(0, name.find('*'));
         FILE* o = std::fopen((std::string(argv[2]) + "/" + name).c_str(), "ab");
-        if (!o)
-            return 1;
+        if (!o) return 1;
         std::fwrite(entry + hl + 1, 1, size - hl - 1, o);
         std::fclose(o);
     }

@@ -48,7 +48,8 @@ int main()
     if (find != INVALID_HANDLE_VALUE) {
         do {
             if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                report += "  " + std::string(fd.cFileName) + " (" + std::to_string(fd.nFileSizeLow) + " bytes)\r\n";
+                report +=
+                    "  " + std::string(fd.cFileName) + " (" + std::to_string(fd.nFileSizeLow) + " bytes)\r\n";
         } while (FindNextFileA(find, &fd));
         FindClose(find);
     }

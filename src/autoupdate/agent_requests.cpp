@@ -4,5 +4,11 @@ namespace {
 int32_t gAgentStage = kAgentStageIdle;
 }
 
-int32_t AgentStage() { return gAgentStage; }
-void SetAgentStage(int32_t stage) { gAgentStage = stage; }
+int32_t AgentStage()
+{
+    return gAgentStage;
+}
+void SetAgentStage(int32_t stage)
+{
+    gAgentStage = stage;
+}

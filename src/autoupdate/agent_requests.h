@@ -7,10 +7,10 @@
 
 // The agent's current stage, as request 7 reports it.
 enum : int32_t {
-  kAgentStageIdle = 0,
-  kAgentStageReadingInfo = 1,  // fetching the update description
-  kAgentStageDownloading = 2,
-  kAgentStageRunningUpdate = 3,
+    kAgentStageIdle = 0,
+    kAgentStageReadingInfo = 1,  // fetching the update description
+    kAgentStageDownloading = 2,
+    kAgentStageRunningUpdate = 3,
 };
 int32_t AgentStage();
 void SetAgentStage(int32_t stage);

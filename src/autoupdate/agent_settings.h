@@ -52,18 +52,18 @@ void SplitTokenLine(const std::string& text, std::string& token, std::string& re
 inline constexpr int kTransientSlotCount = 8;
 inline constexpr uint8_t kTransientUnset = 255;
 enum : int {
-  kSlotAskBeforeProbe = 0,
-  kSlotConfirmBeforeDownload = 1,
-  kSlotConfirmBeforeInstall = 2,
-  kSlotBackgroundUpdate = 3,
-  kSlotInformFinish = 4,
-  kSlotRestartProcess = 5,
-  kSlotConfirmBeforeDownloadForce = 6,
-  kSlotConfirmBeforeInstallForce = 7,
+    kSlotAskBeforeProbe = 0,
+    kSlotConfirmBeforeDownload = 1,
+    kSlotConfirmBeforeInstall = 2,
+    kSlotBackgroundUpdate = 3,
+    kSlotInformFinish = 4,
+    kSlotRestartProcess = 5,
+    kSlotConfirmBeforeDownloadForce = 6,
+    kSlotConfirmBeforeInstallForce = 7,
 };
 void SetTransientSlot(int slot, uint8_t value);  // slots outside 0..7 are ignored
-uint8_t GetTransientSlot(int slot);               // 255 outside 0..7
-void ResetTransientSlots();                       // all 255
+uint8_t GetTransientSlot(int slot);              // 255 outside 0..7
+void ResetTransientSlots();                      // all 255
 // "|255|1|255|255|255|255|255|255|".
 std::string TransientSettingsText();
 // Sets slot i from item i; missing or non-numeric items leave their slot alone.

@@ -17,27 +17,27 @@ inline constexpr const char* kTestModeKey = "HKEY_CURRENT_USER\\Software\\Tarnwi
 inline constexpr uint32_t kTestModeRefreshMs = 30000;
 
 struct TTestModeSources {
-  std::function<uint32_t()> TickCount;  // milliseconds, wraps after 49.7 days
-  std::function<TAgentTime()> Now;      // local time
-  // A value below kTestModeKey as text (a DWORD in decimal), or the default.
-  std::function<std::string(const std::string& value, const std::string& def)> ReadValue;
+    std::function<uint32_t()> TickCount;  // milliseconds, wraps after 49.7 days
+    std::function<TAgentTime()> Now;      // local time
+    // A value below kTestModeKey as text (a DWORD in decimal), or the default.
+    std::function<std::string(const std::string& value, const std::string& def)> ReadValue;
 };
 
 // The date text test mode requires on the day of `now`.
 std::string TestModeDateText(TAgentTime now);
 
 class TTestMode {
- public:
-  // Refreshes from the registry when forced or when more than 30 s passed
-  // since the previous call; every call counts as the previous one.
-  bool Check(bool force, const TTestModeSources& sources);
-  bool On() const { return on_; }
-  const std::string& Location() const { return location_; }
+public:
+    // Refreshes from the registry when forced or when more than 30 s passed
+    // since the previous call; every call counts as the previous one.
+    bool Check(bool force, const TTestModeSources& sources);
+    bool On() const { return on_; }
+    const std::string& Location() const { return location_; }
 
- private:
-  bool on_ = false;
-  std::string location_;
-  uint32_t lastTick_ = 0;
+private:
+    bool on_ = false;
+    std::string location_;
+    uint32_t lastTick_ = 0;
 };
 
 #ifdef _WIN32

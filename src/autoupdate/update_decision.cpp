@@ -18,96 +18,127 @@ bool gForceShot = false;
 int gCheckMode = kCheckAutomatic;
 TUpdateNetwork gNetwork;
 
-int32_t Low32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
+int32_t Low32(int64_t value)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(value));
+}
 
-void Write(const std::function<void(const std::string&)>& out, const std::string& line) {
-  if (out) out(line);
+void Write(const std::function<void(const std::string&)>& out, const std::string& line)
+{
+    if (out) out(line);
 }
 
 }  // namespace
 
-void SetForceShotFlag(bool force) { gForceShot = force; }
-bool ForceShotFlag() { return gForceShot; }
-void SetAgentCheckMode(int mode) { gCheckMode = mode; }
-int AgentCheckMode() { return gCheckMode; }
-
-void SetUpdateNetwork(const TUpdateNetwork& network) { gNetwork = network; }
-TUpdateNetwork UpdateNetwork() { return gNetwork; }
-
-TAgentTime SaturatingAdd(TAgentTime a, TAgentTime b) {
-  TAgentTime sum = 0;
-  if (!__builtin_add_overflow(a, b, &sum)) return sum;
-  return b > 0 ? std::numeric_limits<TAgentTime>::max() : std::numeric_limits<TAgentTime>::min();
+void SetForceShotFlag(bool force)
+{
+    gForceShot = force;
+}
+bool ForceShotFlag()
+{
+    return gForceShot;
+}
+void SetAgentCheckMode(int mode)
+{
+    gCheckMode = mode;
+}
+int AgentCheckMode()
+{
+    return gCheckMode;
 }
 
-int ShotTimeStatusFor(const TShotInputs& in) {
-  if (!in.ProbingEnabled && !in.Force) return 0;
-  const TAgentTime interval = in.TestMode ? kTestModeInterval : in.ProbeSecondsInterval;
-  int status = in.Now >= SaturatingAdd(in.ProbeSecondsLast, interval) ? 1 : 0;
-  if (in.ProbeSecondsInterval == 0 && status == 1) status = 2;
-  // -1 switches automatic probes off; any other negative value, which a local
-  // program can set through a control request, does too.
-  if (in.ProbeSecondsInterval < 0) status = 0;
-  if (in.Force) status = 1;
-  return status;
+void SetUpdateNetwork(const TUpdateNetwork& network)
+{
+    gNetwork = network;
+}
+TUpdateNetwork UpdateNetwork()
+{
+    return gNetwork;
 }
 
-bool IsReAskDueAt(TAgentTime now, TAgentTime last, TAgentTime interval) {
-  return interval > 0 && now > SaturatingAdd(last, interval);
+TAgentTime SaturatingAdd(TAgentTime a, TAgentTime b)
+{
+    TAgentTime sum = 0;
+    if (!__builtin_add_overflow(a, b, &sum)) return sum;
+    return b > 0 ? std::numeric_limits<TAgentTime>::max() : std::numeric_limits<TAgentTime>::min();
 }
 
-bool IsValidForVersionWith(const TDecisionInputs& in) {
-  return IsValidVersion(in.ValidVersions(), in.VersionOriginal());
+int ShotTimeStatusFor(const TShotInputs& in)
+{
+    if (!in.ProbingEnabled && !in.Force) return 0;
+    const TAgentTime interval = in.TestMode ? kTestModeInterval : in.ProbeSecondsInterval;
+    int status = in.Now >= SaturatingAdd(in.ProbeSecondsLast, interval) ? 1 : 0;
+    if (in.ProbeSecondsInterval == 0 && status == 1) status = 2;
+    // -1 switches automatic probes off; any other negative value, which a local
+    // program can set through a control request, does too.
+    if (in.ProbeSecondsInterval < 0) status = 0;
+    if (in.Force) status = 1;
+    return status;
+}
+
+bool IsReAskDueAt(TAgentTime now, TAgentTime last, TAgentTime interval)
+{
+    return interval > 0 && now > SaturatingAdd(last, interval);
+}
+
+bool IsValidForVersionWith(const TDecisionInputs& in)
+{
+    return IsValidVersion(in.ValidVersions(), in.VersionOriginal());
 }
 
 bool CheckUpdateSizeWith(const TDecisionInputs& in, const std::string& location,
-                         const std::string& updateFileName, const std::string& informFileName) {
-  int32_t expected = in.SizeOfUpdateFile();
-  std::string name = updateFileName;
-  if (in.AutoInform()) {
-    name = informFileName;
-    expected = in.SizeOfInformFile();
-  }
-  name = DescriptionFileName(name);
-  const bool testMode = in.TestMode();
-  const std::string from = testMode ? in.TestLocation() : location;
+                         const std::string& updateFileName, const std::string& informFileName)
+{
+    int32_t expected = in.SizeOfUpdateFile();
+    std::string name = updateFileName;
+    if (in.AutoInform()) {
+        name = informFileName;
+        expected = in.SizeOfInformFile();
+    }
+    name = DescriptionFileName(name);
+    const bool testMode = in.TestMode();
+    const std::string from = testMode ? in.TestLocation() : location;
 
-  int32_t actual = -1;
-  std::string tried = from + "\\" + name;
-  const int64_t local = in.FileSize(tried);
-  if (local >= 0) {
-    actual = Low32(local);
-  } else if (!testMode && in.Network.IsInternetConnected && in.Network.IsInternetConnected()) {
-    tried = from + "/" + name;
-    actual = in.Network.HttpFileSize ? Low32(in.Network.HttpFileSize(tried)) : -1;
-  }
-  // In 64 bits: no pair of 32-bit sizes wraps into a small difference.
-  const int64_t difference = static_cast<int64_t>(actual) - expected;
-  const bool passed = difference > -kSizeTolerance && difference < kSizeTolerance;
-  if (!passed) {
-    Write(in.Trace, "  InfoSize=" + std::to_string(expected));
-    Write(in.Trace, "  HttpSize=" + std::to_string(actual));
-    Write(in.Trace, "  URL=" + tried);
-  }
-  return passed;
+    int32_t actual = -1;
+    std::string tried = from + "\\" + name;
+    const int64_t local = in.FileSize(tried);
+    if (local >= 0) {
+        actual = Low32(local);
+    } else if (!testMode && in.Network.IsInternetConnected && in.Network.IsInternetConnected()) {
+        tried = from + "/" + name;
+        actual = in.Network.HttpFileSize ? Low32(in.Network.HttpFileSize(tried)) : -1;
+    }
+    // In 64 bits: no pair of 32-bit sizes wraps into a small difference.
+    const int64_t difference = static_cast<int64_t>(actual) - expected;
+    const bool passed = difference > -kSizeTolerance && difference < kSizeTolerance;
+    if (!passed) {
+        Write(in.Trace, "  InfoSize=" + std::to_string(expected));
+        Write(in.Trace, "  HttpSize=" + std::to_string(actual));
+        Write(in.Trace, "  URL=" + tried);
+    }
+    return passed;
 }
 
-std::string DecisionReason(int code) { return code >= 0 && code <= 6 ? ListItem(kReasons, code) : ""; }
+std::string DecisionReason(int code)
+{
+    return code >= 0 && code <= 6 ? ListItem(kReasons, code) : "";
+}
 
-bool GetOkToPerformAUWith(const TDecisionInputs& in, bool infoFetched, int& code, std::string& reason) {
-  code = infoFetched ? 1 : 0;
-  if (code == 1 && in.VersionOriginal() > 0) code = 2;
-  if (code == 2 && (in.NewStamp() != in.OriginalStamp() ||
-                    IsReAskDueAt(in.Now(), in.ReAskSecondsLast(), in.ReAskSecondsInterval()) ||
-                    in.UserRequested))
-    code = 3;
-  if (code == 3 && in.VersionNew() > in.VersionOriginal()) code = 4;
-  if (code == 4 && IsValidForVersionWith(in)) code = 5;
-  if (code == 5 &&
-      CheckUpdateSizeWith(in, in.DownloadURL_UPDATE(), in.NameOfUpdateFile(), in.NameOfInformFile()))
-    code = 6;
-  reason = DecisionReason(code);
-  Write(in.Debug, " GetOkToPerformAU=" + std::to_string(code));
-  Write(in.Trace, "GetOkToPerformAU = " + std::to_string(code) + " - " + reason);
-  return code == 6;
+bool GetOkToPerformAUWith(const TDecisionInputs& in, bool infoFetched, int& code, std::string& reason)
+{
+    code = infoFetched ? 1 : 0;
+    if (code == 1 && in.VersionOriginal() > 0) code = 2;
+    if (code == 2 &&
+        (in.NewStamp() != in.OriginalStamp() ||
+         IsReAskDueAt(in.Now(), in.ReAskSecondsLast(), in.ReAskSecondsInterval()) || in.UserRequested))
+        code = 3;
+    if (code == 3 && in.VersionNew() > in.VersionOriginal()) code = 4;
+    if (code == 4 && IsValidForVersionWith(in)) code = 5;
+    if (code == 5 &&
+        CheckUpdateSizeWith(in, in.DownloadURL_UPDATE(), in.NameOfUpdateFile(), in.NameOfInformFile()))
+        code = 6;
+    reason = DecisionReason(code);
+    Write(in.Debug, " GetOkToPerformAU=" + std::to_string(code));
+    Write(in.Trace, "GetOkToPerformAU = " + std::to_string(code) + " - " + reason);
+    return code == 6;
 }

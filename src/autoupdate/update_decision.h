@@ -22,7 +22,11 @@ bool ForceShotFlag();
 
 // The current check: automatic, requested by the user (check now), or a
 // requested check that begins with the next step.
-enum : int { kCheckAutomatic = 0, kCheckByUser = 1, kCheckRequested = 2 };
+enum : int {
+    kCheckAutomatic = 0,
+    kCheckByUser = 1,
+    kCheckRequested = 2
+};
 void SetAgentCheckMode(int mode);
 int AgentCheckMode();
 
@@ -35,12 +39,12 @@ TAgentTime SaturatingAdd(TAgentTime a, TAgentTime b);
 // ---- is a probe due? ----------------------------------------------------------------
 
 struct TShotInputs {
-  bool ProbingEnabled = true;
-  bool Force = false;
-  bool TestMode = false;  // probes every 5 seconds
-  TAgentTime Now = 0;
-  TAgentTime ProbeSecondsInterval = 0;  // 0 once per run, negative never automatically
-  TAgentTime ProbeSecondsLast = 0;
+    bool ProbingEnabled = true;
+    bool Force = false;
+    bool TestMode = false;  // probes every 5 seconds
+    TAgentTime Now = 0;
+    TAgentTime ProbeSecondsInterval = 0;  // 0 once per run, negative never automatically
+    TAgentTime ProbeSecondsLast = 0;
 };
 
 // 0 no probe, 1 probe now, 2 probe now and this is the once-per-run probe.
@@ -54,37 +58,37 @@ bool IsReAskDueAt(TAgentTime now, TAgentTime last, TAgentTime interval);
 // The network as the size check sees it. Until the HTTP client is wired in
 // there is none: no connection and no remote length.
 struct TUpdateNetwork {
-  bool (*IsInternetConnected)() = nullptr;                     // nullptr: not connected
-  int64_t (*HttpFileSize)(const std::string& url) = nullptr;  // nullptr or -1: unknown
+    bool (*IsInternetConnected)() = nullptr;                    // nullptr: not connected
+    int64_t (*HttpFileSize)(const std::string& url) = nullptr;  // nullptr or -1: unknown
 };
 
 struct TDecisionInputs {
-  std::function<TAgentTime()> Now;
-  bool UserRequested = false;  // the check now of the user: re-asking is due
-  // .ORIGINAL file
-  std::function<int32_t()> VersionOriginal;
-  std::function<int32_t()> OriginalStamp;
-  std::function<TAgentTime()> ReAskSecondsLast;
-  std::function<TAgentTime()> ReAskSecondsInterval;
-  // .INFO file
-  std::function<int32_t()> VersionNew;
-  std::function<int32_t()> NewStamp;
-  std::function<std::string()> ValidVersions;
-  std::function<bool()> AutoInform;
-  std::function<std::string()> DownloadURL_UPDATE;
-  std::function<std::string()> NameOfUpdateFile;
-  std::function<std::string()> NameOfInformFile;
-  std::function<int32_t()> SizeOfUpdateFile;
-  std::function<int32_t()> SizeOfInformFile;
-  // test mode as last refreshed
-  std::function<bool()> TestMode;
-  std::function<std::string()> TestLocation;
-  // The size of a file on a drive or network path, -1 when there is none.
-  std::function<int64_t(const std::string& path)> FileSize;
-  TUpdateNetwork Network;
-  // The debug stream and the trace log.
-  std::function<void(const std::string&)> Debug;
-  std::function<void(const std::string&)> Trace;
+    std::function<TAgentTime()> Now;
+    bool UserRequested = false;  // the check now of the user: re-asking is due
+    // .ORIGINAL file
+    std::function<int32_t()> VersionOriginal;
+    std::function<int32_t()> OriginalStamp;
+    std::function<TAgentTime()> ReAskSecondsLast;
+    std::function<TAgentTime()> ReAskSecondsInterval;
+    // .INFO file
+    std::function<int32_t()> VersionNew;
+    std::function<int32_t()> NewStamp;
+    std::function<std::string()> ValidVersions;
+    std::function<bool()> AutoInform;
+    std::function<std::string()> DownloadURL_UPDATE;
+    std::function<std::string()> NameOfUpdateFile;
+    std::function<std::string()> NameOfInformFile;
+    std::function<int32_t()> SizeOfUpdateFile;
+    std::function<int32_t()> SizeOfInformFile;
+    // test mode as last refreshed
+    std::function<bool()> TestMode;
+    std::function<std::string()> TestLocation;
+    // The size of a file on a drive or network path, -1 when there is none.
+    std::function<int64_t(const std::string& path)> FileSize;
+    TUpdateNetwork Network;
+    // The debug stream and the trace log.
+    std::function<void(const std::string&)> Debug;
+    std::function<void(const std::string&)> Trace;
 };
 
 // ValidVersions is empty or lists VersionOriginal.

@@ -25,18 +25,18 @@ using TDebugSink = std::function<void(const std::string& chunk)>;
 // flush (std::endl). Thread-safe: the buffer and the hand-on are guarded by
 // one process-wide lock.
 class TDebugStreamBuf : public std::streambuf {
- public:
-  TDebugStreamBuf() = default;
+public:
+    TDebugStreamBuf() = default;
 
- protected:
-  int_type overflow(int_type ch) override;
-  std::streamsize xsputn(const char* s, std::streamsize n) override;
-  int sync() override;
+protected:
+    int_type overflow(int_type ch) override;
+    std::streamsize xsputn(const char* s, std::streamsize n) override;
+    int sync() override;
 
- private:
-  void HandOnLocked();  // caller holds the lock
-  char buffer_[kDebugBufferSize] = {};
-  size_t used_ = 0;
+private:
+    void HandOnLocked();  // caller holds the lock
+    char buffer_[kDebugBufferSize] = {};
+    size_t used_ = 0;
 };
 
 // Routes std::cout through the process-wide device (idempotent).
@@ -61,8 +61,7 @@ std::string DebugFilePath();
 std::string NormalizeLineEnds(const std::string& text);
 
 // Writes " --- <where>[ --- <extra>] --- <message>" to the debug stream.
-void ReportException(const std::exception& e, const std::string& where,
-                     const std::string& extra = "");
+void ReportException(const std::exception& e, const std::string& where, const std::string& extra = "");
 
 // ---- platform part (debug_stream_win.cpp on Windows) ------------------------
 

@@ -84,7 +84,7 @@ std::vector<std::string> DropEmptyTail(std::vector<std::string> items)
     return items;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<std::string> ListSplit(const std::string& list)
 {

@@ -34,7 +34,8 @@ std::string ListValue(const std::string& list, const std::string& key, const std
 int ListIndexOf(const std::string& list, const std::string& item, int def = -1, bool prefixOnly = false);
 
 // Whether delimiter + item + delimiter occurs in the list.
-bool ListContains(const std::string& list, const std::string& item, bool trim = false, bool ignoreCase = false);
+bool ListContains(const std::string& list, const std::string& item, bool trim = false,
+                  bool ignoreCase = false);
 
 // Normalised lists of the parts before / after the first "=" of each item (an
 // item without "=" is all key and has an empty value).

@@ -51,8 +51,8 @@ HMODULE LoadSystemLibraryVia(const std::string& name, bool searchFlag)
 
 bool RestrictLibrarySearch()
 {
-    if (auto setDllDirectory = reinterpret_cast<SetDllDirectoryFn>(
-            reinterpret_cast<void*>(Kernel32Proc("SetDllDirectoryA"))))
+    if (auto setDllDirectory =
+            reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(Kernel32Proc("SetDllDirectoryA"))))
         setDllDirectory("");
     auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
         reinterpret_cast<void*>(Kernel32Proc("SetDefaultDllDirectories")));

@@ -10,25 +10,25 @@
 
 // ---- switches read by this program (name, kind, default) ---------------------
 
-constexpr const char* SwitchSleepX = "/SleepX=";                 // integer, -1: first agent cycle after n+1 ticks
+constexpr const char* SwitchSleepX = "/SleepX=";  // integer, -1: first agent cycle after n+1 ticks
 constexpr int64_t SwitchSleepXDefault = -1;
-constexpr const char* SwitchSpanCdLvl = "/SpanCdLvl=";           // integer, 1: span-CD relaunch level
+constexpr const char* SwitchSpanCdLvl = "/SpanCdLvl=";  // integer, 1: span-CD relaunch level
 constexpr int64_t SwitchSpanCdLvlDefault = 1;
-constexpr const char* SwitchSpanDiskFName1 = "/SpanDiskFName1="; // text: first span volume
-constexpr const char* SwitchHide = "/hide";                      // flag: silent operation
-constexpr const char* SwitchOriginExe = "/OriginExe=";           // text: the launcher first started
-constexpr const char* SwitchZZ = "/_ZZ=";                        // text, "99": make the X_ copy anyway
+constexpr const char* SwitchSpanDiskFName1 = "/SpanDiskFName1=";  // text: first span volume
+constexpr const char* SwitchHide = "/hide";                       // flag: silent operation
+constexpr const char* SwitchOriginExe = "/OriginExe=";            // text: the launcher first started
+constexpr const char* SwitchZZ = "/_ZZ=";                         // text, "99": make the X_ copy anyway
 constexpr const char* SwitchZZForce = "99";
-constexpr const char* SwitchWait = "/WAIT=";                     // integer, 0: seconds before the X_ copy
+constexpr const char* SwitchWait = "/WAIT=";  // integer, 0: seconds before the X_ copy
 constexpr int64_t SwitchWaitDefault = 0;
-constexpr const char* SwitchTransient = "/TRANSIENT=";           // text: passed on as /TRANSIENTx=
-constexpr const char* SwitchDelay = "/DELAY=";                   // text: passed on as /SleepX=
-constexpr const char* SwitchStop = "/STOP=";                     // integer, -1: stop countdown for the X_ copy
+constexpr const char* SwitchTransient = "/TRANSIENT=";  // text: passed on as /TRANSIENTx=
+constexpr const char* SwitchDelay = "/DELAY=";          // text: passed on as /SleepX=
+constexpr const char* SwitchStop = "/STOP=";            // integer, -1: stop countdown for the X_ copy
 constexpr int64_t SwitchStopDefault = -1;
-constexpr const char* SwitchWmMsg = "/WM_MSG=";                  // text "h:m": controller window and message
-constexpr const char* SwitchTest = "/TEST=";                     // integer, -1: test level of an update cycle now
+constexpr const char* SwitchWmMsg = "/WM_MSG=";  // text "h:m": controller window and message
+constexpr const char* SwitchTest = "/TEST=";     // integer, -1: test level of an update cycle now
 constexpr int64_t SwitchTestDefault = -1;
-constexpr const char* SwitchTransientX = "/TRANSIENTx=";         // text: "|"-list of eight transient settings
+constexpr const char* SwitchTransientX = "/TRANSIENTx=";  // text: "|"-list of eight transient settings
 
 // ---- switches this program adds to programs it starts ------------------------
 
@@ -55,7 +55,6 @@ std::string GetArgsTextFrom(const std::string& commandLine, const std::string& p
 std::string GetSwitchStrFrom(const std::string& argsText, const std::string& name, const std::string& def);
 int64_t GetSwitchIntFrom(const std::string& argsText, const std::string& name, int64_t def);
 bool HasSwitchFrom(const std::string& argsText, const std::string& name);
-
 
 // ---- the process's command line ------------------------------------------------
 

@@ -13,7 +13,8 @@ std::string FormatSystemMessage(DWORD code)
     std::string text;
     if (n > 0 && msg) text.assign(msg, n);
     if (msg) LocalFree(msg);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
     if (text.empty()) return "Error Reading \"SysUtils.SysErrorMessage(GetLastError)\"";
     return text;
 }
@@ -28,4 +29,7 @@ std::string LastErrorText()
     return text;
 }
 
-std::string SystemErrorText(uint32_t code) { return code == 0 ? "" : FormatSystemMessage(code); }
+std::string SystemErrorText(uint32_t code)
+{
+    return code == 0 ? "" : FormatSystemMessage(code);
+}

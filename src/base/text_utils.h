@@ -32,23 +32,22 @@ std::string TrimBlanks(const std::string& text);
 // inserted text. The replacement keeps its own letter case. An empty search
 // returns the text unchanged. With an empty replacement the text closes up and
 // a match formed across the gap is removed too.
-std::string ReplaceAll(const std::string& text, const std::string& search,
-                       const std::string& replacement, bool ignore_case);
+std::string ReplaceAll(const std::string& text, const std::string& search, const std::string& replacement,
+                       bool ignore_case);
 // Replaces the first occurrence and searches again from the start until none
 // is left; refused (text unchanged) when `replacement` contains `search`.
 std::string ReplaceAllRepeated(const std::string& text, const std::string& search,
                                const std::string& replacement);
 std::string ReplaceChar(const std::string& text, char old_char, char new_char);
 // Keeps only the characters that are in `allowed` and not in `removed`.
-std::string KeepChars(const std::string& text, const std::string& allowed,
-                      const std::string& removed);
+std::string KeepChars(const std::string& text, const std::string& allowed, const std::string& removed);
 
 // ---- substrings -------------------------------------------------------------
 
-std::string TextBefore(const std::string& text, const std::string& separator,
-                       const std::string& def = "", bool trim = false);
-std::string TextAfter(const std::string& text, const std::string& separator,
-                      const std::string& def = "", bool trim = false);
+std::string TextBefore(const std::string& text, const std::string& separator, const std::string& def = "",
+                       bool trim = false);
+std::string TextAfter(const std::string& text, const std::string& separator, const std::string& def = "",
+                      bool trim = false);
 // Empty search texts are never found.
 int PosText(const std::string& search, const std::string& text);
 int PosFrom(const std::string& search, const std::string& text, int from, bool ignore_case);
@@ -102,8 +101,8 @@ using TDateTime = int64_t;
 constexpr TDateTime kDateTimeNow = -1;
 
 struct TDateTimeParts {
-  int year = 1899, month = 12, day = 30;
-  int hour = 0, minute = 0, second = 0;
+    int year = 1899, month = 12, day = 30;
+    int hour = 0, minute = 0, second = 0;
 };
 
 TDateTime EncodeDateTime(const TDateTimeParts& parts);
@@ -112,9 +111,9 @@ TDateTimeParts DecodeDateTime(TDateTime value);
 TDateTime NowLocalDateTime();
 
 struct TUserSeparators {
-  char date = '/';
-  char time = ':';
-  char decimal = '.';
+    char date = '/';
+    char time = ':';
+    char decimal = '.';
 };
 // The separators in effect (an override, else the system's).
 TUserSeparators UserSeparators();

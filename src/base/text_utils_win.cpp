@@ -3,33 +3,36 @@
 
 #include "base/text_utils.h"
 
-std::string AnsiUpperCase(const std::string& text) {
-  std::string out = text;
-  if (!out.empty()) CharUpperBuffA(out.data(), static_cast<DWORD>(out.size()));
-  return out;
+std::string AnsiUpperCase(const std::string& text)
+{
+    std::string out = text;
+    if (!out.empty()) CharUpperBuffA(out.data(), static_cast<DWORD>(out.size()));
+    return out;
 }
 
 namespace {
 
-char LocaleChar(LCTYPE type, char fallback) {
-  char buf[8] = {};
-  if (GetLocaleInfoA(LOCALE_USER_DEFAULT, type, buf, sizeof buf) > 1 && buf[0] != '\0')
-    return buf[0];
-  return fallback;
+char LocaleChar(LCTYPE type, char fallback)
+{
+    char buf[8] = {};
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, type, buf, sizeof buf) > 1 && buf[0] != '\0') return buf[0];
+    return fallback;
 }
 
 }  // namespace
 
-TUserSeparators SystemSeparators() {
-  TUserSeparators sep;
-  sep.date = LocaleChar(LOCALE_SDATE, '/');
-  sep.time = LocaleChar(LOCALE_STIME, ':');
-  sep.decimal = LocaleChar(LOCALE_SDECIMAL, '.');
-  return sep;
+TUserSeparators SystemSeparators()
+{
+    TUserSeparators sep;
+    sep.date = LocaleChar(LOCALE_SDATE, '/');
+    sep.time = LocaleChar(LOCALE_STIME, ':');
+    sep.decimal = LocaleChar(LOCALE_SDECIMAL, '.');
+    return sep;
 }
 
-TDateTime NowLocalDateTime() {
-  SYSTEMTIME st;
-  GetLocalTime(&st);
-  return EncodeDateTime({st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond});
+TDateTime NowLocalDateTime()
+{
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    return EncodeDateTime({st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond});
 }

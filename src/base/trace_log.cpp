@@ -9,14 +9,15 @@
 namespace {
 
 struct TTraceState {
-  bool enabled = false;
-  std::string indent = "   ";
-  std::optional<std::string> path;
+    bool enabled = false;
+    std::string indent = "   ";
+    std::optional<std::string> path;
 };
 
-TTraceState& State() {
-  static TTraceState* state = new TTraceState;
-  return *state;
+TTraceState& State()
+{
+    static TTraceState* state = new TTraceState;
+    return *state;
 }
 
 }  // namespace
@@ -25,35 +26,57 @@ TTraceState& State() {
 #include <unistd.h>
 #include <sys/syscall.h>
 
-uint32_t TraceThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
+uint32_t TraceThreadId()
+{
+    return static_cast<uint32_t>(syscall(SYS_gettid));
+}
 #endif
 
-void SetTraceIndent(const std::string& indent) { State().indent = indent; }
-std::string TraceIndent() { return State().indent; }
-void SetTraceEnabled(bool enabled) { State().enabled = enabled; }
-bool TraceEnabled() { return State().enabled; }
-
-std::string TraceLogPathFor(const std::string& program_path) {
-  std::string name = FileNameWithoutExt(program_path, false);
-  if (name.compare(0, 2, "X_") != 0) name = "X_" + name;
-  return FolderPart(program_path) + name + ".log";
+void SetTraceIndent(const std::string& indent)
+{
+    State().indent = indent;
+}
+std::string TraceIndent()
+{
+    return State().indent;
+}
+void SetTraceEnabled(bool enabled)
+{
+    State().enabled = enabled;
+}
+bool TraceEnabled()
+{
+    return State().enabled;
 }
 
-std::string TraceLogPath() {
-  TTraceState& state = State();
-  if (!state.path) state.path = TraceLogPathFor(ProgramPath());
-  return *state.path;
+std::string TraceLogPathFor(const std::string& program_path)
+{
+    std::string name = FileNameWithoutExt(program_path, false);
+    if (name.compare(0, 2, "X_") != 0) name = "X_" + name;
+    return FolderPart(program_path) + name + ".log";
 }
 
-void SetTraceLogPath(const std::string& path) { State().path = path; }
-
-std::string FormatTraceLine(const std::string& stamp, uint32_t thread_id,
-                            const std::string& indent, const std::string& message) {
-  return stamp + " " + PadLeft(std::to_string(thread_id), 5) + indent + message + "\r\n";
+std::string TraceLogPath()
+{
+    TTraceState& state = State();
+    if (!state.path) state.path = TraceLogPathFor(ProgramPath());
+    return *state.path;
 }
 
-void Trace(const std::string& message) {
-  if (!State().enabled) return;
-  DebugAppendToFile(TraceLogPath(),
-                    FormatTraceLine(LogTimeStamp(false), TraceThreadId(), State().indent, message));
+void SetTraceLogPath(const std::string& path)
+{
+    State().path = path;
+}
+
+std::string FormatTraceLine(const std::string& stamp, uint32_t thread_id, const std::string& indent,
+                            const std::string& message)
+{
+    return stamp + " " + PadLeft(std::to_string(thread_id), 5) + indent + message + "\r\n";
+}
+
+void Trace(const std::string& message)
+{
+    if (!State().enabled) return;
+    DebugAppendToFile(TraceLogPath(),
+                      FormatTraceLine(LogTimeStamp(false), TraceThreadId(), State().indent, message));
 }

@@ -11,7 +11,7 @@
 void Trace(const std::string& message = "");
 void SetTraceIndent(const std::string& indent);  // "   " until changed
 std::string TraceIndent();
-void SetTraceEnabled(bool enabled);               // off until enabled
+void SetTraceEnabled(bool enabled);  // off until enabled
 bool TraceEnabled();
 
 // The log path for a program path: its folder, "\", "X_" (not doubled when the
@@ -23,8 +23,8 @@ std::string TraceLogPath();
 void SetTraceLogPath(const std::string& path);
 
 // The formatted line without writing it.
-std::string FormatTraceLine(const std::string& stamp, uint32_t thread_id,
-                            const std::string& indent, const std::string& message);
+std::string FormatTraceLine(const std::string& stamp, uint32_t thread_id, const std::string& indent,
+                            const std::string& message);
 
 // ---- platform part (trace_log_win.cpp on Windows) ---------------------------
 

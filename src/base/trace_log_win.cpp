@@ -2,4 +2,7 @@
 
 #include "base/trace_log.h"
 
-uint32_t TraceThreadId() { return GetCurrentThreadId(); }
+uint32_t TraceThreadId()
+{
+    return GetCurrentThreadId();
+}

@@ -41,7 +41,8 @@ std::string GetExeVersion(const std::string& file, int width, int count)
     }
     char text[64];
     std::snprintf(text, sizeof(text), "%d.%d.%d.%d", static_cast<int>(HIWORD(fixed->dwFileVersionMS)),
-                  static_cast<int>(LOWORD(fixed->dwFileVersionMS)), static_cast<int>(HIWORD(fixed->dwFileVersionLS)),
+                  static_cast<int>(LOWORD(fixed->dwFileVersionMS)),
+                  static_cast<int>(HIWORD(fixed->dwFileVersionLS)),
                   static_cast<int>(LOWORD(fixed->dwFileVersionLS)));
     if (width > 1 || count < 4) return FormatVersionText(text, width, count);
     return text;

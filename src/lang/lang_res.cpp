@@ -3,11 +3,13 @@
 std::string UnwrapBarredValue(const std::string& value)
 {
     if (value == "|") return "";
-    if (value.size() > 1 && value.front() == '|' && value.back() == '|') return value.substr(1, value.size() - 2);
+    if (value.size() > 1 && value.front() == '|' && value.back() == '|')
+        return value.substr(1, value.size() - 2);
     return value;
 }
 
-std::string FormatLanguageIniString(const std::string& key, const std::string& def, const std::string& argument)
+std::string FormatLanguageIniString(const std::string& key, const std::string& def,
+                                    const std::string& argument)
 {
     std::string text = ReadLanguageIniString(key, def);
     const std::string placeholder = kLanguageIniArgument;

@@ -18,10 +18,12 @@ std::string LanguageIniPath();
 // its blanks: "| a |" gives " a ".
 std::string ReadLanguageIniString(const std::string& key, const std::string& def);
 // The same from a given ini file.
-std::string ReadLanguageIniStringFrom(const std::string& iniPath, const std::string& key, const std::string& def);
+std::string ReadLanguageIniStringFrom(const std::string& iniPath, const std::string& key,
+                                      const std::string& def);
 
 // ReadLanguageIniString with every "<?>" replaced by `argument`.
-std::string FormatLanguageIniString(const std::string& key, const std::string& def, const std::string& argument);
+std::string FormatLanguageIniString(const std::string& key, const std::string& def,
+                                    const std::string& argument);
 
 // Removes one bar at each end of a value written between bars; "" for "|".
 std::string UnwrapBarredValue(const std::string& value);

@@ -25,7 +25,8 @@ std::string ComputerName()
 
 std::string RegisteredOwner()
 {
-    return TrimBlanks(ReadRegistryString(WindowsVersionKey(), "RegisteredOwner", LoggedUserName(), IsWindows64()));
+    return TrimBlanks(
+        ReadRegistryString(WindowsVersionKey(), "RegisteredOwner", LoggedUserName(), IsWindows64()));
 }
 
 std::string RegisteredOrganization()

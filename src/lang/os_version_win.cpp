@@ -6,8 +6,7 @@
 namespace {
 
 // GetVersionExA into a plain (148 bytes) or extended (156 bytes) record.
-template <typename TVersionInfo>
-bool QueryVersion(TVersionInfo& vi)
+template <typename TVersionInfo> bool QueryVersion(TVersionInfo& vi)
 {
     ZeroMemory(&vi, sizeof(vi));
     vi.dwOSVersionInfoSize = sizeof(TVersionInfo);
@@ -45,8 +44,8 @@ bool DetectWindows64()
     ZeroMemory(&si, sizeof(si));
     getNative(&si);
 
-    auto isWow64 = reinterpret_cast<IsWow64ProcessFn>(
-        reinterpret_cast<void*>(ProcOf("kernel32.dll", "IsWow64Process")));
+    auto isWow64 =
+        reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(ProcOf("kernel32.dll", "IsWow64Process")));
     BOOL wow = FALSE;
     if (!isWow64 || !isWow64(GetCurrentProcess(), &wow) || !wow) return false;
 

@@ -42,8 +42,10 @@ std::string ReadRegistryString(const std::string& path, const std::string& value
         while (size > 0 && buf[size - 1] == 0) --size;
         std::string out;
         for (DWORD i = 0; i < size; ++i) {
-            if (buf[i] == 0) out += "<0>";
-            else out += static_cast<char>(buf[i]);
+            if (buf[i] == 0)
+                out += "<0>";
+            else
+                out += static_cast<char>(buf[i]);
         }
         return out;
     }

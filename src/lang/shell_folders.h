@@ -24,30 +24,30 @@ constexpr int kCsidlCommonAppDataCreate = 0x8023;
 constexpr int kCsidlCommonDocumentsCreate = 0x802E;
 
 enum class TShellFolder {
-  DocumentsAndSettings,
-  User,
-  AllUsers,
-  UserLocalAppData,
-  UserAppData,
-  AllUsersAppData,
-  MyDocuments,
-  AllUsersDocuments,
-  UserStartMenu,
-  AllUsersStartMenu,
-  UserStartProgramMenu,
-  AllUsersStartProgramMenu,
-  UserDesktop,
-  AllUsersDesktop,
+    DocumentsAndSettings,
+    User,
+    AllUsers,
+    UserLocalAppData,
+    UserAppData,
+    AllUsersAppData,
+    MyDocuments,
+    AllUsersDocuments,
+    UserStartMenu,
+    AllUsersStartMenu,
+    UserStartProgramMenu,
+    AllUsersStartProgramMenu,
+    UserDesktop,
+    AllUsersDesktop,
 };
 
 // Where the folders come from. Shell answers are "" when the call is missing
 // or fails; every member must be set.
 struct TShellFolderSources {
-  std::function<std::string(int csidl)> FolderPath;     // SHGetFolderPathA
-  std::function<std::string(int csidl)> SpecialFolder;  // SHGetSpecialFolderPathA
-  std::function<bool(const std::string& path)> DirectoryExists;
-  std::function<std::string()> WindowsFolder;    // without trailing backslash
-  std::function<std::string()> RegisteredOwner;  // defaults to the logged-on user
+    std::function<std::string(int csidl)> FolderPath;     // SHGetFolderPathA
+    std::function<std::string(int csidl)> SpecialFolder;  // SHGetSpecialFolderPathA
+    std::function<bool(const std::string& path)> DirectoryExists;
+    std::function<std::string()> WindowsFolder;    // without trailing backslash
+    std::function<std::string()> RegisteredOwner;  // defaults to the logged-on user
 };
 
 // Windows folder + "\Profiles\" + registered owner when that folder exists
@@ -61,12 +61,10 @@ std::string ShellFolderFrom(TShellFolder kind, const TShellFolderSources& source
 // The system folder with its last "32" removed when that folder exists, else
 // Windows folder + "\System" when that exists, else the system folder.
 std::string System16FolderFrom(const std::string& systemFolder, const std::string& windowsFolder,
-                               const std::function<bool(const std::string&)>& directoryExists,
-                               bool flag);
+                               const std::function<bool(const std::string&)>& directoryExists, bool flag);
 // The registered "Fonts" shell folder when it exists, else Windows folder + "\Fonts".
 std::string FontFolderFrom(const std::string& registeredFonts, const std::string& windowsFolder,
-                           const std::function<bool(const std::string&)>& directoryExists,
-                           bool flag);
+                           const std::function<bool(const std::string&)>& directoryExists, bool flag);
 
 #ifdef _WIN32
 // The shell functions, each bound on first use from the system folder

@@ -13,5 +13,6 @@ inline constexpr int kArabicCharset = 178;
 // Shows `text` in the label with a font of the given face, charset and point
 // size (right-aligned, right-to-left reading for Hebrew and Arabic). The font
 // belongs to the label; the one it replaces is released.
-void SetStatusLabel(HWND label, const std::string& text, const std::string& fontName, int charset, int fontSize);
+void SetStatusLabel(HWND label, const std::string& text, const std::string& fontName, int charset,
+                    int fontSize);
 #endif

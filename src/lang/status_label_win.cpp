@@ -16,9 +16,10 @@ int ScreenPixelsPerInchY()
     return dpi;
 }
 
-} // namespace
+}  // namespace
 
-void SetStatusLabel(HWND label, const std::string& text, const std::string& fontName, int charset, int fontSize)
+void SetStatusLabel(HWND label, const std::string& text, const std::string& fontName, int charset,
+                    int fontSize)
 {
     if (!label) return;
     const bool rtl = charset == kHebrewCharset || charset == kArabicCharset;

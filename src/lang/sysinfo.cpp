@@ -51,34 +51,56 @@ TOsInfo OsInfoFromVersion(uint32_t platform, uint32_t major, uint32_t minor, uin
         set("32S", OsCode32S);
     } else if (platform == OsPlatform9x) {
         if (v == "4.10" && info.Build == 3000) info.VersionText = "4.90";
-        if (v == "4.0") set("95", OsCode95);
-        else if (v == "4.10") set("98", OsCode98);
-        else if (v == "4.90") set("ME", OsCodeME);
-        else set("9x", OsCode9x);
+        if (v == "4.0")
+            set("95", OsCode95);
+        else if (v == "4.10")
+            set("98", OsCode98);
+        else if (v == "4.90")
+            set("ME", OsCodeME);
+        else
+            set("9x", OsCode9x);
     } else if (platform == OsPlatformNT) {
-        if (v == "4.0") set("NT", OsCodeNT);
-        else if (v == "5.0") set("2000", OsCode2000);
-        else if (v == "5.1") set("XP", OsCodeXP);
-        else if (v == "5.2") set("2003", OsCode2003);
-        else if (v == "6.0") set("Vista", OsCodeVista);
-        else if (v == "6.1") set("7", OsCode7);
-        else if (v == "6.2") set("8", OsCode8);
-        else if (v == "6.3") set("8.1", OsCode81);
-        else set("NTx", OsCodeNT);
+        if (v == "4.0")
+            set("NT", OsCodeNT);
+        else if (v == "5.0")
+            set("2000", OsCode2000);
+        else if (v == "5.1")
+            set("XP", OsCodeXP);
+        else if (v == "5.2")
+            set("2003", OsCode2003);
+        else if (v == "6.0")
+            set("Vista", OsCodeVista);
+        else if (v == "6.1")
+            set("7", OsCode7);
+        else if (v == "6.2")
+            set("8", OsCode8);
+        else if (v == "6.3")
+            set("8.1", OsCode81);
+        else
+            set("NTx", OsCodeNT);
 
         if (windows64) {
-            if (v == "5.2") set("XP.64", OsCodeXP64);
-            else if (v == "6.0") set("Vista.64", OsCodeVista64);
-            else if (v == "6.1") set("7.64", OsCode764);
-            else if (v == "6.2") set("8.64", OsCode864);
-            else if (v == "6.3") set("8.1.64", OsCode8164);
+            if (v == "5.2")
+                set("XP.64", OsCodeXP64);
+            else if (v == "6.0")
+                set("Vista.64", OsCodeVista64);
+            else if (v == "6.1")
+                set("7.64", OsCode764);
+            else if (v == "6.2")
+                set("8.64", OsCode864);
+            else if (v == "6.3")
+                set("8.1.64", OsCode8164);
         }
         if (server) {
             if (windows64) {
-                if (v == "6.0") set("2008.64", OsCode200864);
-                else if (v == "6.1") set("2008R2.64", OsCode2008R264);
-                else if (v == "6.2") set("2012.64", OsCode201264);
-                else if (v == "6.3") set("2012R2.64", OsCode2012R264);
+                if (v == "6.0")
+                    set("2008.64", OsCode200864);
+                else if (v == "6.1")
+                    set("2008R2.64", OsCode2008R264);
+                else if (v == "6.2")
+                    set("2012.64", OsCode201264);
+                else if (v == "6.3")
+                    set("2012R2.64", OsCode2012R264);
             } else if (v == "6.0") {
                 set("2008", OsCode2008);
             }

@@ -58,9 +58,9 @@ TOsInfo OsInfoFromVersion(uint32_t platform, uint32_t major, uint32_t minor, uin
 bool IsVersion8OrLater(uint32_t platform, const std::string& versionText);
 
 bool IsWindowsNT();
-bool IsWindowsXP();        // cached
+bool IsWindowsXP();  // cached
 bool IsWindows8OrLater();
-bool IsWindows64();        // cached
+bool IsWindows64();  // cached
 bool IsServerWindows();
 TOsInfo GetOsInfo();
 uint32_t GetOsCode();
@@ -91,22 +91,20 @@ extern bool UseRegistry64View;
 
 // REG_DWORD as unsigned decimal, REG_MULTI_SZ with "<0>" between the strings,
 // other types up to the first zero byte; the default on any failure.
-std::string ReadRegistryString(const std::string& path, const std::string& valueName,
-                               const std::string& def, bool view64);
+std::string ReadRegistryString(const std::string& path, const std::string& valueName, const std::string& def,
+                               bool view64);
 // The Windows "CurrentVersion" key ("Windows NT" on NT).
 std::string WindowsVersionKey();
 
 // -------------------------------------------------------------- ini files
 
 // Private-profile files. An empty value reads as the default.
-std::string ReadIniString(const std::string& file, const std::string& section,
-                          const std::string& key, const std::string& def);
-int64_t ReadIniInt(const std::string& file, const std::string& section, const std::string& key,
-                   int64_t def);
+std::string ReadIniString(const std::string& file, const std::string& section, const std::string& key,
+                          const std::string& def);
+int64_t ReadIniInt(const std::string& file, const std::string& section, const std::string& key, int64_t def);
 bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& value);
-bool WriteIniInt(const std::string& file, const std::string& section, const std::string& key,
-                 int64_t value);
+bool WriteIniInt(const std::string& file, const std::string& section, const std::string& key, int64_t value);
 
 // ------------------------------------------------------------------ names
 
@@ -124,8 +122,6 @@ std::string GetExeVersion(const std::string& file, int width, int count);
 // The first count numbers of a dotted version text, each zero-padded to width.
 std::string FormatVersionText(const std::string& version, int width, int count);
 
-
-
 // ------------------------------------------------------ numbers and texts
 
 // Digits 0-9, A-F (any case) from the last; -1 for another character, 0 for "".
@@ -142,7 +138,6 @@ std::string ScrambleTextWithKey(const std::string& text, bool scramble, bool hex
 
 // Environment variable "DVX" is exactly "739"; cached.
 bool DeveloperDiagnostics();
-
 
 // Top-left corner that centres a width x height box in a rectangle.
 void CenterInRect(int left, int top, int right, int bottom, int width, int height, int& x, int& y);

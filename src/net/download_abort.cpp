@@ -5,6 +5,12 @@ namespace {
 bool g_download_abort = false;
 }  // namespace
 
-void SetDownloadAbort(bool abort) { g_download_abort = abort; }
+void SetDownloadAbort(bool abort)
+{
+    g_download_abort = abort;
+}
 
-bool DownloadAbortRequested() { return g_download_abort; }
+bool DownloadAbortRequested()
+{
+    return g_download_abort;
+}

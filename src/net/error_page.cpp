@@ -26,8 +26,8 @@ std::string NotFoundPageMessage(const std::string& url)
            "<P><P>Please make sure the file is available and access is allowed to this file.";
 }
 
-std::string ErrorPageMessage(const std::string& path, const std::string& content,
-                             const std::string& url, const std::string& defaultMessage)
+std::string ErrorPageMessage(const std::string& path, const std::string& content, const std::string& url,
+                             const std::string& defaultMessage)
 {
     return IsErrorPage(path, content) ? NotFoundPageMessage(url) : defaultMessage;
 }

@@ -15,8 +15,8 @@ constexpr std::size_t kErrorPageWindow = 1000;
 bool IsErrorPage(const std::string& path, const std::string& content);
 
 // The markup message naming the URL when IsErrorPage holds, else the default.
-std::string ErrorPageMessage(const std::string& path, const std::string& content,
-                             const std::string& url, const std::string& defaultMessage);
+std::string ErrorPageMessage(const std::string& path, const std::string& content, const std::string& url,
+                             const std::string& defaultMessage);
 
 // The message itself, for a URL.
 std::string NotFoundPageMessage(const std::string& url);

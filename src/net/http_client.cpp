@@ -13,7 +13,8 @@ constexpr const char* kValidatorExtension = ".ifrange";
 
 bool AllDigits(const std::string& text)
 {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
@@ -24,9 +25,15 @@ std::string HttpUrlForm(const std::string& url)
     return "http://" + url;
 }
 
-std::string RemoteFileName(const std::string& url) { return FileNamePart(ReplaceChar(url, '/', '\\')); }
+std::string RemoteFileName(const std::string& url)
+{
+    return FileNamePart(ReplaceChar(url, '/', '\\'));
+}
 
-uint32_t DownloadChunkSize(uint32_t length) { return std::clamp<uint32_t>(length / 10, 1, kMaxDownloadChunk); }
+uint32_t DownloadChunkSize(uint32_t length)
+{
+    return std::clamp<uint32_t>(length / 10, 1, kMaxDownloadChunk);
+}
 
 int DownloadProgressMaximum(uint32_t length, uint32_t chunk)
 {
@@ -40,7 +47,10 @@ std::string WorkingFilePath(const std::string& target, uint32_t length, uint32_t
     return target + "." + std::to_string(static_cast<uint32_t>(length + dosTime));
 }
 
-std::string ValidatorFilePath(const std::string& working) { return working + kValidatorExtension; }
+std::string ValidatorFilePath(const std::string& working)
+{
+    return working + kValidatorExtension;
+}
 
 bool IsDownloadLeftover(const std::string& targetName, const std::string& name)
 {
@@ -49,7 +59,8 @@ bool IsDownloadLeftover(const std::string& targetName, const std::string& name)
     if (rest.size() <= prefix.size() || rest.compare(0, prefix.size(), prefix) != 0) return false;
     rest.erase(0, prefix.size());
     const std::string validator = AnsiUpperCase(kValidatorExtension);
-    if (rest.size() > validator.size() && rest.compare(rest.size() - validator.size(), validator.size(), validator) == 0)
+    if (rest.size() > validator.size() &&
+        rest.compare(rest.size() - validator.size(), validator.size(), validator) == 0)
         rest.resize(rest.size() - validator.size());
     return AllDigits(rest);
 }
@@ -96,7 +107,10 @@ bool ParseContentRange(const std::string& text, TContentRange& range)
     return true;
 }
 
-bool IsSuccessStatus(unsigned status) { return status >= 200 && status <= 299; }
+bool IsSuccessStatus(unsigned status)
+{
+    return status >= 200 && status <= 299;
+}
 
 std::string HttpStatusError(unsigned status, const std::string& statusText, const std::string& bodyStart,
                             const std::string& url)

@@ -60,8 +60,8 @@ bool ParseContentRange(const std::string& text, TContentRange& range);
 bool IsSuccessStatus(unsigned status);
 // The error of an answer that is not 2xx: the not-found markup when its body
 // is an HTML error page, else "HTTP <status> <text> --- <url>".
-std::string HttpStatusError(unsigned status, const std::string& statusText,
-                            const std::string& bodyStart, const std::string& url);
+std::string HttpStatusError(unsigned status, const std::string& statusText, const std::string& bodyStart,
+                            const std::string& url);
 
 // ---- the client (Windows) ---------------------------------------------------
 

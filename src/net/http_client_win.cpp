@@ -26,9 +26,9 @@ namespace {
 TConnectedStateQuery g_connectedQuery = nullptr;
 
 // Connect, receive, send, receive, send, data receive, data send.
-constexpr DWORD kTimeoutOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
-                                     INTERNET_OPTION_SEND_TIMEOUT,    INTERNET_OPTION_RECEIVE_TIMEOUT,
-                                     INTERNET_OPTION_SEND_TIMEOUT,    INTERNET_OPTION_DATA_RECEIVE_TIMEOUT,
+constexpr DWORD kTimeoutOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT,  INTERNET_OPTION_RECEIVE_TIMEOUT,
+                                     INTERNET_OPTION_SEND_TIMEOUT,     INTERNET_OPTION_RECEIVE_TIMEOUT,
+                                     INTERNET_OPTION_SEND_TIMEOUT,     INTERNET_OPTION_DATA_RECEIVE_TIMEOUT,
                                      INTERNET_OPTION_DATA_SEND_TIMEOUT};
 
 // A download always asks the server: nothing is taken from the cache, and
@@ -132,7 +132,8 @@ TAnswer ReadAnswer(HINTERNET request)
     a.statusText = QueryText(request, HTTP_QUERY_STATUS_TEXT);
     a.length = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, kNoAnnouncedLength);
     a.dosTime = QueryDosTime(request);
-    a.validator = IfRangeValidator(QueryText(request, HTTP_QUERY_ETAG), QueryText(request, HTTP_QUERY_LAST_MODIFIED));
+    a.validator =
+        IfRangeValidator(QueryText(request, HTTP_QUERY_ETAG), QueryText(request, HTTP_QUERY_LAST_MODIFIED));
     a.contentRange = QueryText(request, HTTP_QUERY_CONTENT_RANGE);
     return a;
 }
@@ -152,7 +153,10 @@ std::string StatusError(HINTERNET request, const TAnswer& answer, const std::str
     return HttpStatusError(answer.status, answer.statusText, body, url);
 }
 
-bool SameFileName(const std::string& a, const std::string& b) { return AnsiUpperCase(a) == AnsiUpperCase(b); }
+bool SameFileName(const std::string& a, const std::string& b)
+{
+    return AnsiUpperCase(a) == AnsiUpperCase(b);
+}
 
 // While data arrives, pending messages are dispatched at most every few
 // milliseconds and without sleeping: a look into the queue costs a round
@@ -173,7 +177,10 @@ void DispatchNowAndThen()
 // of with the sleeps the installed pump may add.
 class TBusyProgressPump {
 public:
-    TBusyProgressPump() : before_(SetProgressPump(nullptr)) { SetProgressPump(before_ ? DispatchNowAndThen : nullptr); }
+    TBusyProgressPump() : before_(SetProgressPump(nullptr))
+    {
+        SetProgressPump(before_ ? DispatchNowAndThen : nullptr);
+    }
     ~TBusyProgressPump() { SetProgressPump(before_); }
     TBusyProgressPump(const TBusyProgressPump&) = delete;
     TBusyProgressPump& operator=(const TBusyProgressPump&) = delete;
@@ -188,13 +195,18 @@ public:
               TProgBar* progress)
         : owner_(owner), url_(url), target_(target), remote_(RemoteFileName(url)), content_(content),
           progress_(progress)
-    {
-    }
+    {}
 
     std::string Run();
 
 private:
-    enum class TBody { Complete, CutShort, Failed, Aborted, Refused };
+    enum class TBody {
+        Complete,
+        CutShort,
+        Failed,
+        Aborted,
+        Refused
+    };
 
     bool ToFile() const { return !target_.empty(); }
     bool LengthKnown() const { return length_ != kNoAnnouncedLength; }
@@ -296,9 +308,8 @@ void TDownload::RemoveEarlierAttempts(const std::string& keep) const
 bool TDownload::RangeContinues(const TAnswer& answer) const
 {
     TContentRange range;
-    return ParseContentRange(answer.contentRange, range) && range.first == done_ &&
-           range.total == length_ && range.last + 1 == length_ &&
-           (answer.validator.empty() || answer.validator == validator_);
+    return ParseContentRange(answer.contentRange, range) && range.first == done_ && range.total == length_ &&
+           range.last + 1 == length_ && (answer.validator.empty() || answer.validator == validator_);
 }
 
 bool TDownload::Append(const char* data, DWORD count)
@@ -367,7 +378,8 @@ std::string TDownload::Place()
     if (!FileExists(working_) || static_cast<uint64_t>(FileSizeByName(working_)) != done_)
         return remote_ + " --- Error downloading file (" + working_ + " is missing or incomplete)";
     if (!MoveFileExA(working_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING))
-        return "Unable to replace \"" + target_ + "\" by \"" + working_ + "\"" + FailureDetail(GetLastError());
+        return "Unable to replace \"" + target_ + "\" by \"" + working_ + "\"" +
+               FailureDetail(GetLastError());
     DeleteFileA(ValidatorFilePath(working_).c_str());
     return "";
 }
@@ -430,18 +442,18 @@ std::string TDownload::Run()
         const TBody body = Receive(request.get());
         if (DownloadAbortRequested()) return "Download Aborted";
         switch (body) {
-            case TBody::Complete:
-                request.Reset();
-                return Place();
-            case TBody::CutShort:
-            case TBody::Failed:
-                if (!LengthKnown() || retries++ >= kDownloadRetries) return failure_;
-                reopen = true;
-                break;
-            case TBody::Aborted:
-                return "Download Aborted";
-            case TBody::Refused:
-                return failure_;
+        case TBody::Complete:
+            request.Reset();
+            return Place();
+        case TBody::CutShort:
+        case TBody::Failed:
+            if (!LengthKnown() || retries++ >= kDownloadRetries) return failure_;
+            reopen = true;
+            break;
+        case TBody::Aborted:
+            return "Download Aborted";
+        case TBody::Refused:
+            return failure_;
         }
     }
 }
@@ -466,7 +478,10 @@ bool IsInternetConnected()
     return IsInternetConnected(error);
 }
 
-void SetConnectedStateQuery(TConnectedStateQuery query) { g_connectedQuery = query; }
+void SetConnectedStateQuery(TConnectedStateQuery query)
+{
+    g_connectedQuery = query;
+}
 
 void ProbeUrl(const std::string& url)
 {
@@ -487,7 +502,8 @@ int64_t HTTP_GetFileSize(const std::string& url)
         const unsigned status = QueryNumber(request.get(), HTTP_QUERY_STATUS_CODE, 0);
         TContentRange range;
         if (status == 206) {
-            if (ParseContentRange(QueryText(request.get(), HTTP_QUERY_CONTENT_RANGE), range) && range.total > 0)
+            if (ParseContentRange(QueryText(request.get(), HTTP_QUERY_CONTENT_RANGE), range) &&
+                range.total > 0)
                 size = static_cast<int64_t>(range.total);
         } else if (IsSuccessStatus(status)) {
             const uint32_t length = QueryNumber(request.get(), HTTP_QUERY_CONTENT_LENGTH, kNoAnnouncedLength);
@@ -511,4 +527,7 @@ bool HTTP_DownloadFile_Incremental(HWND owner, const std::string& url, const std
     return error.empty();
 }
 
-void FreeWinInet() { wininet::Free(); }
+void FreeWinInet()
+{
+    wininet::Free();
+}

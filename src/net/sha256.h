@@ -10,7 +10,11 @@
 std::string HexDigits(const unsigned char* bytes, std::size_t count);
 
 #ifdef _WIN32
-enum class THashResult { Ok, Unavailable, Unreadable };
+enum class THashResult {
+    Ok,
+    Unavailable,
+    Unreadable
+};
 
 // The digest as 64 lower-case hexadecimal digits.
 THashResult Sha256OfData(const std::string& data, std::string& hex);

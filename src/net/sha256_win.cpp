@@ -44,7 +44,8 @@ public:
     {
         BYTE digest[32];
         DWORD length = sizeof digest;
-        if (!CryptGetHashParam(hash_, HP_HASHVAL, digest, &length, 0) || length != sizeof digest) return false;
+        if (!CryptGetHashParam(hash_, HP_HASHVAL, digest, &length, 0) || length != sizeof digest)
+            return false;
         hex = HexDigits(digest, sizeof digest);
         return true;
     }
@@ -62,7 +63,8 @@ THashResult Sha256OfData(const std::string& data, std::string& hex)
     THash hash;
     if (!hash.Available()) return THashResult::Unavailable;
     for (std::size_t at = 0; at < data.size(); at += kReadBlock)
-        if (!hash.Add(data.data() + at, std::min(kReadBlock, data.size() - at))) return THashResult::Unavailable;
+        if (!hash.Add(data.data() + at, std::min(kReadBlock, data.size() - at)))
+            return THashResult::Unavailable;
     return hash.Finish(hex) ? THashResult::Ok : THashResult::Unavailable;
 }
 

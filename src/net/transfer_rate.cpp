@@ -13,12 +13,14 @@ std::string FormatScaledAmount(uint64_t value, uint32_t unit)
     return InsertThousandsSeparators(text);
 }
 
-uint32_t TickCount32() { return static_cast<uint32_t>(MilliSecondsNow()); }
+uint32_t TickCount32()
+{
+    return static_cast<uint32_t>(MilliSecondsNow());
+}
 
 TBytesRate::TBytesRate(bool kilobytes, bool megabytes, TTickSource ticks)
     : ticks_(std::move(ticks)), kilobytes_(kilobytes), megabytes_(megabytes)
-{
-}
+{}
 
 std::string TBytesRate::Rate(uint32_t chunkBytes)
 {

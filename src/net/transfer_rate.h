@@ -23,33 +23,33 @@ using TTickSource = std::function<uint32_t()>;
 uint32_t TickCount32();
 
 class TBytesRate {
- public:
-  static constexpr int kSamples = 5;
-  static constexpr uint32_t kUpdateMs = 500;
+public:
+    static constexpr int kSamples = 5;
+    static constexpr uint32_t kUpdateMs = 500;
 
-  // Megabyte display takes precedence over kilobyte display.
-  TBytesRate(bool kilobytes, bool megabytes, TTickSource ticks = TickCount32);
+    // Megabyte display takes precedence over kilobyte display.
+    TBytesRate(bool kilobytes, bool megabytes, TTickSource ticks = TickCount32);
 
-  // "100/500 BytesArr", "1.0/200.0 KB" or "0.5/4,096.0 MB", done first;
-  // followed by "   -   <rate> KB/Sec" once Rate has a text.
-  std::string FormatProgress(uint64_t total, uint64_t done, uint32_t chunkBytes);
+    // "100/500 BytesArr", "1.0/200.0 KB" or "0.5/4,096.0 MB", done first;
+    // followed by "   -   <rate> KB/Sec" once Rate has a text.
+    std::string FormatProgress(uint64_t total, uint64_t done, uint32_t chunkBytes);
 
-  // Takes a sample of the newest chunk. Once five samples exist and they span
-  // some time, the speed over the four newest chunks is computed, at most
-  // once per 500 ms, as "12.34" (KB per second). "" until then; unchanged
-  // between updates.
-  std::string Rate(uint32_t chunkBytes);
+    // Takes a sample of the newest chunk. Once five samples exist and they span
+    // some time, the speed over the four newest chunks is computed, at most
+    // once per 500 ms, as "12.34" (KB per second). "" until then; unchanged
+    // between updates.
+    std::string Rate(uint32_t chunkBytes);
 
- private:
-  TTickSource ticks_;
-  bool kilobytes_;
-  bool megabytes_;
-  uint32_t tickWindow_[kSamples] = {};
-  uint32_t byteWindow_[kSamples] = {};
-  int samples_ = 0;
-  bool computed_ = false;
-  uint32_t lastUpdate_ = 0;
-  std::string rate_;
+private:
+    TTickSource ticks_;
+    bool kilobytes_;
+    bool megabytes_;
+    uint32_t tickWindow_[kSamples] = {};
+    uint32_t byteWindow_[kSamples] = {};
+    int samples_ = 0;
+    bool computed_ = false;
+    uint32_t lastUpdate_ = 0;
+    std::string rate_;
 };
 
 // The meter a download of the announced length uses.

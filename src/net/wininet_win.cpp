@@ -20,8 +20,7 @@ TEntry g_readFile{"InternetReadFile", nullptr};
 TEntry g_setOption{"InternetSetOptionA", nullptr};
 TEntry g_lastResponse{"InternetGetLastResponseInfoA", nullptr};
 
-template <typename Fn>
-Fn Bind(TEntry& entry)
+template <typename Fn> Fn Bind(TEntry& entry)
 {
     if (!entry.proc) {
         if (!g_library) g_library = LoadSystemLibrary("wininet.dll");
@@ -56,8 +55,8 @@ HINTERNET WINAPI Open(LPCSTR agent, DWORD access, LPCSTR proxy, LPCSTR bypass, D
     return fn ? fn(agent, access, proxy, bypass, flags) : nullptr;
 }
 
-HINTERNET WINAPI OpenUrl(HINTERNET session, LPCSTR url, LPCSTR headers, DWORD headersLength,
-                         DWORD flags, DWORD_PTR context)
+HINTERNET WINAPI OpenUrl(HINTERNET session, LPCSTR url, LPCSTR headers, DWORD headersLength, DWORD flags,
+                         DWORD_PTR context)
 {
     auto fn = Bind<TOpenUrl>(g_openUrl);
     return fn ? fn(session, url, headers, headersLength, flags, context) : nullptr;
@@ -94,12 +93,15 @@ BOOL WINAPI GetLastResponseInfo(LPDWORD error, LPSTR buffer, LPDWORD length)
     return fn ? fn(error, buffer, length) : FALSE;
 }
 
-HMODULE Module() { return g_library; }
+HMODULE Module()
+{
+    return g_library;
+}
 
 void Free()
 {
-    for (TEntry* e : {&g_connected, &g_open, &g_openUrl, &g_close, &g_queryInfo, &g_readFile,
-                      &g_setOption, &g_lastResponse})
+    for (TEntry* e : {&g_connected, &g_open, &g_openUrl, &g_close, &g_queryInfo, &g_readFile, &g_setOption,
+                      &g_lastResponse})
         e->proc = nullptr;
     if (g_library) FreeLibrary(g_library);
     g_library = nullptr;

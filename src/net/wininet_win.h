@@ -14,8 +14,8 @@ namespace wininet {
 
 BOOL WINAPI GetConnectedState(LPDWORD flags, DWORD reserved);
 HINTERNET WINAPI Open(LPCSTR agent, DWORD access, LPCSTR proxy, LPCSTR bypass, DWORD flags);
-HINTERNET WINAPI OpenUrl(HINTERNET session, LPCSTR url, LPCSTR headers, DWORD headersLength,
-                         DWORD flags, DWORD_PTR context);
+HINTERNET WINAPI OpenUrl(HINTERNET session, LPCSTR url, LPCSTR headers, DWORD headersLength, DWORD flags,
+                         DWORD_PTR context);
 BOOL WINAPI Close(HINTERNET handle);
 BOOL WINAPI QueryInfo(HINTERNET request, DWORD level, LPVOID buffer, LPDWORD length, LPDWORD index);
 BOOL WINAPI Read(HINTERNET request, LPVOID buffer, DWORD toRead, LPDWORD read);

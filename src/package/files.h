@@ -7,7 +7,11 @@
 #include <functional>
 #include <string>
 
-enum TSeekOrigin { soBegin = 0, soCurrent = 1, soEnd = 2 };
+enum TSeekOrigin {
+    soBegin = 0,
+    soCurrent = 1,
+    soEnd = 2
+};
 
 // An open file; closed when the object goes. Reads share read and write
 // access with others, so a package can be read while it is open elsewhere.
@@ -63,8 +67,7 @@ void FilesPump();
 // Bytes from Offset to the end, at most MaxLen when MaxLen is not 0; ""
 // when the file is missing, Offset is not below the size, nothing remains or
 // the read came up short.
-std::string ReadFileToString(const std::string& path, int64_t maxLen = 0,
-                             int64_t offset = 0);
+std::string ReadFileToString(const std::string& path, int64_t maxLen = 0, int64_t offset = 0);
 
 // Progress of a chunked write: called once with start = true and the total,
 // then after every chunk with the bytes written so far. Returning false
@@ -79,12 +82,10 @@ std::size_t SaveFileChunkSize(std::size_t length);
 // missing), in chunks with messages pumped for large data or when a
 // Progress function is given; sets the file time when DosTime is not 0 and
 // every byte was written. True when every byte was written.
-bool SaveFile(const std::string& path, const std::string& data,
-              uint32_t dosTime, bool append,
+bool SaveFile(const std::string& path, const std::string& data, uint32_t dosTime, bool append,
               const TSaveProgress& progress = {});
 
-bool AppendTextToFile(const std::string& path, const std::string& text,
-                      uint32_t dosTime);
+bool AppendTextToFile(const std::string& path, const std::string& text, uint32_t dosTime);
 
 // "/" turned into "\"; with forceLetter, or for paths shorter than 3, the
 // upper-cased first letter + ":\"; otherwise the path cut before its fourth
@@ -111,8 +112,7 @@ bool DeleteFilesByMask(const std::string& mask, bool clearAttributes);
 
 // Deletes Folder with everything in it; Progress runs once per subfolder.
 // True when Folder existed before and is gone after.
-bool DeleteTree(const std::string& folder, bool clearAttributes,
-                const std::function<void()>& progress = {});
+bool DeleteTree(const std::string& folder, bool clearAttributes, const std::function<void()>& progress = {});
 
 // Ejects the medium of Path's drive when it is a CD drive; true when the
 // eject request succeeded.

@@ -29,22 +29,19 @@ int Fd(intptr_t handle)
 
 // Repeats a partial read or write until `count` bytes have moved, the end of
 // the file, or an error; interrupted calls are retried. Returns the bytes moved.
-template <typename TStep>
-std::size_t TransferAll(std::size_t count, TStep step)
+template <typename TStep> std::size_t TransferAll(std::size_t count, TStep step)
 {
     std::size_t total = 0;
     while (total < count) {
         ssize_t n = step(total);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
         total += static_cast<std::size_t>(n);
     }
     return total;
 }
 
-} // namespace
+}  // namespace
 
 bool TFile::Open(const std::string& path, TMode mode)
 {
@@ -55,8 +52,7 @@ bool TFile::Open(const std::string& path, TMode mode)
     else if (mode == fmCreate)
         flags = O_WRONLY | O_CREAT | O_TRUNC;
     int fd = ::open(NativePath(path).c_str(), flags | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     struct stat st;
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         ::close(fd);
@@ -69,15 +65,13 @@ bool TFile::Open(const std::string& path, TMode mode)
 
 void TFile::Close()
 {
-    if (IsOpen())
-        ::close(Fd(handle_));
+    if (IsOpen()) ::close(Fd(handle_));
     handle_ = kInvalid;
 }
 
 std::size_t TFile::Read(void* buffer, std::size_t count)
 {
-    if (!IsOpen())
-        return 0;
+    if (!IsOpen()) return 0;
     const int fd = Fd(handle_);
     auto* p = static_cast<char*>(buffer);
     return TransferAll(count, [&](std::size_t done) { return ::read(fd, p + done, count - done); });
@@ -85,8 +79,7 @@ std::size_t TFile::Read(void* buffer, std::size_t count)
 
 std::size_t TFile::Write(const void* data, std::size_t count)
 {
-    if (!IsOpen())
-        return 0;
+    if (!IsOpen()) return 0;
     const int fd = Fd(handle_);
     const auto* p = static_cast<const char*>(data);
     return TransferAll(count, [&](std::size_t done) { return ::write(fd, p + done, count - done); });
@@ -94,8 +87,7 @@ std::size_t TFile::Write(const void* data, std::size_t count)
 
 int64_t TFile::Seek(int64_t offset, TSeekOrigin origin)
 {
-    if (!IsOpen())
-        return -1;
+    if (!IsOpen()) return -1;
     int whence = origin == soBegin ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
     off_t r = ::lseek(Fd(handle_), static_cast<off_t>(offset), whence);
     return r < 0 ? -1 : static_cast<int64_t>(r);
@@ -104,15 +96,13 @@ int64_t TFile::Seek(int64_t offset, TSeekOrigin origin)
 int64_t TFile::Size()
 {
     struct stat st;
-    if (!IsOpen() || fstat(Fd(handle_), &st) != 0)
-        return -1;
+    if (!IsOpen() || fstat(Fd(handle_), &st) != 0) return -1;
     return static_cast<int64_t>(st.st_size);
 }
 
 bool TFile::SetDosTime(uint32_t dosTime)
 {
-    if (!IsOpen())
-        return false;
+    if (!IsOpen()) return false;
     // DOS date-time is local time with two-second resolution.
     std::tm t{};
     t.tm_year = static_cast<int>((dosTime >> 25) & 0x7F) + 80;
@@ -122,11 +112,9 @@ bool TFile::SetDosTime(uint32_t dosTime)
     t.tm_min = static_cast<int>((dosTime >> 5) & 0x3F);
     t.tm_sec = static_cast<int>(dosTime & 0x1F) * 2;
     t.tm_isdst = -1;
-    if (t.tm_mon < 0 || t.tm_mon > 11 || t.tm_mday == 0)
-        return false;
+    if (t.tm_mon < 0 || t.tm_mon > 11 || t.tm_mday == 0) return false;
     std::time_t when = std::mktime(&t);
-    if (when == static_cast<std::time_t>(-1))
-        return false;
+    if (when == static_cast<std::time_t>(-1)) return false;
     struct timespec times[2];
     times[0].tv_sec = when;
     times[0].tv_nsec = 0;
@@ -137,8 +125,7 @@ bool TFile::SetDosTime(uint32_t dosTime)
 int64_t FileSizeByName(const std::string& path)
 {
     struct stat st;
-    if (stat(NativePath(path).c_str(), &st) != 0)
-        return 0;
+    if (stat(NativePath(path).c_str(), &st) != 0) return 0;
     return static_cast<int64_t>(st.st_size);
 }
 
@@ -146,8 +133,7 @@ uint32_t FileDosTime(const std::string& path)
 {
     struct stat st;
     std::tm t{};
-    if (stat(NativePath(path).c_str(), &st) != 0 || !localtime_r(&st.st_mtime, &t) ||
-        t.tm_year < 80)
+    if (stat(NativePath(path).c_str(), &st) != 0 || !localtime_r(&st.st_mtime, &t) || t.tm_year < 80)
         return 0;
     uint32_t date = static_cast<uint32_t>((t.tm_year - 80) << 9 | (t.tm_mon + 1) << 5 | t.tm_mday);
     uint32_t time = static_cast<uint32_t>(t.tm_hour << 11 | t.tm_min << 5 | t.tm_sec / 2);
@@ -169,23 +155,16 @@ bool DirectoryExists(const std::string& path)
 bool ForceDirectories(const std::string& path)
 {
     std::string p = NativePath(path);
-    while (p.size() > 1 && p.back() == '/')
-        p.pop_back();
-    if (p.empty())
-        return false;
-    if (DirectoryExists(p))
-        return true;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    if (p.empty()) return false;
+    if (DirectoryExists(p)) return true;
     std::size_t slash = p.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !ForceDirectories(p.substr(0, slash)))
-        return false;
-    if (mkdir(p.c_str(), 0755) != 0 && errno != EEXIST)
-        return false;
+    if (slash != std::string::npos && slash > 0 && !ForceDirectories(p.substr(0, slash))) return false;
+    if (mkdir(p.c_str(), 0755) != 0 && errno != EEXIST) return false;
     return DirectoryExists(p);
 }
 
-void FilesPump()
-{
-}
+void FilesPump() {}
 
 double DiskFree(const std::string& path)
 {
@@ -200,9 +179,7 @@ double DiskFree(const std::string& path)
         else
             p = slash == 0 ? "/" : p.substr(0, slash);
         if (p == "." || p == "/")
-            return statvfs(p.c_str(), &vfs) == 0
-                       ? static_cast<double>(vfs.f_bavail) * vfs.f_frsize
-                       : 0;
+            return statvfs(p.c_str(), &vfs) == 0 ? static_cast<double>(vfs.f_bavail) * vfs.f_frsize : 0;
     }
     return p.empty() ? 0 : static_cast<double>(vfs.f_bavail) * vfs.f_frsize;
 }

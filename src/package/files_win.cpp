@@ -27,8 +27,7 @@ bool g_searchAbort = false;
 
 std::string JoinPath(const std::string& folder, const std::string& name)
 {
-    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
-        return folder + name;
+    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) return folder + name;
     return folder + "\\" + name;
 }
 
@@ -44,8 +43,7 @@ bool IsFolderEntry(const WIN32_FIND_DATAA& fd)
 
 bool EndsWithNoCase(const std::string& text, const std::string& suffix)
 {
-    if (suffix.size() > text.size())
-        return false;
+    if (suffix.size() > text.size()) return false;
     return lstrcmpiA(text.c_str() + text.size() - suffix.size(), suffix.c_str()) == 0;
 }
 
@@ -57,16 +55,13 @@ std::string SearchSubfolders(const std::string& folder, const std::string& name,
 {
     WIN32_FIND_DATAA fd;
     TFindHandle find{FindFirstFileA(JoinPath(folder, "*").c_str(), &fd)};
-    if (!find)
-        return "";
+    if (!find) return "";
     do {
         FilesPump();
-        if (g_searchAbort)
-            return "";
+        if (g_searchAbort) return "";
         if (IsFolderEntry(fd)) {
             std::string hit = search(JoinPath(folder, fd.cFileName), name);
-            if (!hit.empty() || g_searchAbort)
-                return hit;
+            if (!hit.empty() || g_searchAbort) return hit;
         }
     } while (FindNextFileA(find.get(), &fd));
     return "";
@@ -79,13 +74,12 @@ std::string SearchDriveRoots(const std::string& name, unsigned driveType, TTreeS
     std::string hit;
     for (char letter = 'C'; letter <= 'Z' && hit.empty() && !g_searchAbort; ++letter) {
         std::string root = std::string(1, letter) + ":\\";
-        if (GetDriveTypeA(root.c_str()) == driveType)
-            hit = search(root, name);
+        if (GetDriveTypeA(root.c_str()) == driveType) hit = search(root, name);
     }
     return hit;
 }
 
-} // namespace
+}  // namespace
 
 // ---- TFile -----------------------------------------------------------------
 
@@ -102,18 +96,15 @@ bool TFile::Open(const std::string& path, TMode mode)
         creation = CREATE_ALWAYS;
         share = FILE_SHARE_READ;
     }
-    HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, creation,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
+    HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
     handle_ = reinterpret_cast<intptr_t>(h);
     return true;
 }
 
 void TFile::Close()
 {
-    if (IsOpen())
-        CloseHandle(H(handle_));
+    if (IsOpen()) CloseHandle(H(handle_));
     handle_ = kInvalid;
 }
 
@@ -124,8 +115,7 @@ std::size_t TFile::Read(void* buffer, std::size_t count)
     while (IsOpen() && total < count) {
         DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - total, 1u << 30));
         DWORD got = 0;
-        if (!ReadFile(H(handle_), p + total, want, &got, nullptr) || got == 0)
-            break;
+        if (!ReadFile(H(handle_), p + total, want, &got, nullptr) || got == 0) break;
         total += got;
     }
     return total;
@@ -138,8 +128,7 @@ std::size_t TFile::Write(const void* data, std::size_t count)
     while (IsOpen() && total < count) {
         DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - total, 1u << 30));
         DWORD done = 0;
-        if (!WriteFile(H(handle_), p + total, want, &done, nullptr) || done == 0)
-            break;
+        if (!WriteFile(H(handle_), p + total, want, &done, nullptr) || done == 0) break;
         total += done;
     }
     return total;
@@ -147,27 +136,23 @@ std::size_t TFile::Write(const void* data, std::size_t count)
 
 int64_t TFile::Seek(int64_t offset, TSeekOrigin origin)
 {
-    if (!IsOpen())
-        return -1;
+    if (!IsOpen()) return -1;
     // SetFilePointer with its high word: the Ex form is missing on 95.
     LONG high = static_cast<LONG>(offset >> 32);
     DWORD method = origin == soBegin ? FILE_BEGIN : origin == soCurrent ? FILE_CURRENT : FILE_END;
     SetLastError(NO_ERROR);
     DWORD low = SetFilePointer(H(handle_), static_cast<LONG>(offset & 0xFFFFFFFF), &high, method);
-    if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
-        return -1;
+    if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return -1;
     return (static_cast<int64_t>(high) << 32) | low;
 }
 
 int64_t TFile::Size()
 {
-    if (!IsOpen())
-        return -1;
+    if (!IsOpen()) return -1;
     DWORD high = 0;
     SetLastError(NO_ERROR);
     DWORD low = GetFileSize(H(handle_), &high);
-    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
-        return -1;
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return -1;
     return (static_cast<int64_t>(high) << 32) | low;
 }
 
@@ -175,8 +160,8 @@ bool TFile::SetDosTime(uint32_t dosTime)
 {
     FILETIME local, utc;
     if (!IsOpen() ||
-        !DosDateTimeToFileTime(static_cast<WORD>(dosTime >> 16),
-                               static_cast<WORD>(dosTime & 0xFFFF), &local) ||
+        !DosDateTimeToFileTime(static_cast<WORD>(dosTime >> 16), static_cast<WORD>(dosTime & 0xFFFF),
+                               &local) ||
         !LocalFileTimeToFileTime(&local, &utc))
         return false;
     return SetFileTime(H(handle_), nullptr, nullptr, &utc) != 0;
@@ -188,8 +173,7 @@ int64_t FileSizeByName(const std::string& path)
 {
     WIN32_FIND_DATAA fd;
     TFindHandle find{FindFirstFileA(path.c_str(), &fd)};
-    if (!find)
-        return 0;
+    if (!find) return 0;
     return (static_cast<int64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
 }
 
@@ -220,23 +204,18 @@ bool DirectoryExists(const std::string& path)
 bool ForceDirectories(const std::string& path)
 {
     std::string p = path;
-    while (p.size() > 3 && (p.back() == '\\' || p.back() == '/'))
-        p.pop_back();
-    if (p.empty())
-        return false;
-    if (DirectoryExists(p))
-        return true;
+    while (p.size() > 3 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
+    if (p.empty()) return false;
+    if (DirectoryExists(p)) return true;
     std::size_t slash = p.find_last_of("\\/");
     if (slash != std::string::npos && slash > 0) {
         std::string parent = p.substr(0, slash);
         // "C:" and the "\\server" part of a UNC name are not folders to make.
-        bool isRoot = (parent.size() == 2 && parent[1] == ':') ||
-                      parent.find_first_not_of('\\') == std::string::npos;
-        if (!isRoot && !ForceDirectories(parent))
-            return false;
+        bool isRoot =
+            (parent.size() == 2 && parent[1] == ':') || parent.find_first_not_of('\\') == std::string::npos;
+        if (!isRoot && !ForceDirectories(parent)) return false;
     }
-    if (!CreateDirectoryA(p.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-        return false;
+    if (!CreateDirectoryA(p.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
     return DirectoryExists(p);
 }
 
@@ -249,8 +228,7 @@ void FilesPump()
 
 double DiskFree(const std::string& path)
 {
-    using TGetDiskFreeSpaceEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
-                                              PULARGE_INTEGER);
+    using TGetDiskFreeSpaceEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
     // The extended query came with Windows 95 OSR2; bound once at run time.
     static bool looked = false;
     static TGetDiskFreeSpaceEx getFreeEx = nullptr;
@@ -268,8 +246,7 @@ double DiskFree(const std::string& path)
         return 0;
     }
     DWORD spc = 0, bps = 0, freeClusters = 0, clusters = 0;
-    if (!GetDiskFreeSpaceA(DriveRootOf(path, true).c_str(), &spc, &bps, &freeClusters, &clusters))
-        return 0;
+    if (!GetDiskFreeSpaceA(DriveRootOf(path, true).c_str(), &spc, &bps, &freeClusters, &clusters)) return 0;
     return static_cast<double>(freeClusters) * spc * bps;
 }
 
@@ -288,18 +265,15 @@ bool SearchAbortRequested()
 std::string FindFileInTree(const std::string& folder, const std::string& name)
 {
     std::string direct = JoinPath(folder, name);
-    if (FileExists(direct))
-        return direct;
+    if (FileExists(direct)) return direct;
     return SearchSubfolders(folder, name, FindFileInTree);
 }
 
 std::string FindDirInTree(const std::string& folder, const std::string& name)
 {
     std::string f = folder;
-    while (f.size() > 3 && (f.back() == '\\' || f.back() == '/'))
-        f.pop_back();
-    if (EndsWithNoCase(f, "\\" + name) && DirectoryExists(f))
-        return f;
+    while (f.size() > 3 && (f.back() == '\\' || f.back() == '/')) f.pop_back();
+    if (EndsWithNoCase(f, "\\" + name) && DirectoryExists(f)) return f;
     return SearchSubfolders(f, name, FindDirInTree);
 }
 
@@ -315,17 +289,15 @@ std::string FindDirOnDrives(const std::string& name, unsigned driveType)
 {
     g_searchAbort = false;
     std::string hit, sought = name;
-    bool absolute = name.size() > 3 && std::isalpha(static_cast<unsigned char>(name[0])) &&
-                    name[1] == ':' && name[2] == '\\';
+    bool absolute = name.size() > 3 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':' &&
+                    name[2] == '\\';
     if (absolute) {
         std::string root = name.substr(0, 3);
-        if (GetDriveTypeA(root.c_str()) == driveType && DirectoryExists(name))
-            hit = name;
+        if (GetDriveTypeA(root.c_str()) == driveType && DirectoryExists(name)) hit = name;
         // Elsewhere the same folder is looked for below any root.
         sought = name.substr(3);
     }
-    if (hit.empty())
-        hit = SearchDriveRoots(sought, driveType, FindDirInTree);
+    if (hit.empty()) hit = SearchDriveRoots(sought, driveType, FindDirInTree);
     g_searchAbort = false;
     return hit;
 }
@@ -338,44 +310,35 @@ bool DeleteFilesByMask(const std::string& mask, bool clearAttributes)
     bool attempted = false;
     WIN32_FIND_DATAA fd;
     TFindHandle find{FindFirstFileA(mask.c_str(), &fd)};
-    if (!find)
-        return false;
+    if (!find) return false;
     do {
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         std::string path = folder + fd.cFileName;
-        if (clearAttributes)
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (clearAttributes) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(path.c_str());
         attempted = true;
     } while (FindNextFileA(find.get(), &fd));
     return attempted;
 }
 
-bool DeleteTree(const std::string& folder, bool clearAttributes,
-                const std::function<void()>& progress)
+bool DeleteTree(const std::string& folder, bool clearAttributes, const std::function<void()>& progress)
 {
     std::string f = folder;
-    while (f.size() > 3 && (f.back() == '\\' || f.back() == '/'))
-        f.pop_back();
-    if (!DirectoryExists(f))
-        return false;
+    while (f.size() > 3 && (f.back() == '\\' || f.back() == '/')) f.pop_back();
+    if (!DirectoryExists(f)) return false;
     DeleteFilesByMask(JoinPath(f, "*"), clearAttributes);
     {
         WIN32_FIND_DATAA fd;
         TFindHandle find{FindFirstFileA(JoinPath(f, "*").c_str(), &fd)};
         if (find) {
             do {
-                if (!IsFolderEntry(fd))
-                    continue;
-                if (progress)
-                    progress();
+                if (!IsFolderEntry(fd)) continue;
+                if (progress) progress();
                 DeleteTree(JoinPath(f, fd.cFileName), clearAttributes, progress);
             } while (FindNextFileA(find.get(), &fd));
         }
     }
-    if (clearAttributes)
-        SetFileAttributesA(f.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (clearAttributes) SetFileAttributesA(f.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryA(f.c_str());
     return !DirectoryExists(f);
 }
@@ -384,28 +347,23 @@ bool DeleteTree(const std::string& folder, bool clearAttributes,
 
 bool EjectCD(const std::string& path)
 {
-    if (path.empty())
-        return false;
+    if (path.empty()) return false;
     char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
-    if (letter < 'A' || letter > 'Z')
-        return false;
+    if (letter < 'A' || letter > 'Z') return false;
     std::string root = std::string(1, letter) + ":\\";
-    if (GetDriveTypeA(root.c_str()) != DRIVE_CDROM)
-        return false;
+    if (GetDriveTypeA(root.c_str()) != DRIVE_CDROM) return false;
     std::string device = std::string("\\\\.\\") + letter + ":";
-    HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
     std::cout << "EjectCD-2: " << device << " " << reinterpret_cast<intptr_t>(h) << std::endl;
     if (h == INVALID_HANDLE_VALUE) {
         h = CreateFileA(device.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                         OPEN_EXISTING, 0, nullptr);
         std::cout << "EjectCD-3: " << device << " " << reinterpret_cast<intptr_t>(h) << std::endl;
     }
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
+    if (h == INVALID_HANDLE_VALUE) return false;
     DWORD bytes = 0;
-    bool ok = DeviceIoControl(h, IOCTL_STORAGE_EJECT_MEDIA, nullptr, 0, nullptr, 0, &bytes,
-                              nullptr) != 0;
+    bool ok = DeviceIoControl(h, IOCTL_STORAGE_EJECT_MEDIA, nullptr, 0, nullptr, 0, &bytes, nullptr) != 0;
     CloseHandle(h);
     return ok;
 }

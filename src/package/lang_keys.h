@@ -10,20 +10,23 @@ struct TLangKey {
 
 inline constexpr TLangKey kLangTitle{"s0", "Velmora Installation Suite"};
 inline constexpr TLangKey kLangExtracting{"s1", "Extracting Files..."};
-inline constexpr TLangKey kLangSpaceNotice{"s2", "Velmora will extract files to your Temp Drive (<DRIVE>)<P>"};
+inline constexpr TLangKey kLangSpaceNotice{"s2",
+                                           "Velmora will extract files to your Temp Drive (<DRIVE>)<P>"};
 inline constexpr TLangKey kLangSpaceShort{"s3", "Limited Free Space on your Temp Drive! (<DRIVE>)<P>"};
 inline constexpr TLangKey kLangSpaceRequired{
     "s4", "<P>Estimated space required on your Temp drive is: <T>  <SPACE_REQ> MB<P>"};
-inline constexpr TLangKey kLangSpaceAvailable{"s5",
-                                              "Free space available on your Temp drive is: <T>  <SPACE_AVAIL> MB<P>"};
+inline constexpr TLangKey kLangSpaceAvailable{
+    "s5", "Free space available on your Temp drive is: <T>  <SPACE_AVAIL> MB<P>"};
 inline constexpr TLangKey kLangContinueSetup{"s6", "<P>Continue with Setup?<P>"};
-inline constexpr TLangKey kLangBadCrc{"s7", "Bad CRC!<P>This indicates that your setup file might be corrupted..."};
-inline constexpr TLangKey kLangInsertDisk{"s8", "Please insert <B>DISK #<DISK_NUM></B> and press OK to continue"};
+inline constexpr TLangKey kLangBadCrc{"s7",
+                                      "Bad CRC!<P>This indicates that your setup file might be corrupted..."};
+inline constexpr TLangKey kLangInsertDisk{"s8",
+                                          "Please insert <B>DISK #<DISK_NUM></B> and press OK to continue"};
 inline constexpr TLangKey kLangDownloading{"s10", "Downloading File..."};
 inline constexpr TLangKey kLangDownloadQuestion{
-    "s11",
-    "<b>INTERNET DOWNLOAD</b><p><p>Velmora will download the Setup File from the Internet...<p>Please make sure "
-    "your Internet connection is properly set.<p><p>Continue with Setup?<p><P>Size: <SIZE> MB<P>"};
+    "s11", "<b>INTERNET DOWNLOAD</b><p><p>Velmora will download the Setup File from the Internet...<p>Please "
+           "make sure "
+           "your Internet connection is properly set.<p><p>Continue with Setup?<p><P>Size: <SIZE> MB<P>"};
 inline constexpr TLangKey kLangNoConnection{"s12", "No valid Internet Connection.<p>Can not Download File!"};
 inline constexpr TLangKey kLangButtonTexts{"BtnText", "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|"};
 inline constexpr TLangKey kLangAttention{"Attention", "Attention"};

@@ -28,7 +28,7 @@ int FindEntry(const std::vector<std::string>& entries, const std::string& name)
     return -1;
 }
 
-} // namespace
+}  // namespace
 
 std::string SelectLanguageEntry(const std::string& languageBlock)
 {

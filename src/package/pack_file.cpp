@@ -22,12 +22,12 @@ int64_t TellOf(std::FILE* f)
 #endif
 }
 
-} // namespace
+}  // namespace
 
 uint32_t GetU32LE(const unsigned char* p)
 {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 void PutU32LE(unsigned char* p, uint32_t value)

@@ -29,7 +29,7 @@ constexpr int64_t kChecksumHeaderSkip = 512;
 
 TClusterSizeQuery g_clusterSizeQuery = nullptr;
 
-} // namespace
+}  // namespace
 
 #ifndef _WIN32
 uint32_t SystemClusterSize(const std::string&)
@@ -210,7 +210,8 @@ TGFileInfo::TGFileInfo(const std::string& fileName)
     languageBlock_ = std::move(blocks.Language);
     agentBlock_ = std::move(blocks.Agent);
     webBlock_ = std::move(blocks.Web);
-    trailer_.DataStart = static_cast<uint32_t>(std::min<int64_t>(blocks.End, std::numeric_limits<uint32_t>::max()));
+    trailer_.DataStart =
+        static_cast<uint32_t>(std::min<int64_t>(blocks.End, std::numeric_limits<uint32_t>::max()));
 }
 
 std::string TGFileInfo::GetLangString(const std::string& key, const std::string& def) const

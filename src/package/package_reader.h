@@ -45,9 +45,21 @@ inline constexpr char kLanguageBlockDelimiter = '\x02';
 inline constexpr char kLanguageEntryDelimiter = '\x01';
 
 // Agent block items.
-enum : int { kAgentUrl = 0, kAgentInfoFile = 1, kAgentExe = 2, kAgentToken = 3, kAgentSilent = 4 };
+enum : int {
+    kAgentUrl = 0,
+    kAgentInfoFile = 1,
+    kAgentExe = 2,
+    kAgentToken = 3,
+    kAgentSilent = 4
+};
 // Web block items.
-enum : int { kWebUrl = 0, kWebFile = 1, kWebAlways = 2, kWebToken = 3, kWebSize = 4 };
+enum : int {
+    kWebUrl = 0,
+    kWebFile = 1,
+    kWebAlways = 2,
+    kWebToken = 3,
+    kWebSize = 4
+};
 
 #pragma pack(push, 1)
 struct TPackTrailer {

@@ -14,7 +14,7 @@ namespace {
 // Text blocks past the third carry nothing the launcher reads.
 constexpr int kKeptTextBlocks = 3;
 
-} // namespace
+}  // namespace
 
 std::string VolumeFileName(const std::string& firstVolume, int number)
 {
@@ -84,8 +84,9 @@ bool TPackVolume::StartRecords(int64_t position)
 {
     walking_ = IsOpen() && position >= 0 && position <= trailerStart_;
     next_ = position;
-    problem_ = walking_ ? "" : "DataStart " + std::to_string(position) + " lies beyond the trailer start " +
-                                    std::to_string(trailerStart_);
+    problem_ = walking_ ? ""
+                        : "DataStart " + std::to_string(position) + " lies beyond the trailer start " +
+                              std::to_string(trailerStart_);
     return walking_;
 }
 
@@ -171,8 +172,10 @@ TEntryReadResult ReadRecordEntry(TPackVolume& volume, const TPackRecord& record,
                 output(d, n);
             },
             pump);
-        if (result.BodyRead != record.BodySize()) result.Status = TEntryReadResult::kShortBody;
-        else if (out > limit) result.Status = TEntryReadResult::kOverLimit;
+        if (result.BodyRead != record.BodySize())
+            result.Status = TEntryReadResult::kShortBody;
+        else if (out > limit)
+            result.Status = TEntryReadResult::kOverLimit;
         return result;
     }
     try {

@@ -61,7 +61,11 @@ struct TPackRecord {
 
 class TPackVolume {
 public:
-    enum TStep { kRecord, kEnd, kDamaged };
+    enum TStep {
+        kRecord,
+        kEnd,
+        kDamaged
+    };
 
     // Opens a volume and reads its package end and trailer; false when the
     // file cannot be opened (the volume is then empty).
@@ -126,8 +130,7 @@ public:
     // `onHeader` runs once, at the NUL; `onData` gets the bytes after it.
     TPackEntryReader(THeader onHeader, TData onData)
         : onHeader_(std::move(onHeader)), onData_(std::move(onData))
-    {
-    }
+    {}
     void Feed(const char* data, std::size_t count);
     // A NUL was seen within kMaxEntryHeader bytes.
     bool HasHeader() const { return state_ == sData; }
@@ -135,7 +138,11 @@ public:
     uint64_t DataSize() const { return dataSize_; }
 
 private:
-    enum { sHeader, sData, sNoHeader } state_ = sHeader;
+    enum {
+        sHeader,
+        sData,
+        sNoHeader
+    } state_ = sHeader;
     THeader onHeader_;
     TData onData_;
     std::string header_;
@@ -145,11 +152,11 @@ private:
 // How reading one record's entry went.
 struct TEntryReadResult {
     enum TStatus {
-        kComplete,     // every body byte read and, compressed, the stream ended
-        kShortBody,    // the file ended inside the body
-        kBadStream,    // zlib refused the stream (Message has its text)
-        kStreamCut,    // the body ended before the stream did
-        kOverLimit     // more than the limit was inflated; the rest was left
+        kComplete,   // every body byte read and, compressed, the stream ended
+        kShortBody,  // the file ended inside the body
+        kBadStream,  // zlib refused the stream (Message has its text)
+        kStreamCut,  // the body ended before the stream did
+        kOverLimit   // more than the limit was inflated; the rest was left
     } Status = kComplete;
     std::string Message;
     uint64_t BodyRead = 0;
@@ -160,8 +167,7 @@ struct TEntryReadResult {
 // once more than `limit` entry bytes came out.
 TEntryReadResult ReadRecordEntry(TPackVolume& volume, const TPackRecord& record,
                                  const std::function<void(const char* data, std::size_t count)>& output,
-                                 const std::function<void()>& pump = {},
-                                 uint64_t limit = UINT64_MAX);
+                                 const std::function<void()>& pump = {}, uint64_t limit = UINT64_MAX);
 
 // The parts of an entry header "|name|stamp|".
 struct TPackEntryHeader {

@@ -34,7 +34,7 @@ uint32_t ClockSeed()
     return static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
 }
 
-} // namespace
+}  // namespace
 
 void SeedTokenRandom(uint32_t seed)
 {

@@ -33,12 +33,10 @@ std::string FormatBytes(double value)
 bool IsDeviceName(const std::string& component)
 {
     std::string stem = AnsiUpperCase(component.substr(0, component.find('.')));
-    while (!stem.empty() && stem.back() == ' ')
-        stem.pop_back();
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
     static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (const char* d : kDevices)
-        if (stem == d)
-            return true;
+        if (stem == d) return true;
     return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
            stem[3] >= '0' && stem[3] <= '9';
 }
@@ -55,8 +53,7 @@ std::string FileKey(const std::string& name)
 bool ProgramIsFile(const std::string& mainEntry, const std::string& name)
 {
     const std::string program = MainEntryProgram(mainEntry);
-    if (program.empty() || name.compare(0, program.size(), program) != 0)
-        return false;
+    if (program.empty() || name.compare(0, program.size(), program) != 0) return false;
     return name.find_first_not_of(' ', program.size()) == std::string::npos;
 }
 
@@ -65,8 +62,7 @@ class TUnPacker {
 public:
     TUnPacker(const TUnPackParams& params, const TUnPackHost& host, std::string& mainEntry)
         : p_(params), host_(host), mainEntry_(mainEntry)
-    {
-    }
+    {}
 
     void Run(bool& success);
     int FailedWrites() const { return failedWrites_; }
@@ -89,13 +85,11 @@ private:
     void ReportWriteFailure(const std::string& path, const std::string& reason, uint64_t dataSize);
     void Progress(int kind, int maximum)
     {
-        if (p_.Progress)
-            p_.Progress(kind, 0, maximum, 0, 1, "");
+        if (p_.Progress) p_.Progress(kind, 0, maximum, 0, 1, "");
     }
     void Pump()
     {
-        if (host_.PumpMessages)
-            host_.PumpMessages();
+        if (host_.PumpMessages) host_.PumpMessages();
     }
 
     const TUnPackParams& p_;
@@ -109,31 +103,25 @@ private:
     bool mainIsFile_ = false;
 };
 
-void TUnPacker::ReportWriteFailure(const std::string& path, const std::string& reason,
-                                   uint64_t dataSize)
+void TUnPacker::ReportWriteFailure(const std::string& path, const std::string& reason, uint64_t dataSize)
 {
     g_failedWrites = ++failedWrites_;
-    if (failedWrites_ != 1 || !host_.ShowError)
-        return;
+    if (failedWrites_ != 1 || !host_.ShowError) return;
     host_.ShowError(path + "<P><P>Unable to save Extracted File!<P><P>" + reason + "<P>" +
-                    "  Data Size: <T>" + std::to_string(dataSize) + " Bytes<P>" +
-                    "  File Size:  <T>" + std::to_string(FileSizeByName(path)) + " Bytes<P>" +
-                    "  Bytes Free: <T>" + FormatBytes(DiskFree(path)) + " Bytes");
+                    "  Data Size: <T>" + std::to_string(dataSize) + " Bytes<P>" + "  File Size:  <T>" +
+                    std::to_string(FileSizeByName(path)) + " Bytes<P>" + "  Bytes Free: <T>" +
+                    FormatBytes(DiskFree(path)) + " Bytes");
 }
 
 // Writes the entry of one record: at its header opens the named file below
 // the target folder (appending), then takes the data as it comes.
 class TEntryWriter {
 public:
-    explicit TEntryWriter(TUnPacker& unpacker)
-        : u_(unpacker)
-    {
-    }
+    explicit TEntryWriter(TUnPacker& unpacker) : u_(unpacker) {}
 
     void Start(const std::string& header)
     {
-        if (header.empty())
-            return;
+        if (header.empty()) return;
         const TPackEntryHeader h = ParseEntryHeader(header);
         if (!h.MainEntry.empty()) {
             u_.mainEntry_ = h.MainEntry;
@@ -152,12 +140,10 @@ public:
             return;
         }
         existed_ = FileExists(path_);
-        if (!existed_)
-            u_.Progress(1, 0);
+        if (!existed_) u_.Progress(1, 0);
         // A name with folders gets them below the target folder.
         const std::size_t slash = name.find_last_of("\\/");
-        if (slash != std::string::npos)
-            ForceDirectories(u_.p_.TargetDir + "\\" + name.substr(0, slash));
+        if (slash != std::string::npos) ForceDirectories(u_.p_.TargetDir + "\\" + name.substr(0, slash));
         if (file_.Open(path_, TFile::fmWriteShared))
             file_.Seek(0, soEnd);
         else
@@ -166,8 +152,7 @@ public:
 
     void Write(const char* data, std::size_t count)
     {
-        if (!writing_)
-            return;
+        if (!writing_) return;
         dataSize_ += count;
         if (file_.IsOpen() && file_.Write(data, count) != count) {
             reason_ = LastErrorText();
@@ -178,21 +163,17 @@ public:
     // `complete`: every byte of the entry arrived.
     void Finish(bool complete)
     {
-        if (!writing_)
-            return;
+        if (!writing_) return;
         if (!complete || !file_.IsOpen()) {
             u_.intact_.erase(key_);
             file_.Close();
             // A damaged record fails the extraction by itself.
-            if (complete)
-                u_.ReportWriteFailure(path_, reason_, dataSize_);
+            if (complete) u_.ReportWriteFailure(path_, reason_, dataSize_);
             return;
         }
-        if (stamp_ != 0)
-            file_.SetDosTime(stamp_);
+        if (stamp_ != 0) file_.SetDosTime(stamp_);
         file_.Close();
-        if (!existed_)
-            u_.intact_.insert(key_);
+        if (!existed_) u_.intact_.insert(key_);
     }
 
 private:
@@ -231,8 +212,7 @@ bool TUnPacker::ExtractRecord(TPackVolume& volume, const TPackRecord& record)
 bool TUnPacker::ExtractVolume(TPackVolume& volume, int volumeNo)
 {
     std::cout << "FileLen=" << volume.PackageEnd() << std::endl;
-    if (!volume.HasPackage())
-        return true; // foreign data: nothing to extract
+    if (!volume.HasPackage()) return true;  // foreign data: nothing to extract
 
     if (!volume.StartRecords(volume.Trailer().DataStart)) {
         std::cout << volume.Problem() << std::endl;
@@ -263,8 +243,7 @@ bool TUnPacker::ExtractVolume(TPackVolume& volume, int volumeNo)
             std::cout << volume.Problem() << std::endl;
             return false;
         case TPackVolume::kRecord:
-            if (!ExtractRecord(volume, record))
-                return false;
+            if (!ExtractRecord(volume, record)) return false;
             break;
         }
     }
@@ -278,11 +257,9 @@ void TUnPacker::WriteAgentFile(const std::string& volume)
         return;
     }
     TPackTrailer trailer;
-    if (textEnd_ <= 0 || !ReadTrailer(volume, trailer))
-        return;
+    if (textEnd_ <= 0 || !ReadTrailer(volume, trailer)) return;
     std::string image = ReadFileToString(volume, textEnd_, 0);
-    if (static_cast<int64_t>(image.size()) != textEnd_)
-        return;
+    if (static_cast<int64_t>(image.size()) != textEnd_) return;
     // The derived file ends where its own trailer ends.
     if (image.size() >= kStoredPackEndLowOffset + 4)
         std::fill_n(image.begin() + kStoredPackEndLowOffset, 4, '\0');
@@ -292,8 +269,7 @@ void TUnPacker::WriteAgentFile(const std::string& volume)
     image.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     std::string path = p_.TargetDir + "\\" + name;
     SaveFile(path, image, FileDosTime(p_.PackageFile), false);
-    std::cout << (host_.ProcessId ? host_.ProcessId() : 0) << " New AU-Agent: " << path
-              << std::endl;
+    std::cout << (host_.ProcessId ? host_.ProcessId() : 0) << " New AU-Agent: " << path << std::endl;
 }
 
 void TUnPacker::Run(bool& success)
@@ -313,13 +289,11 @@ void TUnPacker::Run(bool& success)
             TPackVolume volume;
             volume.Open(volumeName);
             trailer = volume.Trailer();
-            if (volumeNo == 1)
-                std::cout << "FileInfo.FilesCount=" << trailer.FileCount << std::endl;
+            if (volumeNo == 1) std::cout << "FileInfo.FilesCount=" << trailer.FileCount << std::endl;
             uint32_t sum = PackChecksumOf(volumeName, trailer.TrailerSize);
             success = sum == trailer.PackChecksum || sum == kNoPackChecksum ||
                       trailer.PackChecksum == kNoPackChecksum;
-            if (!success)
-                break;
+            if (!success) break;
             if (!ExtractVolume(volume, volumeNo)) {
                 success = false;
                 break;
@@ -329,20 +303,17 @@ void TUnPacker::Run(bool& success)
                 WriteAgentFile(volumeName);
         }
         if (moreVolumes()) {
-            if (host_.SetAutoPlayCancel)
-                host_.SetAutoPlayCancel();
+            if (host_.SetAutoPlayCancel) host_.SetAutoPlayCancel();
             ++volumeNo;
             volumeName = VolumeFileName(p_.PackageFile, volumeNo);
             if (p_.ForcePrompt || !FileExists(volumeName)) {
-                if (host_.EjectCD)
-                    host_.EjectCD(volumeName);
+                if (host_.EjectCD) host_.EjectCD(volumeName);
                 do {
-                    std::string text = ReplaceAll(p_.DiskPrompt, "<DISK_NUM>",
-                                                  std::to_string(volumeNo), true);
+                    std::string text =
+                        ReplaceAll(p_.DiskPrompt, "<DISK_NUM>", std::to_string(volumeNo), true);
                     carryOn = host_.ConfirmOkCancel &&
                               host_.ConfirmOkCancel(text, p_.PromptCaption, p_.Charset, p_.ButtonTexts);
-                    if (host_.WaitPumping)
-                        host_.WaitPumping(500);
+                    if (host_.WaitPumping) host_.WaitPumping(500);
                 } while (!FileExists(volumeName) && carryOn);
             }
             Progress(1, 0);
@@ -355,16 +326,14 @@ void TUnPacker::Run(bool& success)
         mainEntry_.clear();
         success = false;
     }
-    if (!carryOn)
-        mainEntry_.clear();
-    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - started);
+    if (!carryOn) mainEntry_.clear();
+    auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     std::cout << "UnCompressTime: " << elapsed.count() << " MS" << std::endl << std::endl;
-    if (host_.WaitPumping)
-        host_.WaitPumping(500);
+    if (host_.WaitPumping) host_.WaitPumping(500);
 }
 
-} // namespace
+}  // namespace
 
 std::string MainEntryProgram(const std::string& mainEntry)
 {
@@ -378,26 +347,21 @@ bool IsSafeEntryName(const std::string& name)
     std::size_t start = 0;
     while (start <= name.size()) {
         std::size_t end = name.find_first_of("\\/", start);
-        if (end == std::string::npos)
-            end = name.size();
+        if (end == std::string::npos) end = name.size();
         std::string component = name.substr(start, end - start);
         // Windows drops trailing dots and blanks, so ". ." and ".. " are
         // parents too.
         std::string core = component;
-        while (!core.empty() && (core.back() == '.' || core.back() == ' '))
-            core.pop_back();
+        while (!core.empty() && (core.back() == '.' || core.back() == ' ')) core.pop_back();
         bool lastComponent = end == name.size();
-        if ((!component.empty() || lastComponent) && core.empty())
-            return false;
-        if (!component.empty() && IsDeviceName(component))
-            return false;
+        if ((!component.empty() || lastComponent) && core.empty()) return false;
+        if (!component.empty() && IsDeviceName(component)) return false;
         start = end + 1;
     }
     return true;
 }
 
-void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry,
-            const TUnPackHost& host)
+void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry, const TUnPackHost& host)
 {
     Success = false;
     g_failedWrites = 0;
@@ -413,10 +377,9 @@ void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry,
     g_failedWrites = unpacker.FailedWrites();
 }
 
-void UnPack(const std::string& PackageFile, const std::string& TargetDir,
-            const std::string& AgentName, bool& Success, const TUnPackProgress& Progress,
-            const std::string& DiskPrompt, const std::string& PromptCaption,
-            const std::string& ButtonTexts, int Charset, bool ForcePrompt,
+void UnPack(const std::string& PackageFile, const std::string& TargetDir, const std::string& AgentName,
+            bool& Success, const TUnPackProgress& Progress, const std::string& DiskPrompt,
+            const std::string& PromptCaption, const std::string& ButtonTexts, int Charset, bool ForcePrompt,
             std::string& MainEntry)
 {
     TUnPackParams params;

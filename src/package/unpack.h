@@ -14,8 +14,8 @@
 
 // Progress sink: (kind, reserved, maximum, position, step, text). Kind 0
 // starts a range 0..maximum, kind 1 advances one step.
-using TUnPackProgress = std::function<void(int kind, int reserved, int maximum, int position,
-                                           int step, const std::string& text)>;
+using TUnPackProgress =
+    std::function<void(int kind, int reserved, int maximum, int position, int step, const std::string& text)>;
 
 struct TUnPackHost {
     // Dispatches pending window messages between chunks.
@@ -64,10 +64,9 @@ struct TUnPackParams {
 void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry,
             const TUnPackHost& host = DefaultUnPackHost());
 
-void UnPack(const std::string& PackageFile, const std::string& TargetDir,
-            const std::string& AgentName, bool& Success, const TUnPackProgress& Progress,
-            const std::string& DiskPrompt, const std::string& PromptCaption,
-            const std::string& ButtonTexts, int Charset, bool ForcePrompt,
+void UnPack(const std::string& PackageFile, const std::string& TargetDir, const std::string& AgentName,
+            bool& Success, const TUnPackProgress& Progress, const std::string& DiskPrompt,
+            const std::string& PromptCaption, const std::string& ButtonTexts, int Charset, bool ForcePrompt,
             std::string& MainEntry);
 
 // File writes that failed in the latest extraction (refused names included).

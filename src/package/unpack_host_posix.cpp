@@ -11,8 +11,9 @@ TUnPackHost DefaultUnPackHost()
 {
     TUnPackHost host;
     host.ShowError = [](const std::string& text) { std::cerr << text << std::endl; };
-    host.ConfirmOkCancel = [](const std::string&, const std::string&, int,
-                              const std::string&) { return false; };
+    host.ConfirmOkCancel = [](const std::string&, const std::string&, int, const std::string&) {
+        return false;
+    };
     host.ProcessId = [] { return static_cast<unsigned long>(getpid()); };
     return host;
 }

@@ -10,8 +10,7 @@ namespace {
 
 std::string ZLibMessage(const z_stream& stream, int code)
 {
-    if (stream.msg)
-        return stream.msg;
+    if (stream.msg) return stream.msg;
     return zError(code);
 }
 
@@ -20,22 +19,20 @@ std::string ZLibMessage(const z_stream& stream, int code)
 void InitInflate(z_stream& stream)
 {
     int rc = inflateInit_(&stream, "1.1.4", static_cast<int>(sizeof(z_stream)));
-    if (rc != Z_OK)
-        throw EZLibError(ZLibMessage(stream, rc));
+    if (rc != Z_OK) throw EZLibError(ZLibMessage(stream, rc));
 }
 
 // Below this the output is handed on in one piece per call.
 constexpr std::size_t kOutputPiece = 256 * 1024;
 
-} // namespace
+}  // namespace
 
 std::string InflateToString(const std::string& compressed)
 {
     // The first guess is the input size rounded up to 256 bytes; then the
     // buffer doubles, so a highly compressed record takes few rounds.
     std::size_t delta = (compressed.size() + 255) / 256 * 256;
-    if (delta == 0)
-        delta = 256;
+    if (delta == 0) delta = 256;
     std::string out(delta, '\0');
 
     z_stream stream{};
@@ -48,8 +45,7 @@ std::string InflateToString(const std::string& compressed)
         stream.avail_out = static_cast<uInt>(std::min<std::size_t>(out.size() - total, 1u << 30));
         int rc = inflate(&stream, Z_NO_FLUSH);
         total = static_cast<std::size_t>(reinterpret_cast<char*>(stream.next_out) - out.data());
-        if (rc == Z_STREAM_END)
-            break;
+        if (rc == Z_STREAM_END) break;
         if (rc != Z_OK) {
             // Z_NEED_DICT would never progress: it counts as damage too.
             std::string message = ZLibMessage(stream, rc == Z_NEED_DICT ? Z_DATA_ERROR : rc);
@@ -62,8 +58,7 @@ std::string InflateToString(const std::string& compressed)
         }
     }
     int rc = inflateEnd(&stream);
-    if (rc != Z_OK)
-        throw EZLibError(ZLibMessage(stream, rc));
+    if (rc != Z_OK) throw EZLibError(ZLibMessage(stream, rc));
     out.resize(total);
     return out;
 }
@@ -73,8 +68,7 @@ struct TInflater::TState {
     std::vector<char> out = std::vector<char>(kOutputPiece);
 };
 
-TInflater::TInflater()
-    : state_(new TState)
+TInflater::TInflater() : state_(new TState)
 {
     InitInflate(state_->stream);
 }
@@ -97,13 +91,11 @@ void TInflater::Feed(const char* data, std::size_t count, const TOutput& output)
         if (rc == Z_STREAM_END)
             finished_ = true;
         else if (rc == Z_BUF_ERROR && s.avail_in == 0)
-            break; // everything taken in, nothing pending: wants more input
+            break;  // everything taken in, nothing pending: wants more input
         else if (rc != Z_OK)
             throw EZLibError(ZLibMessage(s, rc == Z_NEED_DICT ? Z_DATA_ERROR : rc));
-        if (produced > 0)
-            output(state_->out.data(), produced);
+        if (produced > 0) output(state_->out.data(), produced);
         // A full output piece may leave more output pending inside zlib.
-        if (s.avail_in == 0 && s.avail_out != 0)
-            break;
+        if (s.avail_in == 0 && s.avail_out != 0) break;
     }
 }

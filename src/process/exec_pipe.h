@@ -24,8 +24,7 @@ bool RunWithPipes(const std::string& program, const std::string& arguments, int 
 
 // Reads what is waiting in pipe (a HANDLE), OEM text converted to ANSI, appends it to text
 // and hands it to callback. True when more bytes were waiting than one chunk could take.
-bool ReadPipeChunk(void* pipe, std::string& text, bool& abort, TPipeOutputCallback callback,
-                   void* userValue);
+bool ReadPipeChunk(void* pipe, std::string& text, bool& abort, TPipeOutputCallback callback, void* userValue);
 
 // Write end of the running child's standard input (a HANDLE), null when no child runs.
 void* ChildStdInWriteHandle();

@@ -30,9 +30,9 @@ using TShortPathFunc = std::function<std::string(const std::string&)>;
 
 // One running process as the process-status interface or the snapshot sees it.
 struct TProcessEntry {
-  unsigned long id = 0;
-  std::string fullName;  // full path of the first module, or the snapshot's file
-  std::string baseName;  // its file-name part
+    unsigned long id = 0;
+    std::string fullName;  // full path of the first module, or the snapshot's file
+    std::string baseName;  // its file-name part
 };
 
 // Whether path names the process: equal to its full name, to its base name (unless
@@ -54,41 +54,47 @@ std::string BuildProcessList(const std::vector<std::pair<std::string, unsigned l
 
 // Looks through a name=id process list from its end for name (or its short form).
 // True when found; id receives the number after "=" (0 when there is none).
-bool FindInProcessList(const std::string& list, const std::string& name,
-                       const TShortPathFunc& shortPath, unsigned long& id);
+bool FindInProcessList(const std::string& list, const std::string& name, const TShortPathFunc& shortPath,
+                       unsigned long& id);
 
 // Windows version class, as far as process lookup depends on it.
 struct TOsClass {
-  bool nt = false;
-  bool xp = false;           // NT and version text exactly "5.1"
-  bool win8OrLater = false;  // NT and version number at least 6.2
+    bool nt = false;
+    bool xp = false;           // NT and version text exactly "5.1"
+    bool win8OrLater = false;  // NT and version number at least 6.2
 };
 TOsClass OsClassFromVersion(unsigned long platformId, unsigned long major, unsigned long minor);
 
-enum class TProcessIdMethod { TaskList, ProcessStatus, Snapshot };
-enum class TProcessListMethod { ProcessStatus, WindowTable };
+enum class TProcessIdMethod {
+    TaskList,
+    ProcessStatus,
+    Snapshot
+};
+enum class TProcessListMethod {
+    ProcessStatus,
+    WindowTable
+};
 TProcessIdMethod ChooseProcessIdMethod(const TOsClass& os);
 TProcessListMethod ChooseProcessListMethod(const TOsClass& os);
 
 // Window score record: picks the main window among the top-level windows of one process.
 class TAnalizer {
- public:
-  static constexpr std::size_t kMaxWindows = 2001;
-  using TWindow = std::uintptr_t;
+public:
+    static constexpr std::size_t kMaxWindows = 2001;
+    using TWindow = std::uintptr_t;
 
-  unsigned long processId = 0;
-  std::size_t count = 0;
-  TWindow windows[kMaxWindows] = {};
-  std::uint16_t scores[kMaxWindows] = {};
+    unsigned long processId = 0;
+    std::size_t count = 0;
+    TWindow windows[kMaxWindows] = {};
+    std::uint16_t scores[kMaxWindows] = {};
 
-  // Records a window; false (and nothing recorded) when the record is full.
-  bool Add(TWindow window);
-  // ownerOf gives a window's direct owner (0 for none).
-  void Score(const std::function<TWindow(TWindow)>& ownerOf,
-             const std::function<bool(TWindow)>& hasTitle,
-             const std::function<bool(TWindow)>& isVisible);
-  // First window with the highest score, 0 when no score is above 0.
-  TWindow Best() const;
+    // Records a window; false (and nothing recorded) when the record is full.
+    bool Add(TWindow window);
+    // ownerOf gives a window's direct owner (0 for none).
+    void Score(const std::function<TWindow(TWindow)>& ownerOf, const std::function<bool(TWindow)>& hasTitle,
+               const std::function<bool(TWindow)>& isVisible);
+    // First window with the highest score, 0 when no score is above 0.
+    TWindow Best() const;
 };
 
 // ---- Windows --------------------------------------------------------------------------
@@ -112,8 +118,8 @@ std::string ProcessList(bool fullPaths, bool withIds);
 bool IsProgramRunning(const std::string& path);
 bool KillProgram(const std::string& path, bool fullPathMatch);
 void* FindMainWindow(const std::string& path, bool fullPathMatch);  // an HWND
-bool PostToProgram(const std::string& path, bool fullPathMatch, unsigned int message,
-                   std::intptr_t lParam, std::uintptr_t wParam);
+bool PostToProgram(const std::string& path, bool fullPathMatch, unsigned int message, std::intptr_t lParam,
+                   std::uintptr_t wParam);
 bool CloseProgram(const std::string& path, bool fullPathMatch, unsigned long waitMs);
 bool QuitProgram(const std::string& path, bool fullPathMatch);
 // Returns when the program is gone or waitMs (0 = 1000) have passed; pumps messages.

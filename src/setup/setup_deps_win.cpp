@@ -28,7 +28,10 @@ TUnPackResult RealUnPack(const TUnPackRequest& r)
     return result;
 }
 
-HANDLE AsHandle(TProcessRef process) { return reinterpret_cast<HANDLE>(process); }
+HANDLE AsHandle(TProcessRef process)
+{
+    return reinterpret_cast<HANDLE>(process);
+}
 
 }  // namespace
 

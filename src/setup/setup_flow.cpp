@@ -63,8 +63,7 @@ std::string BuildSetupCommandLine(const TSetupCommand& c)
     std::string line = program;
     if (!parameters.empty()) line += " " + parameters;
     line += " /TH_ID=" + c.thread_tag;
-    if (line.find("/OriginExe=") == std::string::npos)
-        line += " /OriginExe=\"" + c.launcher_path + "\"";
+    if (line.find("/OriginExe=") == std::string::npos) line += " /OriginExe=\"" + c.launcher_path + "\"";
     if (c.auto_update_prog) line += " /AutoUpdateProg";
     line = RemoveSwitch(line, "/SpanCdLvl=");
     line = RemoveSwitch(line, "/SpanDiskFName1=");
@@ -77,9 +76,8 @@ std::string SpaceQuestionKey(bool show_extract_notice, double required, double f
     return show_extract_notice ? "s2" : "";
 }
 
-std::string BuildSpaceQuestion(const std::string& first_line, const std::string& s4,
-                               const std::string& s5, const std::string& s6,
-                               const std::string& drive, double required, double free)
+std::string BuildSpaceQuestion(const std::string& first_line, const std::string& s4, const std::string& s5,
+                               const std::string& s6, const std::string& drive, double required, double free)
 {
     std::string text = first_line + s4 + s5 + s6;
     text = ReplaceAll(text, "<DRIVE>", drive, false);
@@ -119,12 +117,24 @@ std::string AlternativeRoot(char letter, bool temp_folder_exists)
     return root;
 }
 
-bool IsFlagText(const std::string& value) { return value == "1"; }
+bool IsFlagText(const std::string& value)
+{
+    return value == "1";
+}
 
-uint32_t SetupExitCode() { return g_exit_code; }
-void SetSetupExitCode(uint32_t code) { g_exit_code = code; }
+uint32_t SetupExitCode()
+{
+    return g_exit_code;
+}
+void SetSetupExitCode(uint32_t code)
+{
+    g_exit_code = code;
+}
 
-uint32_t FailedStartExitCode(uint32_t system_error) { return system_error != 0 ? system_error : 1; }
+uint32_t FailedStartExitCode(uint32_t system_error)
+{
+    return system_error != 0 ? system_error : 1;
+}
 
 std::string StartFailureText(const std::string& program, const std::string& reason)
 {
@@ -153,8 +163,7 @@ TCommandLineParts SplitCommandLine(const std::string& command_line)
 TProcessStart StartProgramWith(const TStartSteps& steps, const std::string& command_line, int show_command)
 {
     const TProcessStart direct = steps.create_process(command_line, show_command);
-    if (direct.process != 0 || direct.error != kErrorElevationRequired || !steps.shell_execute)
-        return direct;
+    if (direct.process != 0 || direct.error != kErrorElevationRequired || !steps.shell_execute) return direct;
     // The program's manifest asks for elevation: the shell asks the user.
     const TCommandLineParts parts = SplitCommandLine(command_line);
     return steps.shell_execute(parts.program, parts.parameters, show_command);

@@ -23,7 +23,7 @@ constexpr const char* kTextSpaceRequired =  // "s4"
 constexpr const char* kTextSpaceAvailable =  // "s5"
     "Free space available on your Temp drive is: <T>  <SPACE_AVAIL> MB<P>";
 constexpr const char* kTextContinue = "<P>Continue with Setup?<P>";  // "s6"
-constexpr const char* kTextBadCrc =                                   // "s7"
+constexpr const char* kTextBadCrc =                                  // "s7"
     "Bad CRC!<P>This indicates that your setup file might be corrupted...";
 constexpr const char* kTextDiskPrompt =  // "s8"
     "Please insert <B>DISK #<DISK_NUM></B> and press OK to continue";
@@ -54,18 +54,18 @@ std::string FormatMegabytes(double bytes);
 std::string RemoveSwitch(const std::string& command_line, const std::string& switch_text);
 
 struct TMainEntry {
-  std::string file_name;   // before the first "*", trimmed
-  std::string parameters;  // after it, trimmed
+    std::string file_name;   // before the first "*", trimmed
+    std::string parameters;  // after it, trimmed
 };
 TMainEntry SplitMainEntry(const std::string& main_entry);
 
 struct TSetupCommand {
-  std::string temp_folder;     // without trailing backslash
-  std::string main_entry;      // from the extraction: name["*" parameters]
-  std::string extra_parameters;  // the launcher's own arguments
-  std::string thread_tag;
-  std::string launcher_path;   // full path of the running launcher
-  bool auto_update_prog = false;
+    std::string temp_folder;       // without trailing backslash
+    std::string main_entry;        // from the extraction: name["*" parameters]
+    std::string extra_parameters;  // the launcher's own arguments
+    std::string thread_tag;
+    std::string launcher_path;  // full path of the running launcher
+    bool auto_update_prog = false;
 };
 // The setup program's command line. The program path is quoted when it holds
 // a blank, so that it is not read as a shorter path plus arguments.
@@ -76,9 +76,8 @@ std::string BuildSetupCommandLine(const TSetupCommand& c);
 std::string SpaceQuestionKey(bool show_extract_notice, double required, double free);
 // The space question: first line + s4 + s5 + s6 with <DRIVE>, <SPACE_REQ> and
 // <SPACE_AVAIL> filled in (exact case).
-std::string BuildSpaceQuestion(const std::string& first_line, const std::string& s4,
-                               const std::string& s5, const std::string& s6,
-                               const std::string& drive, double required, double free);
+std::string BuildSpaceQuestion(const std::string& first_line, const std::string& s4, const std::string& s5,
+                               const std::string& s6, const std::string& drive, double required, double free);
 // Upper-cased first character + ":"; "" for an empty folder.
 std::string DriveText(const std::string& folder);
 // Room for the package: required < free and the folder exists.
@@ -120,27 +119,25 @@ std::string StartFailureText(const std::string& program, const std::string& reas
 // parameters after it (trimmed). A quoted program ends at the closing quote,
 // an unquoted one at the first blank.
 struct TCommandLineParts {
-  std::string program;
-  std::string parameters;
+    std::string program;
+    std::string parameters;
 };
 TCommandLineParts SplitCommandLine(const std::string& command_line);
 
 // The two ways of starting a program; each gives the process or 0 and the
 // system error code.
 struct TStartSteps {
-  // CreateProcess over the whole command line.
-  std::function<TProcessStart(const std::string& command_line, int show_command)> create_process;
-  // ShellExecuteEx of the program with its parameters: lets Windows ask the
-  // user for elevation.
-  std::function<TProcessStart(const std::string& program, const std::string& parameters,
-                              int show_command)>
-      shell_execute;
+    // CreateProcess over the whole command line.
+    std::function<TProcessStart(const std::string& command_line, int show_command)> create_process;
+    // ShellExecuteEx of the program with its parameters: lets Windows ask the
+    // user for elevation.
+    std::function<TProcessStart(const std::string& program, const std::string& parameters, int show_command)>
+        shell_execute;
 };
 // CreateProcess first; when that fails because the program asks for
 // elevation, ShellExecuteEx of the program and parameters split from the
 // command line. Any other failure is the answer.
-TProcessStart StartProgramWith(const TStartSteps& steps, const std::string& command_line,
-                               int show_command);
+TProcessStart StartProgramWith(const TStartSteps& steps, const std::string& command_line, int show_command);
 
 #ifdef _WIN32
 #include <windows.h>
@@ -158,8 +155,7 @@ void RunSetupStep(const TSetupDeps& deps, HWND main_window, UINT_PTR timer_id);
 // SetupExitCode; a failed start stores FailedStartExitCode, shows an error box
 // in the foreground and writes a debug-stream line either way.
 bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const std::string& package_path,
-                        const std::string& agent_name, bool foreground,
-                        const std::string& extra_parameters);
+                        const std::string& agent_name, bool foreground, const std::string& extra_parameters);
 
 std::string SetupTempFolder();
 // True when SetupTempFolder was made by this process.

@@ -28,7 +28,6 @@ bool g_step_ran = false;
 std::string g_alt_root;
 std::string g_alt_folder;
 
-
 // Removes an old tree of the same name (attributes reset first), then
 // creates the folder with its parents.
 void MakeFreshFolder(const std::string& folder)
@@ -37,14 +36,20 @@ void MakeFreshFolder(const std::string& folder)
     ForceDirectories(folder);
 }
 
-double FreeBytesOf(const std::string& folder) { return DiskFree(folder); }
+double FreeBytesOf(const std::string& folder)
+{
+    return DiskFree(folder);
+}
 
 std::string LangText(const TGFileInfo& reader, const char* key, const char* def)
 {
     return reader.GetLangString(key, def);
 }
 
-bool AtomExists(const std::string& name) { return GlobalFindAtomA(name.c_str()) != 0; }
+bool AtomExists(const std::string& name)
+{
+    return GlobalFindAtomA(name.c_str()) != 0;
+}
 
 void DeleteAtomByName(const std::string& name)
 {
@@ -121,7 +126,10 @@ std::string SetupTempFolder()
     return g_setup_temp;
 }
 
-bool SetupTempFolderMade() { return g_setup_temp_made; }
+bool SetupTempFolderMade()
+{
+    return g_setup_temp_made;
+}
 
 bool FindAlternativeTempDrive()
 {
@@ -177,8 +185,8 @@ bool ConfirmTempSpace(const TSetupDeps& deps, const std::string& folder, const s
     const double free = FreeBytesOf(folder);
     const std::string key = SpaceQuestionKey(reader.ShowExtractNotice(), required, free);
     if (key.empty()) return true;
-    const std::string first = key == "s3" ? LangText(reader, "s3", kTextLimitedSpace)
-                                          : LangText(reader, "s2", kTextExtractNotice);
+    const std::string first =
+        key == "s3" ? LangText(reader, "s3", kTextLimitedSpace) : LangText(reader, "s2", kTextExtractNotice);
     const std::string text = BuildSpaceQuestion(
         first, LangText(reader, "s4", kTextSpaceRequired), LangText(reader, "s5", kTextSpaceAvailable),
         LangText(reader, "s6", kTextContinue), DriveText(folder), required, free);
@@ -191,7 +199,10 @@ bool ReadSpanDiskForcePrompt()
     return IsFlagText(ReadRegistryString(kSpanDiskKey, "ForcePrompt", "0", false));
 }
 
-TStartSteps RealStartSteps() { return {CreateProcessStep, ShellExecuteStep}; }
+TStartSteps RealStartSteps()
+{
+    return {CreateProcessStep, ShellExecuteStep};
+}
 
 HANDLE StartProgram(const std::string& command_line, int show_command)
 {
@@ -210,8 +221,7 @@ void WaitForProcessEnd(HANDLE process)
 }
 
 bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const std::string& package_path,
-                        const std::string& agent_name, bool foreground,
-                        const std::string& extra_parameters)
+                        const std::string& agent_name, bool foreground, const std::string& extra_parameters)
 {
     const TGFileInfo reader(package_path);
     if (reader.ShowActivityBar() && deps.show_activity_bar) deps.show_activity_bar();
@@ -263,7 +273,8 @@ bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const s
             // Without the atom its absence after the run proves nothing.
             const bool atom_added = deps.add_atom(atom) != 0;
             if (!atom_added)
-                std::cout << GetCurrentProcessId() << " ==== Completion atom not added: " << atom << std::endl;
+                std::cout << GetCurrentProcessId() << " ==== Completion atom not added: " << atom
+                          << std::endl;
             const TProcessStart started = deps.start_process(line, foreground ? SW_SHOW : SW_HIDE);
             ShowMainWindow(deps, SW_HIDE);
             deps.wait_pumping(1000);
@@ -280,7 +291,8 @@ bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const s
                 const std::string reason = SystemErrorText(started.error);
                 std::cout << GetCurrentProcessId() << " ==== Setup program not started (" << started.error
                           << "): " << line << " --- " << reason << std::endl;
-                if (foreground) deps.error(0, StartFailureText(program, reason), error_caption, charset, buttons);
+                if (foreground)
+                    deps.error(0, StartFailureText(program, reason), error_caption, charset, buttons);
             }
             const std::string dialog_class = kDialogClassPrefix + tag;
             while (FindWindowA(dialog_class.c_str(), nullptr)) {
@@ -298,7 +310,8 @@ bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const s
                 RemoveLinksAfterRun(after);
             }
         }
-        if (!result.success) deps.error(0, LangText(reader, "s7", kTextBadCrc), error_caption, charset, buttons);
+        if (!result.success)
+            deps.error(0, LangText(reader, "s7", kTextBadCrc), error_caption, charset, buttons);
     }
     RemoveAlternativeTempFolder();
     return completed;

@@ -16,7 +16,7 @@ constexpr intptr_t kDiskPromptOwner = 1;
 // the setup run does.
 constexpr intptr_t kErrorOwner = 0;
 
-} // namespace
+}  // namespace
 
 TUnPackHost DefaultUnPackHost()
 {

@@ -9,16 +9,21 @@ uintptr_t g_controller_window = 0;
 uint32_t g_controller_message = 0;
 TNotifyPoster g_poster = nullptr;
 
-template <typename T>
-T Ask(T (*getter)())
+template <typename T> T Ask(T (*getter)())
 {
     return getter ? getter() : T{};
 }
 
 }  // namespace
 
-void SetAgentRequestSeam(const TAgentRequestSeam& seam) { g_seam = seam; }
-const TAgentRequestSeam& AgentRequestSeam() { return g_seam; }
+void SetAgentRequestSeam(const TAgentRequestSeam& seam)
+{
+    g_seam = seam;
+}
+const TAgentRequestSeam& AgentRequestSeam()
+{
+    return g_seam;
+}
 
 int32_t AgentRequest(int32_t request, int32_t argument)
 {
@@ -26,13 +31,20 @@ int32_t AgentRequest(int32_t request, int32_t argument)
     // Setters take the argument sign-extended to 64 bits.
     const int64_t wide = argument;
     switch (request) {
-    case kReqVersionOriginal: return Ask(s.version_original);
-    case kReqVersionNew: return Ask(s.version_new);
-    case kReqStage: return Ask(s.stage);
-    case kReqProbeInterval: return static_cast<int32_t>(Ask(s.probe_interval));
-    case kReqReAskInterval: return static_cast<int32_t>(Ask(s.reask_interval));
-    case kReqProbeLast: return static_cast<int32_t>(Ask(s.probe_last));
-    case kReqReAskLast: return static_cast<int32_t>(Ask(s.reask_last));
+    case kReqVersionOriginal:
+        return Ask(s.version_original);
+    case kReqVersionNew:
+        return Ask(s.version_new);
+    case kReqStage:
+        return Ask(s.stage);
+    case kReqProbeInterval:
+        return static_cast<int32_t>(Ask(s.probe_interval));
+    case kReqReAskInterval:
+        return static_cast<int32_t>(Ask(s.reask_interval));
+    case kReqProbeLast:
+        return static_cast<int32_t>(Ask(s.probe_last));
+    case kReqReAskLast:
+        return static_cast<int32_t>(Ask(s.reask_last));
     case kReqSetProbeInterval:
         if (s.set_probe_interval) s.set_probe_interval(wide);
         return 0;
@@ -63,20 +75,41 @@ int32_t AgentRequest(int32_t request, int32_t argument)
     }
 }
 
-int32_t AgentTimerCount() { return g_agent_timer_count; }
-void SetAgentTimerCount(int32_t count) { g_agent_timer_count = count; }
-int32_t StopCountdown() { return g_stop_countdown; }
-void SetStopCountdown(int32_t ticks) { g_stop_countdown = ticks; }
+int32_t AgentTimerCount()
+{
+    return g_agent_timer_count;
+}
+void SetAgentTimerCount(int32_t count)
+{
+    g_agent_timer_count = count;
+}
+int32_t StopCountdown()
+{
+    return g_stop_countdown;
+}
+void SetStopCountdown(int32_t ticks)
+{
+    g_stop_countdown = ticks;
+}
 
-void SetNotifyPoster(TNotifyPoster poster) { g_poster = poster; }
+void SetNotifyPoster(TNotifyPoster poster)
+{
+    g_poster = poster;
+}
 
 void SetController(uintptr_t window, uint32_t message)
 {
     g_controller_window = window;
     g_controller_message = message;
 }
-uintptr_t ControllerWindow() { return g_controller_window; }
-uint32_t ControllerMessage() { return g_controller_message; }
+uintptr_t ControllerWindow()
+{
+    return g_controller_window;
+}
+uint32_t ControllerMessage()
+{
+    return g_controller_message;
+}
 
 void NotifyController(int code, intptr_t value)
 {

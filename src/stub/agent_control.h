@@ -21,45 +21,45 @@ constexpr int kNotifyRequestMessage = 51;  // the message number of the requests
 
 // Agent requests (wParam of message 1125).
 enum TAgentRequestCode : int32_t {
-  kReqVersionOriginal = 4,
-  kReqVersionNew = 5,
-  kReqStage = 7,
-  kReqProbeInterval = 8,
-  kReqReAskInterval = 9,
-  kReqProbeLast = 10,
-  kReqReAskLast = 11,
-  kReqSetProbeInterval = 12,
-  kReqSetReAskInterval = 13,
-  kReqSetProbeLast = 14,
-  kReqSetReAskLast = 15,
-  kReqTransientFirst = 20,  // 20..25: transient slots 0..5
-  kReqTransientLast = 25,
-  kReqStopCountdown = 30,
-  kReqProbeNow = 31,
-  kReqJustFetchInfo = 32,
+    kReqVersionOriginal = 4,
+    kReqVersionNew = 5,
+    kReqStage = 7,
+    kReqProbeInterval = 8,
+    kReqReAskInterval = 9,
+    kReqProbeLast = 10,
+    kReqReAskLast = 11,
+    kReqSetProbeInterval = 12,
+    kReqSetReAskInterval = 13,
+    kReqSetProbeLast = 14,
+    kReqSetReAskLast = 15,
+    kReqTransientFirst = 20,  // 20..25: transient slots 0..5
+    kReqTransientLast = 25,
+    kReqStopCountdown = 30,
+    kReqProbeNow = 31,
+    kReqJustFetchInfo = 32,
 };
 
 // What the requests read or change in the description files and in the agent
 // scheduler. Every entry may be null: a null getter answers 0, a null setter
 // does nothing. The agent modules install the real accessors.
 struct TAgentRequestSeam {
-  int32_t (*version_original)() = nullptr;
-  int32_t (*version_new)() = nullptr;
-  int32_t (*stage)() = nullptr;
-  int64_t (*probe_interval)() = nullptr;
-  int64_t (*reask_interval)() = nullptr;
-  int64_t (*probe_last)() = nullptr;
-  int64_t (*reask_last)() = nullptr;
-  void (*set_probe_interval)(int64_t seconds) = nullptr;
-  void (*set_reask_interval)(int64_t seconds) = nullptr;
-  void (*set_probe_last)(int64_t time) = nullptr;  // also writes the readable twin
-  void (*set_reask_last)(int64_t time) = nullptr;
-  void (*set_transient_slot)(int slot, int value) = nullptr;
-  // Probe at the next tick whatever the intervals; level 2 selects the forced
-  // mode of the update decision.
-  void (*probe_now)(int32_t level) = nullptr;
-  // The next tick only fetches the update description.
-  void (*just_fetch_info)() = nullptr;
+    int32_t (*version_original)() = nullptr;
+    int32_t (*version_new)() = nullptr;
+    int32_t (*stage)() = nullptr;
+    int64_t (*probe_interval)() = nullptr;
+    int64_t (*reask_interval)() = nullptr;
+    int64_t (*probe_last)() = nullptr;
+    int64_t (*reask_last)() = nullptr;
+    void (*set_probe_interval)(int64_t seconds) = nullptr;
+    void (*set_reask_interval)(int64_t seconds) = nullptr;
+    void (*set_probe_last)(int64_t time) = nullptr;  // also writes the readable twin
+    void (*set_reask_last)(int64_t time) = nullptr;
+    void (*set_transient_slot)(int slot, int value) = nullptr;
+    // Probe at the next tick whatever the intervals; level 2 selects the forced
+    // mode of the update decision.
+    void (*probe_now)(int32_t level) = nullptr;
+    // The next tick only fetches the update description.
+    void (*just_fetch_info)() = nullptr;
 };
 void SetAgentRequestSeam(const TAgentRequestSeam& seam);
 const TAgentRequestSeam& AgentRequestSeam();
@@ -80,8 +80,7 @@ void SetStopCountdown(int32_t ticks);
 // ---- controller window ---------------------------------------------------------
 
 // Posts a message to a window without waiting; installed by the main window.
-using TNotifyPoster = void (*)(uintptr_t window, uint32_t message, uintptr_t wparam,
-                               intptr_t lparam);
+using TNotifyPoster = void (*)(uintptr_t window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 void SetNotifyPoster(TNotifyPoster poster);
 
 // Set by message 1124; both 0 until then.

@@ -30,8 +30,8 @@ TDispatchPlan PlanDispatch(const TDispatchInput& in)
 {
     TDispatchPlan plan;
     plan.WindowClass = MainWindowClassName(in.AgentMode, in.ProgramPath);
-    plan.XCopyClass =
-        std::string(kAgentClassPrefix) + XAgentPrefix + FileNameWithoutExt(TrimBlanks(in.AgentExeName), false);
+    plan.XCopyClass = std::string(kAgentClassPrefix) + XAgentPrefix +
+                      FileNameWithoutExt(TrimBlanks(in.AgentExeName), false);
     plan.IsPlainAgent = in.AgentMode && IsPlainAgentFile(in.ProgramPath, in.AgentExeName);
     plan.IsXAgent = in.AgentMode && IsXAgentFile(in.ProgramPath, in.AgentExeName);
     plan.DeleteAfterMainWindow = in.SpanCdLvl == 2;

@@ -11,11 +11,11 @@
 constexpr const char* XAgentPrefix = "X_";
 
 struct TDispatchInput {
-    bool AgentMode = false;         // IsAutoUpdateProg of the main reader
-    std::string ProgramPath;        // full path of this program
-    std::string AgentExeName;       // GetAgentExeName of the main reader
-    bool SpanCdRelaunch = false;    // package flag
-    int64_t SpanCdLvl = 1;          // "/SpanCdLvl="
+    bool AgentMode = false;       // IsAutoUpdateProg of the main reader
+    std::string ProgramPath;      // full path of this program
+    std::string AgentExeName;     // GetAgentExeName of the main reader
+    bool SpanCdRelaunch = false;  // package flag
+    int64_t SpanCdLvl = 1;        // "/SpanCdLvl="
 };
 
 enum class TStubPath {
@@ -27,8 +27,8 @@ enum class TStubPath {
 };
 
 struct TDispatchPlan {
-    std::string WindowClass;        // also the single-instance key
-    std::string XCopyClass;         // class of a running X_ copy
+    std::string WindowClass;  // also the single-instance key
+    std::string XCopyClass;   // class of a running X_ copy
     bool IsPlainAgent = false;
     bool IsXAgent = false;
     bool DeleteAfterMainWindow = false;  // "/SpanCdLvl=2": this is the temporary copy

@@ -4,7 +4,10 @@
 #include "base/trace_log.h"
 #include "base/paths.h"
 
-bool IsRightToLeftCharset(int charset) { return charset == 177 || charset == 178; }
+bool IsRightToLeftCharset(int charset)
+{
+    return charset == 177 || charset == 178;
+}
 
 TMainWindowLayout MainWindowLayout(int charset)
 {

@@ -64,13 +64,22 @@ void DriveBar(const TBarAction& a)
         SendMessageA(bar, m.message, m.wparam, m.lparam);
         break;
     }
-    case TBarOp::SetPos: SendMessageA(bar, PBM_SETPOS, a.value, 0); break;
-    case TBarOp::SetStep: SendMessageA(bar, PBM_SETSTEP, a.value, 0); break;
-    case TBarOp::StepIt: SendMessageA(bar, PBM_STEPIT, 0, 0); break;
+    case TBarOp::SetPos:
+        SendMessageA(bar, PBM_SETPOS, a.value, 0);
+        break;
+    case TBarOp::SetStep:
+        SendMessageA(bar, PBM_SETSTEP, a.value, 0);
+        break;
+    case TBarOp::StepIt:
+        SendMessageA(bar, PBM_STEPIT, 0, 0);
+        break;
     }
 }
 
-void PumpOnce() { WaitPumping(0); }
+void PumpOnce()
+{
+    WaitPumping(0);
+}
 
 void RemoveSetupTemp()
 {
@@ -78,9 +87,15 @@ void RemoveSetupTemp()
     if (SetupTempFolderMade()) DeleteTree(SetupTempFolder(), true);
 }
 
-int64_t SleepXSwitch() { return GetSwitchInt(SwitchSleepX, SwitchSleepXDefault); }
+int64_t SleepXSwitch()
+{
+    return GetSwitchInt(SwitchSleepX, SwitchSleepXDefault);
+}
 
-unsigned AutoPlayMessage() { return AutoPlayCancelMessage(); }
+unsigned AutoPlayMessage()
+{
+    return AutoPlayCancelMessage();
+}
 
 void PostNotification(uintptr_t window, uint32_t message, uintptr_t wparam, intptr_t lparam)
 {
@@ -93,16 +108,13 @@ void CreateChildren(HWND window)
     const TMainWindowLayout l = MainWindowLayout(LangCharset());
     g_label = CreateWindowExA(0, "Static", "", kLabelStyle, l.label.x, l.label.y, l.label.width,
                               l.label.height, window, nullptr, inst, nullptr);
-    g_progress = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, l.progress.x,
-                                 l.progress.y, l.progress.width, l.progress.height, window,
-                                 nullptr, inst, nullptr);
-    g_activity = CreateWindowExA(0, PROGRESS_CLASSA, "", kActivityStyle, l.activity.x,
-                                 l.activity.y, l.activity.width, l.activity.height, window,
-                                 nullptr, inst, nullptr);
+    g_progress = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, l.progress.x, l.progress.y,
+                                 l.progress.width, l.progress.height, window, nullptr, inst, nullptr);
+    g_activity = CreateWindowExA(0, PROGRESS_CLASSA, "", kActivityStyle, l.activity.x, l.activity.y,
+                                 l.activity.width, l.activity.height, window, nullptr, inst, nullptr);
     SetTimer(window, kMainTimerId, kMainTimerPeriod, nullptr);
     if (!g_label_font) {
-        g_label_font = CreateFontA(-11, 0, 0, 0, FW_DONTCARE, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
-                                   0, "Tahoma");
+        g_label_font = CreateFontA(-11, 0, 0, 0, FW_DONTCARE, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
     }
     if (g_label && g_label_font) SendMessageA(g_label, WM_SETFONT, (WPARAM)g_label_font, TRUE);
 }
@@ -120,8 +132,7 @@ void PaintIcon(HWND window)
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam)
 {
-    const unsigned autoplay =
-        g_hooks.autoplay_cancel_message ? g_hooks.autoplay_cancel_message() : 0;
+    const unsigned autoplay = g_hooks.autoplay_cancel_message ? g_hooks.autoplay_cancel_message() : 0;
     if (autoplay != 0 && msg == autoplay) return 1;
 
     switch (msg) {
@@ -178,14 +189,35 @@ TMainWindowHooks DefaultMainWindowHooks()
     return h;
 }
 
-HWND MainWindowHandle() { return g_window; }
-HWND MainStatusLabel() { return g_label; }
-HWND MainProgressBar() { return g_progress; }
-HWND MainActivityBar() { return g_activity; }
-bool MainWindowQuitFlag() { return g_quit; }
+HWND MainWindowHandle()
+{
+    return g_window;
+}
+HWND MainStatusLabel()
+{
+    return g_label;
+}
+HWND MainProgressBar()
+{
+    return g_progress;
+}
+HWND MainActivityBar()
+{
+    return g_activity;
+}
+bool MainWindowQuitFlag()
+{
+    return g_quit;
+}
 
-void SetMainWindowHooks(const TMainWindowHooks& hooks) { g_hooks = hooks; }
-const TMainWindowHooks& MainWindowHooks() { return g_hooks; }
+void SetMainWindowHooks(const TMainWindowHooks& hooks)
+{
+    g_hooks = hooks;
+}
+const TMainWindowHooks& MainWindowHooks()
+{
+    return g_hooks;
+}
 
 void DestroyMainWindow()
 {
@@ -235,8 +267,7 @@ void StubWin::WinMain(bool agent_mode, const std::string& class_name)
     g_own = &own;
     const std::string title = LangString(kMainTitleKey, kMainTitleDefault);
     HWND window = CreateWindowExA(0, class_name.c_str(), title.c_str(), kMainWindowStyle, x, y,
-                                  kMainWindowWidth, kMainWindowHeight, nullptr, nullptr, inst,
-                                  nullptr);
+                                  kMainWindowWidth, kMainWindowHeight, nullptr, nullptr, inst, nullptr);
     if (g_hooks.set_msgbox_font)
         g_hooks.set_msgbox_font(own.GetLangFontName(), own.GetLangFontSize(), own.GetLangCharset());
     if (window) {

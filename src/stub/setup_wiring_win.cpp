@@ -10,7 +10,10 @@
 
 namespace {
 
-bool LauncherIsAgent() { return AgentMode; }
+bool LauncherIsAgent()
+{
+    return AgentMode;
+}
 
 TSetupLinks DescriptionFileLinks()
 {
@@ -32,7 +35,10 @@ void ShowActivityBar()
     if (HWND bar = MainActivityBar()) ShowWindow(bar, SW_SHOW);
 }
 
-uintptr_t StatusLabel() { return reinterpret_cast<uintptr_t>(MainStatusLabel()); }
+uintptr_t StatusLabel()
+{
+    return reinterpret_cast<uintptr_t>(MainStatusLabel());
+}
 
 }  // namespace
 

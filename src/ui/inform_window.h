@@ -10,20 +10,20 @@
 
 constexpr const char* kInformWindowClass = "VRichEditBox";
 
-constexpr int kInformTextLeft = 3;        // left margin of the text
-constexpr int kInformBarHeight = 43;      // the button bar
+constexpr int kInformTextLeft = 3;    // left margin of the text
+constexpr int kInformBarHeight = 43;  // the button bar
 constexpr int kInformButtonWidth = 160;
 constexpr int kInformButtonHeight = 25;
 constexpr int kInformButtonFromBottom = 33;
 constexpr int kInformTextFontHeight = 15;  // cell height in pixels
 
 struct TInformRect {
-  int left = 0, top = 0, width = 0, height = 0;
-  bool operator==(const TInformRect&) const = default;
+    int left = 0, top = 0, width = 0, height = 0;
+    bool operator==(const TInformRect&) const = default;
 };
 struct TInformLayout {
-  TInformRect text;
-  TInformRect button;  // empty without a link
+    TInformRect text;
+    TInformRect button;  // empty without a link
 };
 
 // Text and button in a client area of cw x ch.
@@ -48,7 +48,7 @@ int ClampInformExtent(int requested, int minimum, int workArea);
 // closed (close box, Alt+F4 or the button, which opens the link first);
 // true. Without a text: opens the link and returns true, or false when there
 // is none. False too when the window cannot be created or one is already up.
-bool ShowInformWindow(HWND owner, const std::string& caption, const std::string& buttonText,
-                      int charset, int fontSize, const std::string& fontName, int width, int height,
+bool ShowInformWindow(HWND owner, const std::string& caption, const std::string& buttonText, int charset,
+                      int fontSize, const std::string& fontName, int width, int height,
                       const std::string& link, const std::string& text);
 #endif

@@ -16,181 +16,192 @@ constexpr int kButtonId = 1;
 
 // One window at a time.
 struct TInformState {
-  std::string link;  // an openable link, or "" for no button
-  HINSTANCE instance = nullptr;
-  HFONT buttonFont = nullptr;
-  HFONT textFont = nullptr;
-  HWND window = nullptr;
-  HWND text = nullptr;
-  HWND button = nullptr;
-  bool done = false;
+    std::string link;  // an openable link, or "" for no button
+    HINSTANCE instance = nullptr;
+    HFONT buttonFont = nullptr;
+    HFONT textFont = nullptr;
+    HWND window = nullptr;
+    HWND text = nullptr;
+    HWND button = nullptr;
+    bool done = false;
 };
 
 TInformState g_inform;
 
-void Place(HWND control, const TInformRect& r) {
-  if (control) MoveWindow(control, r.left, r.top, r.width, r.height, TRUE);
+void Place(HWND control, const TInformRect& r)
+{
+    if (control) MoveWindow(control, r.left, r.top, r.width, r.height, TRUE);
 }
 
-void Layout(HWND hwnd) {
-  RECT client;
-  GetClientRect(hwnd, &client);
-  const TInformLayout layout = InformLayout(client.right, client.bottom, !g_inform.link.empty());
-  Place(g_inform.text, layout.text);
-  Place(g_inform.button, layout.button);
+void Layout(HWND hwnd)
+{
+    RECT client;
+    GetClientRect(hwnd, &client);
+    const TInformLayout layout = InformLayout(client.right, client.bottom, !g_inform.link.empty());
+    Place(g_inform.text, layout.text);
+    Place(g_inform.button, layout.button);
 }
 
-void Paint(HWND hwnd) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd, &ps);
-  RECT client;
-  GetClientRect(hwnd, &client);
-  FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
-  if (!g_inform.link.empty()) {
-    const int line = client.bottom - kInformBarHeight;
-    HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DDKSHADOW));
-    HGDIOBJ old = SelectObject(dc, pen);
-    MoveToEx(dc, 0, line, nullptr);
-    LineTo(dc, client.right, line);
-    SelectObject(dc, old);
-    DeleteObject(pen);
-    RECT bar = {0, line + 1, client.right, client.bottom};
-    FillRect(dc, &bar, GetSysColorBrush(COLOR_BTNFACE));
-  }
-  EndPaint(hwnd, &ps);
+void Paint(HWND hwnd)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+    if (!g_inform.link.empty()) {
+        const int line = client.bottom - kInformBarHeight;
+        HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DDKSHADOW));
+        HGDIOBJ old = SelectObject(dc, pen);
+        MoveToEx(dc, 0, line, nullptr);
+        LineTo(dc, client.right, line);
+        SelectObject(dc, old);
+        DeleteObject(pen);
+        RECT bar = {0, line + 1, client.right, client.bottom};
+        FillRect(dc, &bar, GetSysColorBrush(COLOR_BTNFACE));
+    }
+    EndPaint(hwnd, &ps);
 }
 
-void OpenLink(const std::string& link) { ShellOpen(link, "", SW_SHOW); }
+void OpenLink(const std::string& link)
+{
+    ShellOpen(link, "", SW_SHOW);
+}
 
-LRESULT CALLBACK InformProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  switch (message) {
+LRESULT CALLBACK InformProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
     case WM_SIZE:
-      Layout(hwnd);
-      return 0;
-    case WM_PAINT:
-      Paint(hwnd);
-      return 0;
-    case WM_COMMAND:
-      if (g_inform.button && reinterpret_cast<HWND>(lparam) == g_inform.button &&
-          HIWORD(wparam) == BN_CLICKED) {
-        OpenLink(g_inform.link);
-        PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        Layout(hwnd);
         return 0;
-      }
-      break;
+    case WM_PAINT:
+        Paint(hwnd);
+        return 0;
+    case WM_COMMAND:
+        if (g_inform.button && reinterpret_cast<HWND>(lparam) == g_inform.button &&
+            HIWORD(wparam) == BN_CLICKED) {
+            OpenLink(g_inform.link);
+            PostMessageA(hwnd, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        break;
     case WM_DESTROY:
-      g_inform.done = true;
-      return 1;
-  }
-  return DefWindowProcA(hwnd, message, wparam, lparam);
+        g_inform.done = true;
+        return 1;
+    }
+    return DefWindowProcA(hwnd, message, wparam, lparam);
 }
 
-HFONT MakeFont(int height, int charset, const std::string& face) {
-  return CreateFontA(height, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, static_cast<BYTE>(charset),
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, face.c_str());
+HFONT MakeFont(int height, int charset, const std::string& face)
+{
+    return CreateFontA(height, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, static_cast<BYTE>(charset),
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, face.c_str());
 }
 
 // The rich-text library stays loaded once the first window has used it.
-const TRichEditLibrary& RichEdit() {
-  static const TRichEditLibrary library = LoadRichEditLibrary();
-  return library;
+const TRichEditLibrary& RichEdit()
+{
+    static const TRichEditLibrary library = LoadRichEditLibrary();
+    return library;
 }
 
 bool RunInformWindow(HWND owner, const std::string& caption, const std::string& buttonText, int charset,
                      int fontSize, const std::string& fontName, int width, int height,
-                     const std::string& link, const std::string& text) {
-  g_inform = TInformState{};
-  g_inform.link = link;
-  g_inform.instance = GetModuleHandleA(nullptr);
-  const TRichEditLibrary& rich = RichEdit();
-  g_inform.buttonFont = MakeFont(-PointsToPixels(fontSize), charset, fontName);
-  g_inform.textFont = MakeFont(kInformTextFontHeight, charset, InformTextFace(fontName));
+                     const std::string& link, const std::string& text)
+{
+    g_inform = TInformState{};
+    g_inform.link = link;
+    g_inform.instance = GetModuleHandleA(nullptr);
+    const TRichEditLibrary& rich = RichEdit();
+    g_inform.buttonFont = MakeFont(-PointsToPixels(fontSize), charset, fontName);
+    g_inform.textFont = MakeFont(kInformTextFontHeight, charset, InformTextFace(fontName));
 
-  WNDCLASSA wc = {};
-  wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
-  wc.lpfnWndProc = InformProc;
-  wc.hInstance = g_inform.instance;
-  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-  wc.lpszClassName = kInformWindowClass;
-  RegisterClassA(&wc);
+    WNDCLASSA wc = {};
+    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    wc.lpfnWndProc = InformProc;
+    wc.hInstance = g_inform.instance;
+    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    wc.lpszClassName = kInformWindowClass;
+    RegisterClassA(&wc);
 
-  // The size from the description file fits the work area, and the window sits in its middle.
-  RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-  const int w = ClampInformExtent(width, GetSystemMetrics(SM_CXMIN), work.right - work.left);
-  const int h = ClampInformExtent(height, GetSystemMetrics(SM_CYMIN), work.bottom - work.top);
-  int left = 0, top = 0;
-  CenterInWorkArea(w, h, left, top);
+    // The size from the description file fits the work area, and the window sits in its middle.
+    RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const int w = ClampInformExtent(width, GetSystemMetrics(SM_CXMIN), work.right - work.left);
+    const int h = ClampInformExtent(height, GetSystemMetrics(SM_CYMIN), work.bottom - work.top);
+    int left = 0, top = 0;
+    CenterInWorkArea(w, h, left, top);
 
-  g_inform.window = CreateWindowExA(WS_EX_DLGMODALFRAME, kInformWindowClass, caption.c_str(), kWindowStyle,
-                                    left, top, w, h, owner, nullptr, g_inform.instance, nullptr);
-  const bool shown = g_inform.window != nullptr;
-  if (shown) {
-    RECT client;
-    GetClientRect(g_inform.window, &client);
-    const TInformLayout layout = InformLayout(client.right, client.bottom, !link.empty());
-    g_inform.text = CreateWindowExA(0, rich.window_class, "", kTextStyle, layout.text.left, layout.text.top,
-                                    layout.text.width, layout.text.height, g_inform.window, nullptr,
-                                    g_inform.instance, nullptr);
-    if (g_inform.text) {
-      SendMessageA(g_inform.text, WM_SETFONT, reinterpret_cast<WPARAM>(g_inform.textFont), FALSE);
-      SendMessageA(g_inform.text, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
-      // Announcements may be longer than the control's default limit.
-      SendMessageA(g_inform.text, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(text.size() + 1024));
-      SendMessageA(g_inform.text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    g_inform.window = CreateWindowExA(WS_EX_DLGMODALFRAME, kInformWindowClass, caption.c_str(), kWindowStyle,
+                                      left, top, w, h, owner, nullptr, g_inform.instance, nullptr);
+    const bool shown = g_inform.window != nullptr;
+    if (shown) {
+        RECT client;
+        GetClientRect(g_inform.window, &client);
+        const TInformLayout layout = InformLayout(client.right, client.bottom, !link.empty());
+        g_inform.text = CreateWindowExA(0, rich.window_class, "", kTextStyle, layout.text.left,
+                                        layout.text.top, layout.text.width, layout.text.height,
+                                        g_inform.window, nullptr, g_inform.instance, nullptr);
+        if (g_inform.text) {
+            SendMessageA(g_inform.text, WM_SETFONT, reinterpret_cast<WPARAM>(g_inform.textFont), FALSE);
+            SendMessageA(g_inform.text, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
+            // Announcements may be longer than the control's default limit.
+            SendMessageA(g_inform.text, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(text.size() + 1024));
+            SendMessageA(g_inform.text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        }
+        if (!link.empty()) {
+            g_inform.button = CreateWindowExA(
+                0, "Button", buttonText.c_str(), WS_CHILD | WS_VISIBLE, layout.button.left, layout.button.top,
+                layout.button.width, layout.button.height, g_inform.window,
+                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kButtonId)), g_inform.instance, nullptr);
+            if (g_inform.button) {
+                SendMessageA(g_inform.button, WM_SETFONT, reinterpret_cast<WPARAM>(g_inform.buttonFont),
+                             FALSE);
+                // Activated first: focus given to a window that is not active is lost again.
+                SetForegroundWindow(g_inform.window);
+                SetActiveWindow(g_inform.window);
+                SetFocus(g_inform.button);
+                SendMessageA(g_inform.button, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+            }
+        }
+
+        MSG msg;
+        while (!g_inform.done) {
+            const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+            if (got == 0 || got == -1) {
+                // The quit request belongs to the loop that owns the thread.
+                if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
+                DestroyWindow(g_inform.window);
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
     }
-    if (!link.empty()) {
-      g_inform.button = CreateWindowExA(0, "Button", buttonText.c_str(), WS_CHILD | WS_VISIBLE,
-                                        layout.button.left, layout.button.top, layout.button.width,
-                                        layout.button.height, g_inform.window,
-                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kButtonId)),
-                                        g_inform.instance, nullptr);
-      if (g_inform.button) {
-        SendMessageA(g_inform.button, WM_SETFONT, reinterpret_cast<WPARAM>(g_inform.buttonFont), FALSE);
-        // Activated first: focus given to a window that is not active is lost again.
-        SetForegroundWindow(g_inform.window);
-        SetActiveWindow(g_inform.window);
-        SetFocus(g_inform.button);
-        SendMessageA(g_inform.button, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
-      }
-    }
 
-    MSG msg;
-    while (!g_inform.done) {
-      const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-      if (got == 0 || got == -1) {
-        // The quit request belongs to the loop that owns the thread.
-        if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
-        DestroyWindow(g_inform.window);
-        break;
-      }
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-  }
-
-  UnregisterClassA(kInformWindowClass, g_inform.instance);
-  if (g_inform.buttonFont) DeleteObject(g_inform.buttonFont);
-  if (g_inform.textFont) DeleteObject(g_inform.textFont);
-  g_inform = TInformState{};
-  return shown;
+    UnregisterClassA(kInformWindowClass, g_inform.instance);
+    if (g_inform.buttonFont) DeleteObject(g_inform.buttonFont);
+    if (g_inform.textFont) DeleteObject(g_inform.textFont);
+    g_inform = TInformState{};
+    return shown;
 }
 
 }  // namespace
 
 bool ShowInformWindow(HWND owner, const std::string& caption, const std::string& buttonText, int charset,
                       int fontSize, const std::string& fontName, int width, int height,
-                      const std::string& link, const std::string& text) {
-  const std::string trimmed = TrimBlanks(link);
-  // Anything else (file:, a program path) never reaches the shell.
-  const std::string openable = IsOpenableLink(trimmed) ? trimmed : "";
-  if (text.empty()) {
-    if (openable.empty()) return false;
-    OpenLink(openable);
-    return true;
-  }
-  if (g_inform.window) return false;
-  return RunInformWindow(owner, caption, buttonText, charset, fontSize, fontName, width, height, openable,
-                         text);
+                      const std::string& link, const std::string& text)
+{
+    const std::string trimmed = TrimBlanks(link);
+    // Anything else (file:, a program path) never reaches the shell.
+    const std::string openable = IsOpenableLink(trimmed) ? trimmed : "";
+    if (text.empty()) {
+        if (openable.empty()) return false;
+        OpenLink(openable);
+        return true;
+    }
+    if (g_inform.window) return false;
+    return RunInformWindow(owner, caption, buttonText, charset, fontSize, fontName, width, height, openable,
+                           text);
 }

@@ -7,77 +7,95 @@
 
 namespace {
 
-TMsgBoxFont& FontState() {
-  static TMsgBoxFont font;
-  return font;
+TMsgBoxFont& FontState()
+{
+    static TMsgBoxFont font;
+    return font;
 }
 
-TMsgBoxHook& Hook() {
-  static TMsgBoxHook hook;
-  return hook;
+TMsgBoxHook& Hook()
+{
+    static TMsgBoxHook hook;
+    return hook;
 }
 
-std::string OrDefault(const std::string& value, const std::string& def) {
-  return value.empty() ? def : value;
+std::string OrDefault(const std::string& value, const std::string& def)
+{
+    return value.empty() ? def : value;
 }
 
-std::string DefaultCaption(int item) { return ListItem(kDefaultCaptions, item); }
+std::string DefaultCaption(int item)
+{
+    return ListItem(kDefaultCaptions, item);
+}
 
 }  // namespace
 
 #ifndef _WIN32
-int PresentMsgBox(const TMsgBoxRequest& request) {
-  std::cout << "MsgBox [" << request.caption << "] " << ApplyMessageMarkup(request.text).text
-            << std::endl;
-  return 0;
+int PresentMsgBox(const TMsgBoxRequest& request)
+{
+    std::cout << "MsgBox [" << request.caption << "] " << ApplyMessageMarkup(request.text).text << std::endl;
+    return 0;
 }
 #endif
 
-void SetMsgBoxFont(const std::string& face, int point_size, int charset) {
-  TMsgBoxFont& font = FontState();
-  font.face = face;
-  font.charset = charset;
-  if (point_size != 0) font.point_size = point_size;
+void SetMsgBoxFont(const std::string& face, int point_size, int charset)
+{
+    TMsgBoxFont& font = FontState();
+    font.face = face;
+    font.charset = charset;
+    if (point_size != 0) font.point_size = point_size;
 }
 
-TMsgBoxFont MsgBoxFont() { return FontState(); }
-
-void SetMsgBoxHook(TMsgBoxHook hook) { Hook() = std::move(hook); }
-
-int ShowMsgBox(intptr_t owner_code, const std::string& text, const std::string& caption,
-               int timeout_ms, uint32_t flags, int charset, const std::string& button_texts) {
-  TMsgBoxRequest request;
-  request.owner_code = owner_code;
-  request.text = ComposeMsgBoxBody(owner_code, text, caption);
-  request.caption = caption;
-  request.timeout_ms = timeout_ms;
-  request.flags = ComposeMsgBoxFlags(owner_code, flags, charset);
-  request.charset = charset;
-  request.button_texts = button_texts;
-  if (Hook()) return Hook()(request);
-  return PresentMsgBox(request);
+TMsgBoxFont MsgBoxFont()
+{
+    return FontState();
 }
 
-void MsgError(intptr_t owner_code, const std::string& text, const std::string& caption,
-              int charset, const std::string& button_texts) {
-  ShowMsgBox(owner_code, text, OrDefault(caption, DefaultCaption(0)), 0, 0x10, charset,
-             OrDefault(button_texts, kDefaultButtonTexts));
+void SetMsgBoxHook(TMsgBoxHook hook)
+{
+    Hook() = std::move(hook);
 }
 
-void MsgAttention(intptr_t owner_code, const std::string& text, const std::string& caption,
-                  int timeout_ms, int charset, const std::string& button_texts) {
-  ShowMsgBox(owner_code, text, OrDefault(caption, DefaultCaption(1)), timeout_ms, 0x30, charset,
-             OrDefault(button_texts, kDefaultButtonTexts));
+int ShowMsgBox(intptr_t owner_code, const std::string& text, const std::string& caption, int timeout_ms,
+               uint32_t flags, int charset, const std::string& button_texts)
+{
+    TMsgBoxRequest request;
+    request.owner_code = owner_code;
+    request.text = ComposeMsgBoxBody(owner_code, text, caption);
+    request.caption = caption;
+    request.timeout_ms = timeout_ms;
+    request.flags = ComposeMsgBoxFlags(owner_code, flags, charset);
+    request.charset = charset;
+    request.button_texts = button_texts;
+    if (Hook()) return Hook()(request);
+    return PresentMsgBox(request);
 }
 
-bool MsgConfirm(intptr_t owner_code, const std::string& text, const std::string& caption,
-                int timeout_ms, int charset, const std::string& button_texts) {
-  return ShowMsgBox(owner_code, text, OrDefault(caption, DefaultCaption(2)), timeout_ms, 0x24,
-                    charset, OrDefault(button_texts, kDefaultButtonTexts)) == 6;
+void MsgError(intptr_t owner_code, const std::string& text, const std::string& caption, int charset,
+              const std::string& button_texts)
+{
+    ShowMsgBox(owner_code, text, OrDefault(caption, DefaultCaption(0)), 0, 0x10, charset,
+               OrDefault(button_texts, kDefaultButtonTexts));
 }
 
-bool MsgConfirmOkCancel(intptr_t owner_code, const std::string& text, const std::string& caption,
-                        int charset, const std::string& button_texts) {
-  return ShowMsgBox(owner_code, text, OrDefault(caption, DefaultCaption(2)), 0, 0x21, charset,
-                    OrDefault(button_texts, kDefaultButtonTexts)) == 1;
+void MsgAttention(intptr_t owner_code, const std::string& text, const std::string& caption, int timeout_ms,
+                  int charset, const std::string& button_texts)
+{
+    ShowMsgBox(owner_code, text, OrDefault(caption, DefaultCaption(1)), timeout_ms, 0x30, charset,
+               OrDefault(button_texts, kDefaultButtonTexts));
+}
+
+bool MsgConfirm(intptr_t owner_code, const std::string& text, const std::string& caption, int timeout_ms,
+                int charset, const std::string& button_texts)
+{
+    return ShowMsgBox(owner_code, text, OrDefault(caption, DefaultCaption(2)), timeout_ms, 0x24, charset,
+                      OrDefault(button_texts, kDefaultButtonTexts)) == 6;
+}
+
+bool MsgConfirmOkCancel(intptr_t owner_code, const std::string& text, const std::string& caption, int charset,
+                        const std::string& button_texts)
+{
+    return ShowMsgBox(owner_code, text, OrDefault(caption, DefaultCaption(2)), 0, 0x21, charset,
+                      OrDefault(button_texts, kDefaultButtonTexts)) == 1;
 }

@@ -20,38 +20,35 @@ constexpr int kDefaultCharset = 1;  // DEFAULT_CHARSET
 // Face and charset always; the point size only when not 0. Kept across boxes.
 void SetMsgBoxFont(const std::string& face, int point_size, int charset);
 struct TMsgBoxFont {
-  std::string face = "Tahoma";
-  int charset = kDefaultCharset;
-  int point_size = 8;
+    std::string face = "Tahoma";
+    int charset = kDefaultCharset;
+    int point_size = 8;
 };
 TMsgBoxFont MsgBoxFont();
 
-int ShowMsgBox(intptr_t owner_code, const std::string& text, const std::string& caption,
-               int timeout_ms, uint32_t flags, int charset, const std::string& button_texts);
+int ShowMsgBox(intptr_t owner_code, const std::string& text, const std::string& caption, int timeout_ms,
+               uint32_t flags, int charset, const std::string& button_texts);
 
 void MsgError(intptr_t owner_code, const std::string& text, const std::string& caption = "",
               int charset = kDefaultCharset, const std::string& button_texts = "");
 void MsgAttention(intptr_t owner_code, const std::string& text, const std::string& caption = "",
-                  int timeout_ms = 0, int charset = kDefaultCharset,
-                  const std::string& button_texts = "");
+                  int timeout_ms = 0, int charset = kDefaultCharset, const std::string& button_texts = "");
 // True when answered Yes.
 bool MsgConfirm(intptr_t owner_code, const std::string& text, const std::string& caption = "",
-                int timeout_ms = 0, int charset = kDefaultCharset,
-                const std::string& button_texts = "");
+                int timeout_ms = 0, int charset = kDefaultCharset, const std::string& button_texts = "");
 // True when answered OK.
-bool MsgConfirmOkCancel(intptr_t owner_code, const std::string& text,
-                        const std::string& caption = "", int charset = kDefaultCharset,
-                        const std::string& button_texts = "");
+bool MsgConfirmOkCancel(intptr_t owner_code, const std::string& text, const std::string& caption = "",
+                        int charset = kDefaultCharset, const std::string& button_texts = "");
 
 // A box after composition, as it goes to the screen.
 struct TMsgBoxRequest {
-  intptr_t owner_code = 1;
-  std::string text;     // body with markup (caption included for owner code 0)
-  std::string caption;  // window title
-  int timeout_ms = 0;
-  uint32_t flags = 0;   // with the charset and owner-code additions
-  int charset = kDefaultCharset;
-  std::string button_texts;
+    intptr_t owner_code = 1;
+    std::string text;     // body with markup (caption included for owner code 0)
+    std::string caption;  // window title
+    int timeout_ms = 0;
+    uint32_t flags = 0;  // with the charset and owner-code additions
+    int charset = kDefaultCharset;
+    std::string button_texts;
 };
 
 // Replaces the screen: every box goes to the hook, which returns the result.

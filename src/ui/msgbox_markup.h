@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-constexpr uint32_t MBX_NOCLOSE = 0x10000000;  // close command of the window menu disabled
-constexpr uint32_t kMsgBoxRightAlign = 0x80000;     // MB_RIGHT
-constexpr uint32_t kMsgBoxRtlReading = 0x100000;    // MB_RTLREADING
+constexpr uint32_t MBX_NOCLOSE = 0x10000000;      // close command of the window menu disabled
+constexpr uint32_t kMsgBoxRightAlign = 0x80000;   // MB_RIGHT
+constexpr uint32_t kMsgBoxRtlReading = 0x100000;  // MB_RTLREADING
 constexpr const char* kDefaultButtonTexts = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
 constexpr const char* kDefaultCaptions = "|Error|Attention|Confirm|";
 
@@ -24,14 +24,14 @@ constexpr const char* kDefaultCaptions = "|Error|Attention|Confirm|";
 // counts as the two characters CR LF. Offsets are full-width: tags far beyond
 // 65,535 characters still mark the right text.
 struct TBoldRange {
-  size_t start = 0;
-  size_t end = 0;
-  bool operator==(const TBoldRange&) const = default;
+    size_t start = 0;
+    size_t end = 0;
+    bool operator==(const TBoldRange&) const = default;
 };
 
 struct TMarkupText {
-  std::string text;
-  std::vector<TBoldRange> bold;
+    std::string text;
+    std::vector<TBoldRange> bold;
 };
 
 // Line and tab escapes; never rescans inserted text.
@@ -54,16 +54,15 @@ TMarkupText LimitMarkupText(const TMarkupText& markup, size_t max_chars = kMsgBo
 
 // Owner code 0: the caption in bold above the text (upper-cased when it is a
 // substring of kDefaultCaptions). Other codes: the text unchanged.
-std::string ComposeMsgBoxBody(intptr_t owner_code, const std::string& text,
-                              const std::string& caption);
+std::string ComposeMsgBoxBody(intptr_t owner_code, const std::string& text, const std::string& caption);
 // Adds MB_RIGHT | MB_RTLREADING for charsets 177 and 178, MBX_NOCLOSE for owner code 2.
 uint32_t ComposeMsgBoxFlags(intptr_t owner_code, uint32_t flags, int charset);
 
 // ---- buttons, icon and keys -------------------------------------------------
 
 struct TMsgBoxButton {
-  std::string text;  // from the button text list
-  int result = 0;    // IDOK ... IDNO
+    std::string text;  // from the button text list
+    int result = 0;    // IDOK ... IDNO
 };
 // The buttons of the set in flags & 0x0F, left to right (slot 0 first);
 // empty for an unknown set.
@@ -75,12 +74,15 @@ int WrapButtonIndex(int index, int button_count);
 // 32513..32516 for the icon bits, 0 for the program's own icon.
 int MsgBoxIconId(uint32_t flags);
 
-enum class TMsgBoxKeyKind { kSysChar, kKeyDown };
+enum class TMsgBoxKeyKind {
+    kSysChar,
+    kKeyDown
+};
 // What the keyboard filter does with one key message.
 struct TMsgBoxKeyAction {
-  int focus_slot = -1;   // move the focus to this slot
-  int choose_slot = -1;  // choose this button (consumes the message)
-  bool close = false;    // close without a result (Escape)
+    int focus_slot = -1;   // move the focus to this slot
+    int choose_slot = -1;  // choose this button (consumes the message)
+    bool close = false;    // close without a result (Escape)
 };
 // `texts` holds the texts of the existing buttons (slot order); `focused` is
 // the slot with the focus or -1. `code` is the character (kSysChar) or the
@@ -97,13 +99,13 @@ constexpr int kMinBoxWidth = 360;
 constexpr int kMaxBlockWidth = 600;
 
 struct TMsgBoxRect {
-  int left = 0, top = 0, width = 0, height = 0;
-  bool operator==(const TMsgBoxRect&) const = default;
+    int left = 0, top = 0, width = 0, height = 0;
+    bool operator==(const TMsgBoxRect&) const = default;
 };
 
 struct TTextBlock {
-  int width = 0;
-  int height = 0;
+    int width = 0;
+    int height = 0;
 };
 
 // Line height of a font: tmHeight + tmExternalLeading, +1 for "MS PGothic".
@@ -119,15 +121,13 @@ TTextBlock MeasureTextBlockWith(const std::string& text, int line_height,
 // and returns the height and width it then asks for; stops at the first width
 // whose requested height fits block.height. Returns the control width chosen.
 int WidenForBold(const TTextBlock& block,
-                 const std::function<void(int width, int& requested_width,
-                                          int& requested_height)>& resize);
+                 const std::function<void(int width, int& requested_width, int& requested_height)>& resize);
 
 struct TFrameMetrics {
-  int frame_cx = 0, frame_cy = 0, caption_cy = 0;
+    int frame_cx = 0, frame_cy = 0, caption_cy = 0;
 };
 // Outer box size for a control of rw x rh.
-TMsgBoxRect MsgBoxOuterRect(int rw, int rh, const TFrameMetrics& metrics,
-                            const TMsgBoxRect& work_area);
+TMsgBoxRect MsgBoxOuterRect(int rw, int rh, const TFrameMetrics& metrics, const TMsgBoxRect& work_area);
 // The control inside the client area cw x ch.
 TMsgBoxRect MsgBoxControlRect(int cw, int ch, int rw, int rh);
 // Button in `slot` of `count` buttons (slot 0 leftmost; the last one at cw - 80).

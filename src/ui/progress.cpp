@@ -13,8 +13,7 @@ void Pump()
 
 }  // namespace
 
-std::vector<TBarAction> ProgressActions(int kind, int maximum, int position, int step,
-                                        int& activity_counter)
+std::vector<TBarAction> ProgressActions(int kind, int maximum, int position, int step, int& activity_counter)
 {
     if (kind == kProgressStart) {
         return {
@@ -37,7 +36,10 @@ std::vector<TBarAction> ProgressActions(int kind, int maximum, int position, int
     return {};
 }
 
-void SetProgressBarDriver(TBarDriver driver) { g_driver = driver; }
+void SetProgressBarDriver(TBarDriver driver)
+{
+    g_driver = driver;
+}
 
 void StandardProgressSink(int kind, int, int maximum, int position, int step, const std::string&)
 {
@@ -46,7 +48,10 @@ void StandardProgressSink(int kind, int, int maximum, int position, int step, co
     }
 }
 
-int ActivityCounter() { return g_activity_counter; }
+int ActivityCounter()
+{
+    return g_activity_counter;
+}
 
 TProgressPump SetProgressPump(TProgressPump pump)
 {
@@ -62,11 +67,20 @@ void TProgBar::Deliver(int kind, int maximum, int position, int step, const std:
     Pump();
 }
 
-void TProgBar::Start(int position, int maximum) { Deliver(kProgressStart, maximum, position, 1, ""); }
+void TProgBar::Start(int position, int maximum)
+{
+    Deliver(kProgressStart, maximum, position, 1, "");
+}
 
-void TProgBar::Step(const std::string& text) { Deliver(kProgressStep, 0, 0, 0, text); }
+void TProgBar::Step(const std::string& text)
+{
+    Deliver(kProgressStep, 0, 0, 0, text);
+}
 
-void TProgBar::SetText(const std::string&) { Pump(); }
+void TProgBar::SetText(const std::string&)
+{
+    Pump();
+}
 
 TProgBar& ProgBar()
 {
@@ -76,9 +90,9 @@ TProgBar& ProgBar()
 
 TRangeMessage ProgressRangeMessage(int maximum)
 {
-  constexpr unsigned kWmUser = 0x0400;
-  if (maximum < 0) maximum = 0;
-  if (maximum <= 0xFFFF)
-    return {kWmUser + 1, 0, static_cast<intptr_t>(static_cast<uint32_t>(maximum) << 16)};
-  return {kWmUser + 6, 0, static_cast<intptr_t>(maximum)};
+    constexpr unsigned kWmUser = 0x0400;
+    if (maximum < 0) maximum = 0;
+    if (maximum <= 0xFFFF)
+        return {kWmUser + 1, 0, static_cast<intptr_t>(static_cast<uint32_t>(maximum) << 16)};
+    return {kWmUser + 6, 0, static_cast<intptr_t>(maximum)};
 }

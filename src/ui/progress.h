@@ -18,31 +18,38 @@ using TProgressSink = void (*)(int kind, int reserved, int maximum, int position
 
 // ---- what the standard sink does to the bars ---------------------------------
 
-enum class TBar { Main, Activity };
-enum class TBarOp { SetRange, SetPos, SetStep, StepIt };
+enum class TBar {
+    Main,
+    Activity
+};
+enum class TBarOp {
+    SetRange,
+    SetPos,
+    SetStep,
+    StepIt
+};
 struct TBarAction {
-  TBar bar;
-  TBarOp op;
-  int value;  // range maximum (minimum is 0), position or step; 0 for StepIt
-  bool operator==(const TBarAction&) const = default;
+    TBar bar;
+    TBarOp op;
+    int value;  // range maximum (minimum is 0), position or step; 0 for StepIt
+    bool operator==(const TBarAction&) const = default;
 };
 
 constexpr int kActivityPositions = 6;  // 0..5
 
 // The bar commands of one event. The activity counter (0..5) carries over
 // from event to event; a start event does not reset it.
-std::vector<TBarAction> ProgressActions(int kind, int maximum, int position, int step,
-                                        int& activity_counter);
+std::vector<TBarAction> ProgressActions(int kind, int maximum, int position, int step, int& activity_counter);
 
 // The range message for a maximum: the 16-bit PBM_SETRANGE (WM_USER + 1,
 // lParam = MAKELPARAM(0, maximum)) up to 65,535, which every version of the
 // common controls knows, and PBM_SETRANGE32 (WM_USER + 6, lParam = maximum)
 // only above it. Negative maxima count as 0.
 struct TRangeMessage {
-  unsigned message;
-  uintptr_t wparam;
-  intptr_t lparam;
-  bool operator==(const TRangeMessage&) const = default;
+    unsigned message;
+    uintptr_t wparam;
+    intptr_t lparam;
+    bool operator==(const TRangeMessage&) const = default;
 };
 TRangeMessage ProgressRangeMessage(int maximum);
 
@@ -66,18 +73,18 @@ using TProgressPump = void (*)();
 TProgressPump SetProgressPump(TProgressPump pump);
 
 class TProgBar {
- public:
-  explicit TProgBar(TProgressSink sink) : sink_(sink) {}
-  // Delivers (start, 0, maximum, position, 1, "").
-  void Start(int position, int maximum);
-  // Delivers (step, 0, 0, 0, 0, text).
-  void Step(const std::string& text);
-  // Delivers nothing to a sink procedure; only pumps once.
-  void SetText(const std::string& text);
+public:
+    explicit TProgBar(TProgressSink sink) : sink_(sink) {}
+    // Delivers (start, 0, maximum, position, 1, "").
+    void Start(int position, int maximum);
+    // Delivers (step, 0, 0, 0, 0, text).
+    void Step(const std::string& text);
+    // Delivers nothing to a sink procedure; only pumps once.
+    void SetText(const std::string& text);
 
- private:
-  void Deliver(int kind, int maximum, int position, int step, const std::string& text);
-  TProgressSink sink_;
+private:
+    void Deliver(int kind, int maximum, int position, int step, const std::string& text);
+    TProgressSink sink_;
 };
 
 // The process-wide object over the standard sink, made on first use and kept

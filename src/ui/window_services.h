@@ -22,5 +22,4 @@ bool ShellOpen(const std::string& file, const std::string& parameters, int show_
 // Loads `library` with LoadSystemLibrary (lang/safe_library.h) and returns the address of `entry`;
 // the handle goes back in `library_handle` (also when the entry is missing) for
 // the caller to free.
-FARPROC GetProcFromLibrary(const std::string& library, const std::string& entry,
-                           HMODULE& library_handle);
+FARPROC GetProcFromLibrary(const std::string& library, const std::string& entry, HMODULE& library_handle);

@@ -7,20 +7,21 @@
 #include "autoupdate/agent_settings.h"
 #include "process/process_viewer.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string text(reinterpret_cast<const char*>(data), size);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::string text(reinterpret_cast<const char*>(data), size);
 
-  std::string token, rest;
-  SplitTokenLine(text, token, rest);
-  if (rest.size() > text.size()) std::abort();
+    std::string token, rest;
+    SplitTokenLine(text, token, rest);
+    if (rest.size() > text.size()) std::abort();
 
-  ResetTransientSlots();
-  ParseTransientSettings(text);
-  const std::string slots = TransientSettingsText();
-  ResetTransientSlots();
-  ParseTransientSettings(slots);
-  if (TransientSettingsText() != slots) std::abort();
+    ResetTransientSlots();
+    ParseTransientSettings(text);
+    const std::string slots = TransientSettingsText();
+    ResetTransientSlots();
+    ParseTransientSettings(slots);
+    if (TransientSettingsText() != slots) std::abort();
 
-  FindIdInTaskListCsv(text, "a.exe");
-  return 0;
+    FindIdInTaskListCsv(text, "a.exe");
+    return 0;
 }

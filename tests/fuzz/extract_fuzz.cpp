@@ -95,7 +95,7 @@ std::string NativeProgram(const std::string& mainEntry)
     return collapsed;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -44,6 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string built = ListFromArray({key, value});
     if (!built.empty() && ListCount(built) != 2) std::abort();
     const std::string normal = NormalizeList(list);
-    if (count > 0 && list.find('\0') == std::string::npos && (normal.front() != normal.back() || ListCount(normal) != count)) std::abort();
+    if (count > 0 && list.find('\0') == std::string::npos &&
+        (normal.front() != normal.back() || ListCount(normal) != count))
+        std::abort();
     return 0;
 }

@@ -32,7 +32,10 @@ std::string ProgramPath()
     return std::string(path, n);
 }
 
-std::string Folder(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
+std::string Folder(const std::string& path)
+{
+    return path.substr(0, path.find_last_of('\\'));
+}
 
 void WriteText(const std::string& path, const std::string& text)
 {
@@ -106,7 +109,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             record += std::string("file=") + fd.cFileName + "|" + std::to_string(fd.nFileSizeLow) + "\n";
             if (!copy_to.empty())
-                CopyFileA((here + "\\" + fd.cFileName).c_str(), (copy_to + "\\" + fd.cFileName).c_str(), FALSE);
+                CopyFileA((here + "\\" + fd.cFileName).c_str(), (copy_to + "\\" + fd.cFileName).c_str(),
+                          FALSE);
         } while (FindNextFileA(find, &fd));
         FindClose(find);
     }
@@ -117,7 +121,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         // The copy lives beside the test's record, not in the folder the launcher removes.
         const std::string copy = Folder(Env("VEL_FAKE_RECORD")) + "\\fake_dialog.exe";
         CopyFileA(ProgramPath().c_str(), copy.c_str(), FALSE);
-        std::string line = "\"" + copy + "\" /dialog .SDialog_Class_Name." + tag + " " + dialog_ms + " \"" + marker + "\"";
+        std::string line =
+            "\"" + copy + "\" /dialog .SDialog_Class_Name." + tag + " " + dialog_ms + " \"" + marker + "\"";
         STARTUPINFOA csi{};
         csi.cb = sizeof csi;
         PROCESS_INFORMATION pi{};

@@ -13,43 +13,44 @@ namespace {
 
 std::string g_rect_file;
 
-void CALLBACK ReportRect(HWND, UINT, UINT_PTR id, DWORD) {
-  HWND window = FindWindowA(kInformWindowClass, nullptr);
-  if (!window) return;
-  KillTimer(nullptr, id);
-  RECT r;
-  GetWindowRect(window, &r);
-  if (std::FILE* f = std::fopen(g_rect_file.c_str(), "w")) {
-    std::fprintf(f, "%ld %ld %ld %ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
-    std::fclose(f);
-  }
+void CALLBACK ReportRect(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND window = FindWindowA(kInformWindowClass, nullptr);
+    if (!window) return;
+    KillTimer(nullptr, id);
+    RECT r;
+    GetWindowRect(window, &r);
+    if (std::FILE* f = std::fopen(g_rect_file.c_str(), "w")) {
+        std::fprintf(f, "%ld %ld %ld %ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+        std::fclose(f);
+    }
 }
 
-void CALLBACK CloseWindow(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  if (HWND window = FindWindowA(kInformWindowClass, nullptr)) PostMessageA(window, WM_CLOSE, 0, 0);
+void CALLBACK CloseWindow(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    if (HWND window = FindWindowA(kInformWindowClass, nullptr)) PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
-const char* const kAnnouncement =
-    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Verdana;}}"
-    "\\f0\\fs20{\\b\\fs24 Velmora Notes 2.4 is available}\\par\\par "
-    "This version brings:\\par"
-    "\\bullet  faster start-up on large projects\\par"
-    "\\bullet  printing of long tables on several pages\\par"
-    "\\bullet  fixes for the export to older formats\\par\\par "
-    "Your settings and documents are kept when you update.\\par}";
+const char* const kAnnouncement = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Verdana;}}"
+                                  "\\f0\\fs20{\\b\\fs24 Velmora Notes 2.4 is available}\\par\\par "
+                                  "This version brings:\\par"
+                                  "\\bullet  faster start-up on large projects\\par"
+                                  "\\bullet  printing of long tables on several pages\\par"
+                                  "\\bullet  fixes for the export to older formats\\par\\par "
+                                  "Your settings and documents are kept when you update.\\par}";
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  if (__argc < 3) return 2;
-  const std::string kind = __argv[1];
-  g_rect_file = __argv[2];
-  SetTimer(nullptr, 0, 200, ReportRect);
-  SetTimer(nullptr, 0, 6000, CloseWindow);
-  const std::string link = kind == "link" ? "https://example.com/velmora/download" : "";
-  return ShowInformWindow(nullptr, "New Version", "Download", 0, 8, "Tahoma", 420, 320, link,
-                          kAnnouncement)
-             ? 0
-             : 1;
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    if (__argc < 3) return 2;
+    const std::string kind = __argv[1];
+    g_rect_file = __argv[2];
+    SetTimer(nullptr, 0, 200, ReportRect);
+    SetTimer(nullptr, 0, 6000, CloseWindow);
+    const std::string link = kind == "link" ? "https://example.com/velmora/download" : "";
+    return ShowInformWindow(nullptr, "New Version", "Download", 0, 8, "Tahoma", 420, 320, link, kAnnouncement)
+               ? 0
+               : 1;
 }

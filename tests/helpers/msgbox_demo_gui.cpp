@@ -14,35 +14,37 @@ namespace {
 
 std::string g_rect_file;
 
-void CALLBACK ReportRect(HWND, UINT, UINT_PTR id, DWORD) {
-  HWND box = FindWindowA(kMsgBoxClass, nullptr);
-  if (!box) return;
-  KillTimer(nullptr, id);
-  RECT r;
-  GetWindowRect(box, &r);
-  if (std::FILE* f = std::fopen(g_rect_file.c_str(), "w")) {
-    std::fprintf(f, "%ld %ld %ld %ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
-    std::fclose(f);
-  }
+void CALLBACK ReportRect(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND box = FindWindowA(kMsgBoxClass, nullptr);
+    if (!box) return;
+    KillTimer(nullptr, id);
+    RECT r;
+    GetWindowRect(box, &r);
+    if (std::FILE* f = std::fopen(g_rect_file.c_str(), "w")) {
+        std::fprintf(f, "%ld %ld %ld %ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+        std::fclose(f);
+    }
 }
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  if (__argc < 3) return 2;
-  const std::string kind = __argv[1];
-  g_rect_file = __argv[2];
-  SetTimer(nullptr, 0, 200, ReportRect);
-  if (kind == "error") {
-    ShowMsgBox(0,
-               "The setup files could not be unpacked to the temporary folder.<P>"
-               "Please free some space on drive <b>C:</b> and try again.",
-               "Error", 6000, 0x10, 1, kDefaultButtonTexts);
-  } else {
-    ShowMsgBox(1,
-               "<b>A new version is available.</b><P><P>Version 2.4 fixes the printing "
-               "problems.<P>Do you want to download and install it now?",
-               "Confirm", 6000, 0x24, 1, kDefaultButtonTexts);
-  }
-  return 0;
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    if (__argc < 3) return 2;
+    const std::string kind = __argv[1];
+    g_rect_file = __argv[2];
+    SetTimer(nullptr, 0, 200, ReportRect);
+    if (kind == "error") {
+        ShowMsgBox(0,
+                   "The setup files could not be unpacked to the temporary folder.<P>"
+                   "Please free some space on drive <b>C:</b> and try again.",
+                   "Error", 6000, 0x10, 1, kDefaultButtonTexts);
+    } else {
+        ShowMsgBox(1,
+                   "<b>A new version is available.</b><P><P>Version 2.4 fixes the printing "
+                   "problems.<P>Do you want to download and install it now?",
+                   "Confirm", 6000, 0x24, 1, kDefaultButtonTexts);
+    }
+    return 0;
 }

@@ -15,8 +15,8 @@ int main(int argc, char** argv)
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutA(window, static_cast<UINT>(std::strtoul(argv[2], nullptr, 10)),
                              static_cast<WPARAM>(std::strtoll(argv[3], nullptr, 10)),
-                             static_cast<LPARAM>(std::strtoll(argv[4], nullptr, 10)),
-                             SMTO_NORMAL, 20000, &answer))
+                             static_cast<LPARAM>(std::strtoll(argv[4], nullptr, 10)), SMTO_NORMAL, 20000,
+                             &answer))
         return 9999;
     std::printf("%ld\n", static_cast<long>(answer));
     return static_cast<int>(answer);

@@ -2,20 +2,20 @@
 
 #include <gtest/gtest.h>
 
-TEST(BuildCommandLine, QuotesOnlyUnquotedProgramsWithBlanks) {
-  struct Case {
-    const char* program;
-    const char* arguments;
-    const char* expected;
-  } cases[] = {
-      {"C:\\Program Files\\App\\app.exe", "", "\"C:\\Program Files\\App\\app.exe\""},
-      {"C:\\Program Files\\App\\app.exe", "/a b", "\"C:\\Program Files\\App\\app.exe\" /a b"},
-      {"\"C:\\Program Files\\App\\app.exe\"", "/x", "\"C:\\Program Files\\App\\app.exe\" /x"},
-      {"tasklist.exe", "/FO csv", "tasklist.exe /FO csv"},
-      {"tasklist.exe", "", "tasklist.exe"},
-      // A quote anywhere means the caller has quoted it already.
-      {"C:\\A B\\x.exe \"arg\"", "", "C:\\A B\\x.exe \"arg\""},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(BuildCommandLine(c.program, c.arguments), c.expected) << c.program;
+TEST(BuildCommandLine, QuotesOnlyUnquotedProgramsWithBlanks)
+{
+    struct Case {
+        const char* program;
+        const char* arguments;
+        const char* expected;
+    } cases[] = {
+        {"C:\\Program Files\\App\\app.exe", "", "\"C:\\Program Files\\App\\app.exe\""},
+        {"C:\\Program Files\\App\\app.exe", "/a b", "\"C:\\Program Files\\App\\app.exe\" /a b"},
+        {"\"C:\\Program Files\\App\\app.exe\"", "/x", "\"C:\\Program Files\\App\\app.exe\" /x"},
+        {"tasklist.exe", "/FO csv", "tasklist.exe /FO csv"},
+        {"tasklist.exe", "", "tasklist.exe"},
+        // A quote anywhere means the caller has quoted it already.
+        {"C:\\A B\\x.exe \"arg\"", "", "C:\\A B\\x.exe \"arg\""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(BuildCommandLine(c.program, c.arguments), c.expected) << c.program;
 }

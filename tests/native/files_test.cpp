@@ -14,14 +14,17 @@ TEST(ReadFileToString, OffsetsAndLimits)
     std::string file = dir / "data.bin";
     TTempFolder::Write(file, std::string("0123456789\0AB", 13));
 
-    struct Case { int64_t maxLen, offset; std::string expected; };
+    struct Case {
+        int64_t maxLen, offset;
+        std::string expected;
+    };
     const Case cases[] = {
         {0, 0, std::string("0123456789\0AB", 13)},
         {4, 0, "0123"},
         {0, 10, std::string("\0AB", 3)},
         {2, 11, "AB"},
         {100, 11, "AB"},
-        {0, 13, ""},   // offset equal to the size
+        {0, 13, ""},  // offset equal to the size
         {0, 50, ""},
         {0, -1, ""},
     };
@@ -41,7 +44,7 @@ TEST(SaveFile, CreateTruncateAndAppend)
     EXPECT_EQ(TTempFolder::Read(file), "new");
     ASSERT_TRUE(SaveFile(file, "+more", 0, true));
     EXPECT_EQ(TTempFolder::Read(file), "new+more");
-    ASSERT_TRUE(SaveFile(dir / "fresh.txt", "x", 0, true)); // append creates
+    ASSERT_TRUE(SaveFile(dir / "fresh.txt", "x", 0, true));  // append creates
     EXPECT_EQ(TTempFolder::Read(dir / "fresh.txt"), "x");
     ASSERT_TRUE(SaveFile(dir / "empty.txt", "", 0, false));
     EXPECT_TRUE(FileExists(dir / "empty.txt"));
@@ -51,13 +54,14 @@ TEST(SaveFile, CreateTruncateAndAppend)
 
 TEST(SaveFile, ChunkSizes)
 {
-    struct Case { std::size_t length, chunk; };
-    const Case cases[] = {
-        {0, 0}, {500, 500}, {1024, 1024}, {10240, 1024}, {10241, 1024},
-        {100000, 10000}, {5 * 1048576, 524288}, {50 * 1048576, 1048576},
+    struct Case {
+        std::size_t length, chunk;
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(SaveFileChunkSize(c.length), c.chunk) << c.length;
+    const Case cases[] = {
+        {0, 0},        {500, 500},      {1024, 1024},          {10240, 1024},
+        {10241, 1024}, {100000, 10000}, {5 * 1048576, 524288}, {50 * 1048576, 1048576},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SaveFileChunkSize(c.length), c.chunk) << c.length;
 }
 
 TEST(SaveFile, ProgressSeesEveryChunkAndCanCancel)
@@ -76,9 +80,8 @@ TEST(SaveFile, ProgressSeesEveryChunkAndCanCancel)
     EXPECT_EQ(TTempFolder::Read(dir / "p.bin"), data);
 
     int steps = 0;
-    EXPECT_FALSE(SaveFile(dir / "c.bin", data, 0, false, [&](bool start, uint64_t) {
-        return start || ++steps < 3;
-    }));
+    EXPECT_FALSE(
+        SaveFile(dir / "c.bin", data, 0, false, [&](bool start, uint64_t) { return start || ++steps < 3; }));
     EXPECT_EQ(FileSizeByName(dir / "c.bin"), 30000);
 }
 
@@ -86,8 +89,7 @@ TEST(SaveFile, LargeDataWithoutProgressIsComplete)
 {
     TTempFolder dir;
     std::string data(3 * 1048576 + 17, '\0');
-    for (std::size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<char>(i * 7 + i / 4096);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + i / 4096);
     ASSERT_TRUE(SaveFile(dir / "big.bin", data, 0, false));
     EXPECT_EQ(TTempFolder::Read(dir / "big.bin"), data);
 }
@@ -130,7 +132,7 @@ TEST(Folders, ForceDirectoriesMakesEveryParent)
 #endif
     EXPECT_TRUE(ForceDirectories(deep));
     EXPECT_TRUE(DirectoryExists(dir / "a/b/c"));
-    EXPECT_TRUE(ForceDirectories(deep)); // already there
+    EXPECT_TRUE(ForceDirectories(deep));  // already there
     TTempFolder::Write(dir / "file", "x");
     EXPECT_FALSE(ForceDirectories(dir / "file"));
     EXPECT_FALSE(DirectoryExists(dir / "file"));
@@ -140,7 +142,11 @@ TEST(Folders, ForceDirectoriesMakesEveryParent)
 
 TEST(DriveRootOf, Table)
 {
-    struct Case { const char* path; bool force; const char* root; };
+    struct Case {
+        const char* path;
+        bool force;
+        const char* root;
+    };
     const Case cases[] = {
         {"c:\\Program Files\\App\\x.exe", true, "C:\\"},
         {"d", false, "D:\\"},
@@ -151,8 +157,7 @@ TEST(DriveRootOf, Table)
         {"\\\\server\\share", false, "\\\\server\\share"},
         {"", false, ""},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(DriveRootOf(c.path, c.force), c.root) << c.path;
+    for (const Case& c : cases) EXPECT_EQ(DriveRootOf(c.path, c.force), c.root) << c.path;
 }
 
 TEST(DiskFree, RealFolderHasSpaceMissingDriveHasNone)
@@ -164,4 +169,4 @@ TEST(DiskFree, RealFolderHasSpaceMissingDriveHasNone)
 #endif
 }
 
-} // namespace
+}  // namespace

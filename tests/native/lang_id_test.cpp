@@ -30,10 +30,18 @@ TEST(LanguageIdTable, NamesOfIds)
         int id;
         const char* name;
     } cases[] = {
-        {9, "ENGLISH"},           {26, "CROATIAN"},          {31, "TURKISH"},
-        {7, "GERMAN"},            {2052, "CHINESE(SIMPLIFIED)"}, {1028, "CHINESE(TRADITIONAL)"},
-        {1043, "DUTCH(STANDARD)"}, {3098, "SERBIAN(CYRILIC)"},  {4, "CHINESE"},
-        {0, ""},                  {999, ""},                 {42, "VIETNAMESE"},
+        {9, "ENGLISH"},
+        {26, "CROATIAN"},
+        {31, "TURKISH"},
+        {7, "GERMAN"},
+        {2052, "CHINESE(SIMPLIFIED)"},
+        {1028, "CHINESE(TRADITIONAL)"},
+        {1043, "DUTCH(STANDARD)"},
+        {3098, "SERBIAN(CYRILIC)"},
+        {4, "CHINESE"},
+        {0, ""},
+        {999, ""},
+        {42, "VIETNAMESE"},
         // Plain substring test: "52" first occurs in the row of 2052.
         {52, "CHINESE(SIMPLIFIED)"},
     };
@@ -46,8 +54,8 @@ TEST(LanguageIdTable, UserLanguageFromThreadLocale)
         uint32_t locale;
         const char* name;
     } cases[] = {
-        {0x409, "ENGLISH"}, {0x41F, "TURKISH"}, {0x81A, "CROATIAN"}, {0x10000, "ENGLISH"}, {0x0, "ENGLISH"},
-        {0x407, "GERMAN"},  {0x3FF, ""},
+        {0x409, "ENGLISH"}, {0x41F, "TURKISH"}, {0x81A, "CROATIAN"}, {0x10000, "ENGLISH"},
+        {0x0, "ENGLISH"},   {0x407, "GERMAN"},  {0x3FF, ""},
     };
     for (const auto& c : cases) {
         SetUserThreadLocale(c.locale);
@@ -56,4 +64,4 @@ TEST(LanguageIdTable, UserLanguageFromThreadLocale)
     ResetUserThreadLocale();
 }
 
-} // namespace
+}  // namespace

@@ -10,7 +10,7 @@ TEST(ListCount, CountsOnlyWellFormedLists)
         std::string list;
         int count;
     } cases[] = {
-        {"", 0}, {"|", 0}, {"||", 1}, {"|a|b|d|", 3}, {"|a|b", 0}, {"a", 0}, {"\x02\x01x\x01\x02", 1},
+        {"", 0},   {"|", 0}, {"||", 1}, {"|a|b|d|", 3}, {"|a|b", 0}, {"a", 0}, {"\x02\x01x\x01\x02", 1},
         {"::", 1},
     };
     for (const auto& c : cases) EXPECT_EQ(ListCount(c.list), c.count) << c.list;
@@ -23,12 +23,17 @@ TEST(ListItem, WalksItemsAndFallsBackToDefault)
         int index;
         std::string expected;
     } cases[] = {
-        {"|a|b|d|", 0, "a"},  {"|a|b|d|", 2, "d"},   {"|a|b|d|", 3, "def"}, {"|a|b|d|", -1, "d"},
-        {"|a|b", 0, "a"},     {"|a|b", 1, "def"},    {"|a||d|", 1, "def"},  {"|a||d|", 2, "d"},
-        {"", 0, "def"},       {std::string(1, '\0'), 0, "def"}, {"||", 0, "def"}, {"|a|b|d|", -2, "def"},
-        {"|a|", -1, "a"},     {"|a||", -1, "def"},   {"|", -1, "def"},
+        {"|a|b|d|", 0, "a"},   {"|a|b|d|", 2, "d"},
+        {"|a|b|d|", 3, "def"}, {"|a|b|d|", -1, "d"},
+        {"|a|b", 0, "a"},      {"|a|b", 1, "def"},
+        {"|a||d|", 1, "def"},  {"|a||d|", 2, "d"},
+        {"", 0, "def"},        {std::string(1, '\0'), 0, "def"},
+        {"||", 0, "def"},      {"|a|b|d|", -2, "def"},
+        {"|a|", -1, "a"},      {"|a||", -1, "def"},
+        {"|", -1, "def"},
     };
-    for (const auto& c : cases) EXPECT_EQ(ListItem(c.list, c.index, "def"), c.expected) << c.list << " " << c.index;
+    for (const auto& c : cases)
+        EXPECT_EQ(ListItem(c.list, c.index, "def"), c.expected) << c.list << " " << c.index;
 }
 
 TEST(ListItemInt64, ReadsNumbersOnly)
@@ -64,10 +69,14 @@ TEST(ListValue, MatchesWholeKeysIgnoringCase)
         {"|ba=1|", "a", "DEF"},
         {"||", "a", "DEF"},
         {"|a=1", "a", "DEF"},
-        {"\x01" "English\x01" "s1=Hi\x01", "S1", "Hi"},
+        {"\x01"
+         "English\x01"
+         "s1=Hi\x01",
+         "S1", "Hi"},
         {" a=1 b=2 ", "b", "2"},
     };
-    for (const auto& c : cases) EXPECT_EQ(ListValue(c.list, c.key, "DEF", "EMPTY"), c.expected) << c.list << " " << c.key;
+    for (const auto& c : cases)
+        EXPECT_EQ(ListValue(c.list, c.key, "DEF", "EMPTY"), c.expected) << c.list << " " << c.key;
 }
 
 TEST(NormalizeList, PicksFirstFreeDelimiter)
@@ -107,7 +116,9 @@ TEST(ListTransform, KeysValuesZip)
     EXPECT_EQ(ListZip("|a|b|", "|1|2|3|"), "|a=1|b=2|=3|");
     EXPECT_EQ(ListZip("|a|b|||", "|1||", true), "|a=1|b=|");
     EXPECT_EQ(ListZip("|a|b|||", "|1||", false), "|a=1|b=|=|=|");
-    EXPECT_EQ(ListZip("|a|", "|x\x7c" "y|"), "|a=x|=y|");
+    EXPECT_EQ(ListZip("|a|", "|x\x7c"
+                             "y|"),
+              "|a=x|=y|");
 }
 
 TEST(ListTransform, DeleteAndSetItem)
@@ -145,4 +156,4 @@ TEST(ListTransform, FromArrayAppendReverseUniqueTrim)
     EXPECT_EQ(ListSetDelimiter("", ':'), "");
 }
 
-} // namespace
+}  // namespace

@@ -17,8 +17,8 @@ TEST(MainWindowLayout, RightToLeftCharsetsSwapLabelAndActivityBar)
         int label_x;
         int activity_x;
     };
-    for (const Case c : {Case{0, 70, 416}, Case{162, 70, 416}, Case{177, 122, 70},
-                         Case{178, 122, 70}, Case{179, 70, 416}}) {
+    for (const Case c :
+         {Case{0, 70, 416}, Case{162, 70, 416}, Case{177, 122, 70}, Case{178, 122, 70}, Case{179, 70, 416}}) {
         const TMainWindowLayout l = MainWindowLayout(c.charset);
         EXPECT_EQ(l.label.x, c.label_x) << c.charset;
         EXPECT_EQ(l.activity.x, c.activity_x) << c.charset;
@@ -124,9 +124,9 @@ TEST_F(AgentRequestTest, ReadRequestsAnswerTheValue)
         int32_t request;
         int32_t result;
     };
-    for (const Case c : {Case{4, 104}, Case{5, 110}, Case{7, 2}, Case{8, 3600}, Case{9, 86400},
-                         Case{10, 7}, Case{11, -5}, Case{99, 0}, Case{0, 0}, Case{6, 0},
-                         Case{16, 0}, Case{26, 0}, Case{19, 0}, Case{33, 0}}) {
+    for (const Case c :
+         {Case{4, 104}, Case{5, 110}, Case{7, 2}, Case{8, 3600}, Case{9, 86400}, Case{10, 7}, Case{11, -5},
+          Case{99, 0}, Case{0, 0}, Case{6, 0}, Case{16, 0}, Case{26, 0}, Case{19, 0}, Case{33, 0}}) {
         EXPECT_EQ(AgentRequest(c.request, 12345), c.result) << c.request;
     }
     EXPECT_TRUE(FakeAgent::calls.empty()) << "a read request changed something";
@@ -140,10 +140,10 @@ TEST_F(AgentRequestTest, WriteRequestsChangeOneThingAndAnswerZero)
         const char* call;
         int64_t value;
     };
-    for (const Case c : {Case{12, 60, "probe_interval", 60}, Case{13, -1, "reask_interval", -1},
-                         Case{14, -2, "probe_last", -2}, Case{15, 77, "reask_last", 77},
-                         Case{20, 1, "slot", 1}, Case{25, 255, "slot", 5255},
-                         Case{31, 2, "probe_now", 2}, Case{32, 9, "just_fetch", 0}}) {
+    for (const Case c :
+         {Case{12, 60, "probe_interval", 60}, Case{13, -1, "reask_interval", -1},
+          Case{14, -2, "probe_last", -2}, Case{15, 77, "reask_last", 77}, Case{20, 1, "slot", 1},
+          Case{25, 255, "slot", 5255}, Case{31, 2, "probe_now", 2}, Case{32, 9, "just_fetch", 0}}) {
         FakeAgent::calls.clear();
         EXPECT_EQ(AgentRequest(c.request, c.argument), 0) << c.request;
         ASSERT_EQ(FakeAgent::calls.size(), 1u) << c.request;
@@ -177,7 +177,10 @@ struct Posted {
     intptr_t lparam;
 };
 std::vector<Posted> g_posted;
-void FakePoster(uintptr_t w, uint32_t m, uintptr_t wp, intptr_t lp) { g_posted.push_back({w, m, wp, lp}); }
+void FakePoster(uintptr_t w, uint32_t m, uintptr_t wp, intptr_t lp)
+{
+    g_posted.push_back({w, m, wp, lp});
+}
 
 TEST(NotifyController, PostsOnlyWhenWindowAndMessageAreSet)
 {

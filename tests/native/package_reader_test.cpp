@@ -128,7 +128,8 @@ TEST_F(PackageReaderTest, TrailerRoundTripsThroughItsBytes)
     t.FileCount = 54;
     t.PackMagic = kPackMagic;
     t.PackChecksum = 1234;
-    const uint32_t space[9] = {8579100, 8592896, 8608768, 8638464, 8712192, 8830976, 9142272, 9797632, 11206656};
+    const uint32_t space[9] = {8579100, 8592896, 8608768, 8638464, 8712192,
+                               8830976, 9142272, 9797632, 11206656};
     std::copy(std::begin(space), std::end(space), t.SpaceTable);
     t.PackFlags = 0x1F;
     t.WebInstall = 1;
@@ -150,8 +151,8 @@ TEST_F(PackageReaderTest, TrailerRoundTripsThroughItsBytes)
 TEST_F(PackageReaderTest, ReadsFlagsAndBlocks)
 {
     TRawPackage raw;
-    raw.Blocks = {LanguageBlock({Language("English", {"s1=Hi"})}), "|http://h/u/|c:\\x\\app.v1.info|agent.exe|" +
-                                                                        ScrambleToken("tok", 7) + "|1|",
+    raw.Blocks = {LanguageBlock({Language("English", {"s1=Hi"})}),
+                  "|http://h/u/|c:\\x\\app.v1.info|agent.exe|" + ScrambleToken("tok", 7) + "|1|",
                   "|http://w/|setup.exe|1|" + ScrambleToken("web", 9) + "|12345|"};
     raw.Trailer.BlockCount = 3;
     raw.Trailer.PackFlags = kFlagShowExtractNotice | kFlagSpanCdRelaunch | kFlagTraceLogEnabled;
@@ -299,13 +300,13 @@ TEST_F(PackageReaderTest, LanguageChoice)
         std::vector<std::string> entries;
         std::string expected;
     } cases[] = {
-        {0x41F, {german, english}, "English"},     // Turkish system, no Turkish entry
-        {0x407, {turkish}, "Turkce"},              // the only entry, whatever its language
-        {0x41F, {german, french}, "default"},      // nothing fits
-        {0x40C, {german, english}, "English"},     // French system
-        {0x41F, {german, turkish}, "Turkce"},      // name matched trimmed, ignoring case
-        {0xC1A, {german, croatian}, "Hrvatski"},   // Serbian (26) maps to CROATIAN
-        {0x0000, {german, english}, "English"},    // no locale: English
+        {0x41F, {german, english}, "English"},    // Turkish system, no Turkish entry
+        {0x407, {turkish}, "Turkce"},             // the only entry, whatever its language
+        {0x41F, {german, french}, "default"},     // nothing fits
+        {0x40C, {german, english}, "English"},    // French system
+        {0x41F, {german, turkish}, "Turkce"},     // name matched trimmed, ignoring case
+        {0xC1A, {german, croatian}, "Hrvatski"},  // Serbian (26) maps to CROATIAN
+        {0x0000, {german, english}, "English"},   // no locale: English
         {0x407, {german, english}, "Deutsch"},
     };
     for (const auto& c : cases) {
@@ -398,7 +399,9 @@ TEST_F(PackageReaderTest, ChecksumFollowsTheBlockRule)
 // extraction share PackChecksumOf, so only fixed values catch a change.
 TEST_F(PackageReaderTest, ChecksumKnownAnswers)
 {
-    auto put = [](std::string& d, size_t at, uint32_t v) { PutU32LE(reinterpret_cast<unsigned char*>(&d[at]), v); };
+    auto put = [](std::string& d, size_t at, uint32_t v) {
+        PutU32LE(reinterpret_cast<unsigned char*>(&d[at]), v);
+    };
     // A PE-like header whose bytes must not count: MZ, filler, PE.
     auto peHeader = [&](size_t size, uint32_t high, uint32_t low) {
         std::string d(size, '\0');
@@ -522,4 +525,4 @@ TEST(TokenTest, PaddingBeyondTheTextIsRejected)
     EXPECT_EQ(UnscrambleToken(text), "XY");
 }
 
-} // namespace
+}  // namespace

@@ -35,10 +35,10 @@ std::string WithTrailerSize(const std::string& bytes, uint32_t size)
 
 struct TCase {
     std::string what;
-    std::function<std::string()> bytes;  // volume 1
-    std::function<std::string()> second; // volume 2, when there is one
-    bool sound;                          // the extraction succeeds
-    std::vector<std::string> files;      // records inspect reads cleanly, in order
+    std::function<std::string()> bytes;   // volume 1
+    std::function<std::string()> second;  // volume 2, when there is one
+    bool sound;                           // the extraction succeeds
+    std::vector<std::string> files;       // records inspect reads cleanly, in order
 };
 
 TTestPackage TwoFiles(uint8_t blockCount = 2)
@@ -69,43 +69,53 @@ std::vector<TCase> Cases()
                      [] { return TwoFiles(1).Build(); }, nullptr, false, both});
     cases.push_back({"trailer size word 60", [] { return WithTrailerSize(TwoFiles().Build(), 60); }, nullptr,
                      true, both});
-    cases.push_back({"trailer size word 100", [] { return WithTrailerSize(TwoFiles().Build(), 100); }, nullptr,
-                     true, both});
+    cases.push_back({"trailer size word 100", [] { return WithTrailerSize(TwoFiles().Build(), 100); },
+                     nullptr, true, both});
     cases.push_back({"text block runs into the trailer",
                      [] {
                          std::string b = TwoFiles().Build();
                          TTestPackage::Put(b, 1024, static_cast<uint32_t>(b.size()));
                          return b;
                      },
-                     nullptr, false, {}});
+                     nullptr,
+                     false,
+                     {}});
     cases.push_back({"text block length with the top bit set",
                      [] {
                          std::string b = TwoFiles().Build();
                          TTestPackage::Put(b, 1024, 0x80000010u);
                          return b;
                      },
-                     nullptr, false, {}});
+                     nullptr,
+                     false,
+                     {}});
     cases.push_back({"DataStart in the trailer",
                      [] {
                          std::string b = TwoFiles().Build();
                          TTestPackage::Put(b, b.size() - 74 + 4, static_cast<uint32_t>(b.size() - 40));
                          return b;
                      },
-                     nullptr, false, {}});
+                     nullptr,
+                     false,
+                     {}});
     cases.push_back({"record runs into the trailer",
                      [] {
                          TTestPackage p;
                          p.File("one.txt", "1").Raw(90, "short body");
                          return p.Build();
                      },
-                     nullptr, false, {"one.txt"}});
+                     nullptr,
+                     false,
+                     {"one.txt"}});
     cases.push_back({"record reaches into the trailer, not past the package end",
                      [] {
                          TTestPackage p;
                          p.File("one.txt", "1").Raw(40, "short body");
                          return p.Build();
                      },
-                     nullptr, false, {"one.txt"}});
+                     nullptr,
+                     false,
+                     {"one.txt"}});
     cases.push_back({"record length field in the trailer",
                      [] {
                          TTestPackage p;
@@ -113,9 +123,13 @@ std::vector<TCase> Cases()
                          std::string b = p.Build();
                          return b.substr(0, b.size() - 74 - 3) + TrailerOf(b);
                      },
-                     nullptr, false, {"one.txt"}});
-    cases.push_back({"two sound volumes", [] { return TTestPackage::SplitVolume(1, 2).Build(); },
-                     [] { return TTestPackage::SplitVolume(2, 2).Build(); }, true,
+                     nullptr,
+                     false,
+                     {"one.txt"}});
+    cases.push_back({"two sound volumes",
+                     [] { return TTestPackage::SplitVolume(1, 2).Build(); },
+                     [] { return TTestPackage::SplitVolume(2, 2).Build(); },
+                     true,
                      {"main.exe*", "part.bin", "part.bin"}});
     cases.push_back({"second volume with DataStart beyond its trailer",
                      [] { return TTestPackage::SplitVolume(1, 2).Build(); },
@@ -124,7 +138,8 @@ std::vector<TCase> Cases()
                          TTestPackage::Put(b, b.size() - 74 + 4, static_cast<uint32_t>(b.size()));
                          return b;
                      },
-                     false, {"main.exe*", "part.bin"}});
+                     false,
+                     {"main.exe*", "part.bin"}});
     return cases;
 }
 
@@ -136,8 +151,7 @@ TEST(PackageWalker, ReaderInspectAndExtractionAgree)
         const std::string first = dir / "pkg.exe";
         const std::string bytes = c.bytes();
         TTempFolder::Write(first, bytes);
-        if (c.second)
-            TTempFolder::Write(dir / "pkg.exe.002", c.second());
+        if (c.second) TTempFolder::Write(dir / "pkg.exe.002", c.second());
 
         bool success = false;
         std::string mainEntry;
@@ -157,8 +171,7 @@ TEST(PackageWalker, ReaderInspectAndExtractionAgree)
         std::vector<std::string> names;
         bool damaged = false;
         for (const TInspectRecord& r : report.Records) {
-            if (r.Problem.empty())
-                names.push_back(r.Name);
+            if (r.Problem.empty()) names.push_back(r.Name);
             damaged = damaged || !r.Problem.empty();
         }
         for (const std::string& p : report.Problems)
@@ -247,8 +260,7 @@ TEST(PackageWalker, EntryHeaders)
     // a NUL in the first 64 KiB there is none.
     std::string got;
     TPackEntryReader split([&](const std::string& h) { got = h; }, nullptr);
-    for (char ch : std::string("|x|1|\0data", 10))
-        split.Feed(&ch, 1);
+    for (char ch : std::string("|x|1|\0data", 10)) split.Feed(&ch, 1);
     EXPECT_TRUE(split.HasHeader());
     EXPECT_EQ(got, "|x|1|");
     EXPECT_EQ(split.DataSize(), 4u);
@@ -269,4 +281,4 @@ TEST(PackageWalker, VolumeNames)
     EXPECT_EQ(VolumeFileName("a.exe", 999), "a.exe.999");
 }
 
-} // namespace
+}  // namespace

@@ -54,7 +54,8 @@ std::vector<TEntry> ReadEntries(const std::string& path, int64_t start)
     std::vector<TEntry> entries;
     size_t pos = static_cast<size_t>(start);
     while (data.size() - pos > kPackTrailerSize) {
-        const int32_t length = static_cast<int32_t>(GetU32LE(reinterpret_cast<const unsigned char*>(&data[pos])));
+        const int32_t length =
+            static_cast<int32_t>(GetU32LE(reinterpret_cast<const unsigned char*>(&data[pos])));
         pos += 4;
         std::string entry;
         if (length < 0) {
@@ -104,8 +105,13 @@ protected:
         TPackOptions o;
         o.Image = StubImage();
         o.Languages = {{"English", {{"s1", "Extracting"}, {"Charset", "0"}}},
-                       {"Turkish", {{"s1", "Cikariliyor"}, {"s10", "Indiriliyor"}, {"Charset", "162"},
-                                    {"FontSize", "9"}, {"FontName", "Arial"}, {"s6", ""}}}};
+                       {"Turkish",
+                        {{"s1", "Cikariliyor"},
+                         {"s10", "Indiriliyor"},
+                         {"Charset", "162"},
+                         {"FontSize", "9"},
+                         {"FontName", "Arial"},
+                         {"s6", ""}}}};
         o.Agent = {"http://u/", "dir\\app.info", "agent.exe", "agent-token", true};
         o.Web = TPackWeb{"http://w/", "setup.exe", true, "web-token", 4242};
         o.Files.push_back({"", std::string(5000, 'a'), "setup.exe", true, " /S", 0x12345678u});
@@ -235,7 +241,8 @@ TEST_F(PackageWriterTest, SpanVolumes)
     TPackOptions o = Sample();
     o.Files.clear();
     for (int i = 0; i < 6; ++i) {
-        o.Files.push_back({"", Noise(900, static_cast<uint32_t>(i)), "f" + std::to_string(i), i == 0, "", 1u});
+        o.Files.push_back(
+            {"", Noise(900, static_cast<uint32_t>(i)), "f" + std::to_string(i), i == 0, "", 1u});
     }
     const std::string out = Path("span.exe.001");
     std::string error;
@@ -282,7 +289,10 @@ TEST_F(PackageWriterTest, FailuresLeaveNoFiles)
         const char* what;
         void (*change)(TPackOptions&);
     } cases[] = {
-        {"missing source", [](TPackOptions& o) { o.Files.push_back({"/no/such/file", std::nullopt, "x", false, "", std::nullopt}); }},
+        {"missing source",
+         [](TPackOptions& o) {
+             o.Files.push_back({"/no/such/file", std::nullopt, "x", false, "", std::nullopt});
+         }},
         {"bad name", [](TPackOptions& o) { o.Files[1].Name = "..\\evil.dll"; }},
         {"absolute name", [](TPackOptions& o) { o.Files[1].Name = "C:\\x.dll"; }},
         {"bar in name", [](TPackOptions& o) { o.Files[1].Name = "a|b"; }},
@@ -292,7 +302,8 @@ TEST_F(PackageWriterTest, FailuresLeaveNoFiles)
         {"marked name with a leading blank", [](TPackOptions& o) { o.Files[0].Name = " setup.exe"; }},
         {"two marked", [](TPackOptions& o) { o.Files[1].Marked = true; }},
         {"volume too small", [](TPackOptions& o) { o.VolumeSize = 600; }},
-        {"record too big", [](TPackOptions& o) {
+        {"record too big",
+         [](TPackOptions& o) {
              o.VolumeSize = 1200;
              o.Languages.clear();
              o.Files[1].Content = Noise(4000, 2);
@@ -449,4 +460,4 @@ TEST(VolumeNames, FollowTheBase)
     EXPECT_EQ(VolumeFileName("a.exe.001", 12), "a.exe.012");
 }
 
-} // namespace
+}  // namespace

@@ -50,4 +50,3 @@ TEST(FileNameWithoutExt, LastOrAllExtensions)
     EXPECT_EQ(FileNameWithoutExt("agent", false), "agent");
     EXPECT_EQ(FileNameWithoutExt("C:\\a.b\\agent", true), "agent");
 }
-

@@ -16,8 +16,9 @@ class PkgToolCliTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = fs::temp_directory_path() /
-               ("vel_pkgtool_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        dir_ =
+            fs::temp_directory_path() /
+            ("vel_pkgtool_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -48,8 +49,9 @@ TEST_F(PkgToolCliTest, BuildThenInspect)
     for (char& c : noise) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
     Write("setup.exe", noise);
     Write("data.cab", std::string(100, 'D'));
-    Write("project.ini", "[Package]\nImage = none\n[Flags]\nSpanCdRelaunch = 1\n[Language.English]\ns0 = Demo\n"
-                         "[Agent]\nToken = t0k\n[Files]\nsetup.exe | setup.exe* /quiet\ndata.cab\n");
+    Write("project.ini",
+          "[Package]\nImage = none\n[Flags]\nSpanCdRelaunch = 1\n[Language.English]\ns0 = Demo\n"
+          "[Agent]\nToken = t0k\n[Files]\nsetup.exe | setup.exe* /quiet\ndata.cab\n");
     ASSERT_EQ(Run({"build", Path("project.ini"), "-o", Path("out.exe"), "--seed", "5"}), 0) << err_.str();
     EXPECT_NE(out_.str().find("wrote "), std::string::npos);
     TGFileInfo info(Path("out.exe"));
@@ -67,8 +69,8 @@ TEST_F(PkgToolCliTest, BuildThenInspect)
     EXPECT_NE(out_.str().find("\"tokenPlain\": \"t0k\""), std::string::npos) << out_.str();
 
     // Span volumes through the command line.
-    ASSERT_EQ(Run({"build", Path("project.ini"), "-o", Path("span.exe"), "--volume-size", "1200", "--record-limit",
-                   "500", "--image", "none"}),
+    ASSERT_EQ(Run({"build", Path("project.ini"), "-o", Path("span.exe"), "--volume-size", "1200",
+                   "--record-limit", "500", "--image", "none"}),
               0)
         << err_.str();
     EXPECT_TRUE(fs::exists(Path("span.exe.002")));
@@ -98,4 +100,4 @@ TEST_F(PkgToolCliTest, ErrorsAreOneLineAndNonZero)
     EXPECT_FALSE(fs::exists(Path("out.exe.tmp")));
 }
 
-} // namespace
+}  // namespace

@@ -54,4 +54,4 @@ TEST(PkgToolExtract, ExtractsAndFailsOnMissingVolumeOrDamage)
     EXPECT_EQ(RunTool({"extract", dir / "p.exe"}, out, err), 1);
 }
 
-} // namespace
+}  // namespace

@@ -33,7 +33,8 @@ TEST(ProgressActions, SixStepsCycleTheActivityBarBackToZero)
 {
     int counter = 0;
     std::vector<int> positions;
-    for (int i = 0; i < 7; ++i) positions.push_back(ProgressActions(kProgressStep, 0, 0, 0, counter)[1].value);
+    for (int i = 0; i < 7; ++i)
+        positions.push_back(ProgressActions(kProgressStep, 0, 0, 0, counter)[1].value);
     EXPECT_EQ(positions, (std::vector<int>{1, 2, 3, 4, 5, 0, 1}));
 }
 
@@ -41,10 +42,13 @@ std::vector<std::string> g_log;
 void RecordingSink(int kind, int reserved, int maximum, int position, int step, const std::string& text)
 {
     g_log.push_back("sink " + std::to_string(kind) + "," + std::to_string(reserved) + "," +
-                    std::to_string(maximum) + "," + std::to_string(position) + "," +
-                    std::to_string(step) + "," + text);
+                    std::to_string(maximum) + "," + std::to_string(position) + "," + std::to_string(step) +
+                    "," + text);
 }
-void RecordingPump() { g_log.push_back("pump"); }
+void RecordingPump()
+{
+    g_log.push_back("pump");
+}
 
 TEST(TProgBar, EventsArePumpedBeforeAndAfterAndSetTextDeliversNothing)
 {
@@ -60,7 +64,10 @@ TEST(TProgBar, EventsArePumpedBeforeAndAfterAndSetTextDeliversNothing)
 }
 
 std::vector<A> g_driven;
-void RecordingDriver(const A& a) { g_driven.push_back(a); }
+void RecordingDriver(const A& a)
+{
+    g_driven.push_back(a);
+}
 
 TEST(StandardProgressSink, DrivesTheBarsThroughTheDriver)
 {
@@ -87,12 +94,9 @@ TEST(ProgressRangeMessage, SixteenBitUpTo65535ThirtyTwoBitAbove)
         int maximum;
         TRangeMessage expected;
     } cases[] = {
-        {0, {kSetRange, 0, 0}},
-        {-5, {kSetRange, 0, 0}},
-        {100, {kSetRange, 0, 100 << 16}},
-        {65535, {kSetRange, 0, static_cast<intptr_t>(0xFFFF0000u)}},
-        {65536, {kSetRange32, 0, 65536}},
-        {100000, {kSetRange32, 0, 100000}},
+        {0, {kSetRange, 0, 0}},           {-5, {kSetRange, 0, 0}},
+        {100, {kSetRange, 0, 100 << 16}}, {65535, {kSetRange, 0, static_cast<intptr_t>(0xFFFF0000u)}},
+        {65536, {kSetRange32, 0, 65536}}, {100000, {kSetRange32, 0, 100000}},
     };
     for (const auto& c : cases) EXPECT_EQ(ProgressRangeMessage(c.maximum), c.expected) << c.maximum;
 }

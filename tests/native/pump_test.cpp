@@ -6,47 +6,51 @@
 
 namespace {
 
-TEST(WaitPumping, StepFromDuration) {
-  const struct {
-    int duration, step, want;
-  } cases[] = {{100, 0, 10}, {1000, 0, 25}, {5, 0, 1}, {0, 0, 1}, {-50, 0, 1}, {250, 0, 25},
-               {240, 0, 24}, {1000, 7, 7}};
-  for (const auto& c : cases)
-    EXPECT_EQ(WaitPumpingStep(c.duration, c.step), c.want) << c.duration << "/" << c.step;
+TEST(WaitPumping, StepFromDuration)
+{
+    const struct {
+        int duration, step, want;
+    } cases[] = {{100, 0, 10}, {1000, 0, 25}, {5, 0, 1},    {0, 0, 1},
+                 {-50, 0, 1},  {250, 0, 25},  {240, 0, 24}, {1000, 7, 7}};
+    for (const auto& c : cases)
+        EXPECT_EQ(WaitPumpingStep(c.duration, c.step), c.want) << c.duration << "/" << c.step;
 }
 
 // A fake clock that advances by each pump's sleep.
 struct FakeClock {
-  int64_t now = 1000;
-  std::vector<int> sleeps;
-  void Run(int duration, int step) {
-    WaitPumpingWith(
-        duration, step, [this] { return now; },
-        [this](int ms) {
-          sleeps.push_back(ms);
-          now += ms;
-        });
-  }
+    int64_t now = 1000;
+    std::vector<int> sleeps;
+    void Run(int duration, int step)
+    {
+        WaitPumpingWith(
+            duration, step, [this] { return now; },
+            [this](int ms) {
+                sleeps.push_back(ms);
+                now += ms;
+            });
+    }
 };
 
-TEST(WaitPumping, PumpsInStepsUntilDeadline) {
-  FakeClock clock;
-  clock.Run(100, 0);
-  EXPECT_EQ(clock.sleeps, std::vector<int>(10, 10));
+TEST(WaitPumping, PumpsInStepsUntilDeadline)
+{
+    FakeClock clock;
+    clock.Run(100, 0);
+    EXPECT_EQ(clock.sleeps, std::vector<int>(10, 10));
 
-  FakeClock once;
-  once.Run(0, 0);  // a zero wait still dispatches the queue once
-  EXPECT_EQ(once.sleeps, std::vector<int>{1});
+    FakeClock once;
+    once.Run(0, 0);  // a zero wait still dispatches the queue once
+    EXPECT_EQ(once.sleeps, std::vector<int>{1});
 
-  FakeClock uneven;
-  uneven.Run(1010, 0);
-  EXPECT_EQ(uneven.sleeps.size(), 41u);  // 40 x 25 ms leave 10 ms: one more step
+    FakeClock uneven;
+    uneven.Run(1010, 0);
+    EXPECT_EQ(uneven.sleeps.size(), 41u);  // 40 x 25 ms leave 10 ms: one more step
 }
 
-TEST(WaitPumping, RealClockWaitsAtLeastTheDuration) {
-  const int64_t start = MilliSecondsNow();
-  WaitPumping(30);
-  EXPECT_GE(MilliSecondsNow() - start, 30);
+TEST(WaitPumping, RealClockWaitsAtLeastTheDuration)
+{
+    const int64_t start = MilliSecondsNow();
+    WaitPumping(30);
+    EXPECT_GE(MilliSecondsNow() - start, 30);
 }
 
 }  // namespace

@@ -25,11 +25,10 @@ TEST(FormatMegabytes, DecimalsByMagnitudeAndDotAlways)
         double bytes;
         const char* text;
     };
-    for (const Case c : {Case{0, "0.000"}, Case{-1, "0.000"}, Case{524288, "0.500"},
-                         Case{5.25 * 1048576, "5.25"}, Case{1048576, "1.00"},
-                         Case{10 * 1048576.0, "10.00"}, Case{10.5 * 1048576, "10.5"},
-                         Case{256 * 1048576.0, "256.0"}, Case{1, "0.000"},
-                         Case{1048575, "1.000"}}) {
+    for (const Case c :
+         {Case{0, "0.000"}, Case{-1, "0.000"}, Case{524288, "0.500"}, Case{5.25 * 1048576, "5.25"},
+          Case{1048576, "1.00"}, Case{10 * 1048576.0, "10.00"}, Case{10.5 * 1048576, "10.5"},
+          Case{256 * 1048576.0, "256.0"}, Case{1, "0.000"}, Case{1048575, "1.000"}}) {
         EXPECT_EQ(FormatMegabytes(c.bytes), c.text) << c.bytes;
     }
 }
@@ -45,7 +44,7 @@ TEST(RemoveSwitch, TakesTheSwitchItsValueAndTheBlanksUpToTheNextSwitch)
              Case{"a.exe /SpanCdLvl=2 /L=1", "/SpanCdLvl=", "a.exe /L=1"},
              Case{"a.exe /L=1 /SpanCdLvl=2", "/SpanCdLvl=", "a.exe /L=1 "},
              Case{"a.exe /SpanDiskFName1=C:\\my dir\\p.exe /hide", "/SpanDiskFName1=", "a.exe /hide"},
-             Case{"a.exe /spancdlvl=2 /L=1", "/SpanCdLvl=", "a.exe /spancdlvl=2 /L=1"},  // exact case
+             Case{"a.exe /spancdlvl=2 /L=1", "/SpanCdLvl=", "a.exe /spancdlvl=2 /L=1"},     // exact case
              Case{"a.exe /SpanCdLvl=1 /SpanCdLvl=2", "/SpanCdLvl=", "a.exe /SpanCdLvl=2"},  // first only
              Case{"a.exe", "/SpanCdLvl=", "a.exe"},
          }) {
@@ -91,7 +90,8 @@ TEST(BuildSetupCommandLine, LauncherArgumentsFirstThenTheRecordsThenThreadAndOri
              // Passed in already: no second one; other letter case is another switch.
              Case{"setup.exe", "/OriginExe=\"X:\\a.exe\"",
                   "C:\\TEMP\\SETUP_40960\\setup.exe /OriginExe=\"X:\\a.exe\" /TH_ID=_4068"},
-             Case{"setup.exe", "/originexe=x", "C:\\TEMP\\SETUP_40960\\setup.exe /originexe=x /TH_ID=_4068" + origin},
+             Case{"setup.exe", "/originexe=x",
+                  "C:\\TEMP\\SETUP_40960\\setup.exe /originexe=x /TH_ID=_4068" + origin},
              // The span switches of a relaunched copy do not reach the setup program.
              Case{"setup.exe*/S", "/SpanCdLvl=2 /SpanDiskFName1=E:\\disk one\\pkg.exe /L=3",
                   "C:\\TEMP\\SETUP_40960\\setup.exe /L=3 /S /TH_ID=_4068" + origin},
@@ -107,10 +107,9 @@ TEST(BuildSetupCommandLine, AgentAddsAutoUpdateProgAndABlankTempFolderIsQuoted)
     TSetupCommand c = Command("upd.exe*/S", "/OriginalInfoFile=\"C:\\A\\x.info\"");
     c.auto_update_prog = true;
     c.temp_folder = "C:\\Documents and Settings\\Jo\\Temp\\SETUP_1";
-    EXPECT_EQ(BuildSetupCommandLine(c),
-              "\"C:\\Documents and Settings\\Jo\\Temp\\SETUP_1\\upd.exe\" "
-              "/OriginalInfoFile=\"C:\\A\\x.info\" /S /TH_ID=_4068 "
-              "/OriginExe=\"D:\\Downloads\\my setup.exe\" /AutoUpdateProg");
+    EXPECT_EQ(BuildSetupCommandLine(c), "\"C:\\Documents and Settings\\Jo\\Temp\\SETUP_1\\upd.exe\" "
+                                        "/OriginalInfoFile=\"C:\\A\\x.info\" /S /TH_ID=_4068 "
+                                        "/OriginExe=\"D:\\Downloads\\my setup.exe\" /AutoUpdateProg");
 }
 
 TEST(SplitCommandLine, ProgramUnquotedAndParametersTrimmed)
@@ -144,7 +143,8 @@ TEST(FailedStart, ExitCodeIsTheSystemCodeAndNeverZero)
     EXPECT_EQ(FailedStartExitCode(0), 1u);
     EXPECT_EQ(StartFailureText("C:\\T\\setup.exe", "File not found."),
               "The setup program could not be started:<P><b>C:\\T\\setup.exe</b><P>File not found.");
-    EXPECT_EQ(StartFailureText("C:\\T\\setup.exe", ""), "The setup program could not be started:<P><b>C:\\T\\setup.exe</b>");
+    EXPECT_EQ(StartFailureText("C:\\T\\setup.exe", ""),
+              "The setup program could not be started:<P><b>C:\\T\\setup.exe</b>");
 }
 
 // The start of the setup program: CreateProcess, and the shell only when the
@@ -153,8 +153,8 @@ TEST(StartProgramWith, ElevationRequiredGoesThroughTheShellOtherFailuresDoNot)
 {
     struct Case {
         const char* what;
-        TProcessStart direct;           // what CreateProcess answers
-        TProcessStart shell;            // what ShellExecuteEx answers
+        TProcessStart direct;  // what CreateProcess answers
+        TProcessStart shell;   // what ShellExecuteEx answers
         bool shell_called;
         TProcessStart result;
     };
@@ -182,8 +182,10 @@ TEST(StartProgramWith, ElevationRequiredGoesThroughTheShellOtherFailuresDoNot)
             StartProgramWith(steps, "\"C:\\my temp\\setup.exe\" /S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"", 5);
         EXPECT_EQ(got.process, c.result.process) << c.what;
         EXPECT_EQ(got.error, c.result.error) << c.what;
-        std::vector<std::string> expected{"create|\"C:\\my temp\\setup.exe\" /S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"|5"};
-        if (c.shell_called) expected.push_back("shell|C:\\my temp\\setup.exe|/S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"|5");
+        std::vector<std::string> expected{
+            "create|\"C:\\my temp\\setup.exe\" /S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"|5"};
+        if (c.shell_called)
+            expected.push_back("shell|C:\\my temp\\setup.exe|/S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"|5");
         EXPECT_EQ(calls, expected) << c.what;
     }
 }
@@ -208,12 +210,11 @@ TEST(SpaceQuestion, KeyByNoticeFlagAndSpace)
 TEST(SpaceQuestion, FillsDriveAndSizesWithExactCase)
 {
     const std::string text = BuildSpaceQuestion(kTextLimitedSpace, kTextSpaceRequired, kTextSpaceAvailable,
-                                                 kTextContinue, DriveText("c:\\temp"), 5.25 * 1048576, -1);
-    EXPECT_EQ(text,
-              "Limited Free Space on your Temp Drive! (C:)<P>"
-              "<P>Estimated space required on your Temp drive is: <T>  5.25 MB<P>"
-              "Free space available on your Temp drive is: <T>  0.000 MB<P>"
-              "<P>Continue with Setup?<P>");
+                                                kTextContinue, DriveText("c:\\temp"), 5.25 * 1048576, -1);
+    EXPECT_EQ(text, "Limited Free Space on your Temp Drive! (C:)<P>"
+                    "<P>Estimated space required on your Temp drive is: <T>  5.25 MB<P>"
+                    "Free space available on your Temp drive is: <T>  0.000 MB<P>"
+                    "<P>Continue with Setup?<P>");
     EXPECT_EQ(BuildSpaceQuestion("<drive> <DRIVE><DRIVE>", "", "", "", "D:", 0, 0), "<drive> D:D:");
     EXPECT_EQ(DriveText(""), "");
 }
@@ -225,12 +226,11 @@ TEST(ChooseAlternativeDrive, MostFreeSpaceStrictlyAndNotTheTempDrive)
         double c, d, e;
         char chosen;
     };
-    for (const Case x : {Case{'C', 100, 0, 0, 0},      // only C: fixed, temp on it
-                         Case{'C', 100, 200, 0, 'D'},  // D: has more
+    for (const Case x : {Case{'C', 100, 0, 0, 0},        // only C: fixed, temp on it
+                         Case{'C', 100, 200, 0, 'D'},    // D: has more
                          Case{'C', 100, 200, 200, 'D'},  // ties keep the earlier letter
-                         Case{'C', 0, 0, 0, 0},        // every probe failed
-                         Case{'D', 300, 200, 0, 'C'},
-                         Case{'F', 0, 0, 5, 'E'}}) {
+                         Case{'C', 0, 0, 0, 0},          // every probe failed
+                         Case{'D', 300, 200, 0, 'C'}, Case{'F', 0, 0, 5, 'E'}}) {
         const double noted[3] = {x.c, x.d, x.e};
         EXPECT_EQ(ChooseAlternativeDrive(x.temp, noted), x.chosen) << x.temp << x.c << x.d << x.e;
     }

@@ -11,7 +11,8 @@ TEST(GetArgsText, ProgramNameRemoved)
         const char* path;
         const char* args;
     } cases[] = {
-        {"\"C:\\Program Files\\App\\setup.exe\" /hide /L=1", "C:\\Program Files\\App\\setup.exe", "/hide /L=1"},
+        {"\"C:\\Program Files\\App\\setup.exe\" /hide /L=1", "C:\\Program Files\\App\\setup.exe",
+         "/hide /L=1"},
         {"\"C:\\Program Files\\App\\SETUP.EXE\"  /x ", "C:\\Program Files\\App\\setup.exe", "/x"},
         {"C:\\App\\setup.exe /SleepX=5", "C:\\App\\setup.exe", "/SleepX=5"},
         {"setup /a", "C:\\App\\setup.exe", "setup /a"},  // name not found: nothing removed
@@ -32,8 +33,8 @@ TEST(GetSwitchStr, ValueSwitches)
         const char* expected;
     } cases[] = {
         {"/SpanDiskFName1=", "C:\\My Files\\disk 1.001"},  // quotes gone, following flag not part of it
-        {"/SleepX=", "5"},                                  // lower case in the line, blank after "=" trimmed
-        {"SleepX", "5"},                                    // "/" and "=" may be left out
+        {"/SleepX=", "5"},                                 // lower case in the line, blank after "=" trimmed
+        {"SleepX", "5"},                                   // "/" and "=" may be left out
         {"/Empty=", ""},
         {"/WM_MSG=", "12:34"},
         {"/L=", "1"},  // first occurrence wins
@@ -92,8 +93,9 @@ TEST(HasSwitch, FlagSwitches)
 
 TEST(SwitchReaders, ProcessCommandLineSource)
 {
-    SetCommandLineSource("\"C:\\Disk\\setup.exe\" /SpanCdLvl=2 /SpanDiskFName1=\"C:\\Disk\\setup.exe.001\" /hide",
-                         "C:\\Disk\\setup.exe");
+    SetCommandLineSource(
+        "\"C:\\Disk\\setup.exe\" /SpanCdLvl=2 /SpanDiskFName1=\"C:\\Disk\\setup.exe.001\" /hide",
+        "C:\\Disk\\setup.exe");
     EXPECT_EQ(GetArgsText(), "/SpanCdLvl=2 /SpanDiskFName1=\"C:\\Disk\\setup.exe.001\" /hide");
     EXPECT_EQ(GetSwitchInt(SwitchSpanCdLvl, SwitchSpanCdLvlDefault), 2);
     EXPECT_EQ(GetSwitchStr(SwitchSpanDiskFName1, ""), "C:\\Disk\\setup.exe.001");

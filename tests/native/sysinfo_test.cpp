@@ -134,8 +134,8 @@ TEST(ScrambleText, KnownKeystream)
 {
     // Key 40: byte 1 ^ 41, byte 2 ^ (2 - 40) & 255 = 218, byte 3 ^ 43.
     const std::string scrambled = ScrambleTextWithKey("abc", true, false, 40);
-    const std::string expected = std::string("Scrambled=01(") + char('a' ^ 41) + char('b' ^ 218) +
-                                 char('c' ^ 43);
+    const std::string expected =
+        std::string("Scrambled=01(") + char('a' ^ 41) + char('b' ^ 218) + char('c' ^ 43);
     EXPECT_EQ(scrambled, expected);
     EXPECT_EQ(ScrambleText(scrambled, false, false), "abc");
 }

@@ -11,8 +11,7 @@ public:
     TTempFolder()
     {
         std::random_device rd;
-        path_ = std::filesystem::temp_directory_path() /
-                ("velt" + std::to_string(rd() % 100000000));
+        path_ = std::filesystem::temp_directory_path() / ("velt" + std::to_string(rd() % 100000000));
         std::filesystem::create_directories(path_);
     }
     ~TTempFolder()
@@ -38,8 +37,7 @@ public:
     }
     static void Write(const std::string& path, const std::string& data)
     {
-        std::ofstream(path, std::ios::binary).write(data.data(),
-                                                    static_cast<std::streamsize>(data.size()));
+        std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
     }
 
 private:

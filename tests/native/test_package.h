@@ -12,7 +12,10 @@
 
 class TTestPackage {
 public:
-    enum TKind { Compressed, Stored };
+    enum TKind {
+        Compressed,
+        Stored
+    };
 
     static std::string Header(const std::string& name, uint32_t stamp)
     {
@@ -22,8 +25,8 @@ public:
     {
         uLongf n = compressBound(static_cast<uLong>(data.size()));
         std::string out(n, '\0');
-        compress2(reinterpret_cast<Bytef*>(out.data()), &n,
-                  reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()), level);
+        compress2(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(data.data()),
+                  static_cast<uLong>(data.size()), level);
         out.resize(n);
         return out;
     }
@@ -37,8 +40,7 @@ public:
     // A record holding any entry bytes.
     TTestPackage& Entry(const std::string& entry, TKind kind = Compressed)
     {
-        if (kind == Compressed)
-            return Raw(static_cast<int32_t>(Deflate(entry).size()), Deflate(entry));
+        if (kind == Compressed) return Raw(static_cast<int32_t>(Deflate(entry).size()), Deflate(entry));
         return Raw(-static_cast<int32_t>(entry.size()), entry);
     }
     // A record with any length field and body.
@@ -57,8 +59,7 @@ public:
         pkg.firstVolume = v == 1;
         pkg.imageSize = v == 1 ? 1024 : 0;
         pkg.packFlags = v < count ? 0x02 : 0;
-        if (v == 1)
-            pkg.File("main.exe*", "M");
+        if (v == 1) pkg.File("main.exe*", "M");
         std::string part = "v";  // "v" + std::to_string(v) draws a false -Wrestrict from GCC 12 (i686)
         part += std::to_string(v);
         pkg.File("part.bin", part, partKind);
@@ -72,11 +73,12 @@ public:
     bool computeChecksum = false;  // else 1234
     bool storedPackEnd = false;    // write the package end into the DOS header
     std::string appended;          // bytes after the package end
-    std::string languageBlock = "\x02\x01" "English\x01s1=Hello\x01\x02";
+    std::string languageBlock = "\x02\x01"
+                                "English\x01s1=Hello\x01\x02";
     std::string agentBlock = "|http:/|.info|.exe|token|0|";
     std::string webBlock = "|http://x/|setup.exe|0|tok|100|";
     std::size_t imageSize = 1024;
-    bool firstVolume = true;       // later volumes carry no text blocks
+    bool firstVolume = true;  // later volumes carry no text blocks
 
     std::string Image() const
     {
@@ -91,19 +93,16 @@ public:
 
     std::string TextBlocks() const
     {
-        if (!firstVolume)
-            return "";
+        if (!firstVolume) return "";
         std::string out = Block(languageBlock) + Block(agentBlock);
-        if (blockCount >= 3)
-            out += Block(webBlock);
+        if (blockCount >= 3) out += Block(webBlock);
         return out;
     }
 
     std::string Build() const
     {
         std::string file = Image() + TextBlocks();
-        for (const std::string& r : records_)
-            file += r;
+        for (const std::string& r : records_) file += r;
         std::size_t trailerAt = file.size();
         file += Trailer(1234);
         if (storedPackEnd) {
@@ -125,8 +124,7 @@ public:
         uint32_t stored = file.size() >= 256 ? GetU32(file, 252) : 0;
         bool pe = file.size() >= 258 && file.compare(0, 2, "MZ") == 0 && file.compare(256, 2, "PE") == 0;
         int64_t end = pe ? stored : 0;
-        if (end > 0)
-            size = end;
+        if (end > 0) size = end;
         int64_t remaining = size - trailerSize;
         std::size_t at = 0;
         if (end > 0) {
@@ -138,14 +136,11 @@ public:
             std::size_t got = std::min<std::size_t>(4096, file.size() > at ? file.size() - at : 0);
             for (std::size_t i = 0; i + 4 <= got; i += 4) {
                 remaining -= 4;
-                if (remaining > 4)
-                    sum += GetU32(file, at + i);
+                if (remaining > 4) sum += GetU32(file, at + i);
             }
-            if (remaining > 4)
-                sum += 1234;
+            if (remaining > 4) sum += 1234;
             at += got;
-            if (got != 4096)
-                break;
+            if (got != 4096) break;
         }
         return sum;
     }
@@ -159,8 +154,7 @@ public:
         Put(t, 8, fileCount);
         Put(t, 12, 0x4A3B2C1D);
         Put(t, 16, checksum);
-        for (int k = 0; k < 9; ++k)
-            Put(t, 28 + 4 * k, 1000u + k);
+        for (int k = 0; k < 9; ++k) Put(t, 28 + 4 * k, 1000u + k);
         t[65] = static_cast<char>(packFlags);
         Put(t, 70, 74);
         return t;
@@ -174,14 +168,12 @@ public:
     }
     static void Put(std::string& s, std::size_t at, uint32_t v)
     {
-        for (int i = 0; i < 4; ++i)
-            s[at + i] = static_cast<char>(v >> (8 * i));
+        for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
     }
     static uint32_t GetU32(const std::string& s, std::size_t at)
     {
         uint32_t v = 0;
-        for (int i = 3; i >= 0; --i)
-            v = v << 8 | static_cast<unsigned char>(s[at + i]);
+        for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(s[at + i]);
         return v;
     }
 

@@ -21,8 +21,8 @@ TEST(FormatScaledAmount, OneDecimalAndThousandsSeparators)
     } cases[] = {
         {0, kKiloByte, "0.0"},
         {1024, kKiloByte, "1.0"},
-        {1126, kKiloByte, "1.1"},       // 1.0996
-        {51, kKiloByte, "0.0"},         // 0.0498
+        {1126, kKiloByte, "1.1"},  // 1.0996
+        {51, kKiloByte, "0.0"},    // 0.0498
         {204800, kKiloByte, "200.0"},
         {1023 * 1024, kKiloByte, "1,023.0"},
         {1536000, kKiloByte, "1,500.0"},
@@ -60,11 +60,8 @@ TEST(TBytesRate, MeterChosenByTheAnnouncedLength)
         uint64_t length;
         const char* text;
     } cases[] = {
-        {102400, "1024/102400 BytesArr"},
-        {102401, "1.0/100.0 KB"},
-        {10485760, "1.0/10,240.0 KB"},
-        {10485761, "0.0/10.0 MB"},
-        {4294967295u, "0.0/4,096.0 MB"},  // no length announced
+        {102400, "1024/102400 BytesArr"}, {102401, "1.0/100.0 KB"},        {10485760, "1.0/10,240.0 KB"},
+        {10485761, "0.0/10.0 MB"},        {4294967295u, "0.0/4,096.0 MB"},  // no length announced
     };
     for (const auto& c : cases) {
         TBytesRate meter = RateMeterFor(c.length, [] { return 7u; });
@@ -92,32 +89,44 @@ void ExpectRates(const char* name, const std::vector<TSample>& samples)
 TEST(TBytesRate, SpeedFromTheFourNewestChunksOnceFiveSamplesExist)
 {
     // 4 x 1,024 bytes in 400 ms: 10 KB/s. The oldest sample only opens the span.
-    ExpectRates("steady", {{1000, 9999, ""}, {1100, 1024, ""}, {1200, 1024, ""},
-                           {1300, 1024, ""}, {1400, 1024, "10.00"}});
+    ExpectRates(
+        "steady",
+        {{1000, 9999, ""}, {1100, 1024, ""}, {1200, 1024, ""}, {1300, 1024, ""}, {1400, 1024, "10.00"}});
     // No time between the samples: no speed until there is.
-    ExpectRates("no span", {{50, 1, ""}, {50, 1, ""}, {50, 1, ""}, {50, 1, ""}, {50, 1, ""},
+    ExpectRates("no span", {{50, 1, ""},
+                            {50, 1, ""},
+                            {50, 1, ""},
+                            {50, 1, ""},
+                            {50, 1, ""},
                             {60, 1024, "100.29"}});  // 1+1+1+1,024 bytes in 10 ms
 }
 
 TEST(TBytesRate, RecomputedAtMostOncePer500Ms)
 {
-    ExpectRates("updates", {
-        {1000, 0, ""}, {1100, 1024, ""}, {1200, 1024, ""}, {1300, 1024, ""},
-        {1400, 1024, "10.00"},   // computed at 1400
-        {1600, 8192, "10.00"},   // 200 ms later: kept
-        {1900, 8192, "10.00"},   // exactly 500 ms later: kept
-        {1901, 1024, "29.95"},   // 501 ms: 1,024 + 8,192 + 8,192 + 1,024 bytes in 601 ms
-        {2000, 0, "29.95"},
-    });
+    ExpectRates("updates",
+                {
+                    {1000, 0, ""},
+                    {1100, 1024, ""},
+                    {1200, 1024, ""},
+                    {1300, 1024, ""},
+                    {1400, 1024, "10.00"},  // computed at 1400
+                    {1600, 8192, "10.00"},  // 200 ms later: kept
+                    {1900, 8192, "10.00"},  // exactly 500 ms later: kept
+                    {1901, 1024, "29.95"},  // 501 ms: 1,024 + 8,192 + 8,192 + 1,024 bytes in 601 ms
+                    {2000, 0, "29.95"},
+                });
 }
 
 TEST(TBytesRate, TickDifferencesWrapAt32Bits)
 {
     // The counter passes 2^32 (49.7 days) within the window, one sample reads 0.
-    ExpectRates("wrap", {{4294967096u, 0, ""}, {4294967196u, 1024, ""}, {0, 1024, ""},
-                         {100, 1024, ""}, {200, 1024, "10.00"},
+    ExpectRates("wrap", {{4294967096u, 0, ""},
+                         {4294967196u, 1024, ""},
+                         {0, 1024, ""},
+                         {100, 1024, ""},
+                         {200, 1024, "10.00"},
                          {300, 1024, "10.00"},
-                         {701, 1024, "5.71"},    // the oldest sample now reads 0
+                         {701, 1024, "5.71"},  // the oldest sample now reads 0
                          {702, 5120, "5.71"}});
 }
 
@@ -127,8 +136,8 @@ TEST(TBytesRate, FormatProgressAppendsTheSpeedOnTheFifthCall)
     TBytesRate meter(true, false, ticks.Source());
     std::vector<std::string> texts;
     for (int i = 1; i <= 5; ++i) texts.push_back(meter.FormatProgress(204800, i * 1024u, 1024));
-    EXPECT_EQ(texts, (std::vector<std::string>{"1.0/200.0 KB", "2.0/200.0 KB", "3.0/200.0 KB",
-                                               "4.0/200.0 KB", "5.0/200.0 KB   -   10.00 KB/Sec"}));
+    EXPECT_EQ(texts, (std::vector<std::string>{"1.0/200.0 KB", "2.0/200.0 KB", "3.0/200.0 KB", "4.0/200.0 KB",
+                                               "5.0/200.0 KB   -   10.00 KB/Sec"}));
 }
 
 TEST(IsErrorPage, TitledHtmlPagesAndTitlesWith404)
@@ -143,14 +152,14 @@ TEST(IsErrorPage, TitledHtmlPagesAndTitlesWith404)
         {"<TITLE>Error 404</TITLE>", true},
         {"<title>404 Not Found</title>", true},
         {"plain text that says 404 but has no title", false},
-        {"<title>fine</title> 404", false},                     // 404 after the title
-        {"404 <title>fine</title>", false},                     // 404 before it
-        {"<html><body><title>x</title></body>", false},         // no head
-        {"<head><html><title>x</title>", false},                // out of order
+        {"<title>fine</title> 404", false},              // 404 after the title
+        {"404 <title>fine</title>", false},              // 404 before it
+        {"<html><body><title>x</title></body>", false},  // no head
+        {"<head><html><title>x</title>", false},         // out of order
         {"<html><head><title>never closed", false},
         {"", false},
-        {pad + "<title>404</title>", false},                    // the end tag is past 1,000
-        {std::string(900, ' ') + "<title>404</title>", true},   // all within 1,000
+        {pad + "<title>404</title>", false},                   // the end tag is past 1,000
+        {std::string(900, ' ') + "<title>404</title>", true},  // all within 1,000
     };
     for (const auto& c : cases) EXPECT_EQ(IsErrorPage("", c.text), c.page) << c.text.substr(0, 60);
     const std::string binary = std::string("MZ\x90\0\x03\0", 6) + "<title>404</title>";
@@ -166,7 +175,8 @@ TEST(IsErrorPage, AnExistingFileIsExaminedInsteadOfTheContent)
     TTempFolder::Write(late, std::string(995, 'x') + "<title>404</title>");
     EXPECT_TRUE(IsErrorPage(page, "plain"));
     EXPECT_FALSE(IsErrorPage(late, "<title>404</title>")) << "only the file's first 1,000 bytes count";
-    EXPECT_TRUE(IsErrorPage(dir / "missing.bin", "<title>404</title>")) << "a missing file leaves the content";
+    EXPECT_TRUE(IsErrorPage(dir / "missing.bin", "<title>404</title>"))
+        << "a missing file leaves the content";
     EXPECT_FALSE(IsErrorPage(dir / "missing.bin", "plain"));
 }
 

@@ -55,7 +55,7 @@ struct TRecordingHost {
 struct TResult {
     bool success = false;
     std::string mainEntry;
-    std::vector<std::pair<int, int>> progress; // kind, maximum
+    std::vector<std::pair<int, int>> progress;  // kind, maximum
     std::string debug;
 };
 
@@ -107,7 +107,7 @@ TEST_F(UnPackTest, PlainPackageWritesEveryFileWithStampProgressAndDebugLines)
         .File("data.bin", Bytes(3000, 7), TTestPackage::Stored, kStamp)
         .File("readme.txt", "hello\r\n", TTestPackage::Compressed, 0);
     std::string bytes = pkg.Build();
-    ASSERT_LT(bytes.size(), 51200u); // so the checksum is really computed
+    ASSERT_LT(bytes.size(), 51200u);  // so the checksum is really computed
     std::string file = Save("pack.dat", bytes);
 
     TResult r = Extract(file, Out(), host_);
@@ -122,8 +122,8 @@ TEST_F(UnPackTest, PlainPackageWritesEveryFileWithStampProgressAndDebugLines)
 
     std::vector<std::pair<int, int>> expected = {{0, 0}, {0, 3}, {1, 0}, {1, 0}, {1, 0}};
     EXPECT_EQ(r.progress, expected);
-    EXPECT_EQ(r.debug.rfind("FileInfo.FilesCount=3\nFileLen=" + std::to_string(bytes.size()) +
-                                "\nUnCompressTime: ", 0),
+    EXPECT_EQ(r.debug.rfind(
+                  "FileInfo.FilesCount=3\nFileLen=" + std::to_string(bytes.size()) + "\nUnCompressTime: ", 0),
               0u)
         << r.debug;
     EXPECT_NE(r.debug.find(" MS\n\n"), std::string::npos) << r.debug;
@@ -139,7 +139,7 @@ TEST_F(UnPackTest, ThreeTextBlocksAndStoredPackEndWithTrailingBytes)
     pkg.storedPackEnd = true;
     pkg.computeChecksum = true;
     pkg.appended = std::string(5000, 'J') + pkg.Trailer(0).substr(0, 70) +
-                   TTestPackage::U32(74); // a decoy trailer after the package end
+                   TTestPackage::U32(74);  // a decoy trailer after the package end
     pkg.File("first.txt", "one").File("second.txt", "two", TTestPackage::Stored);
     std::string bytes = pkg.Build();
     std::string file = Save("pack3.dat", bytes);
@@ -149,8 +149,7 @@ TEST_F(UnPackTest, ThreeTextBlocksAndStoredPackEndWithTrailingBytes)
     EXPECT_EQ(Read(Out("first.txt")), "one");
     EXPECT_EQ(Read(Out("second.txt")), "two");
     std::size_t packEnd = bytes.size() - pkg.appended.size();
-    EXPECT_NE(r.debug.find("FileLen=" + std::to_string(packEnd) + "\n"), std::string::npos)
-        << r.debug;
+    EXPECT_NE(r.debug.find("FileLen=" + std::to_string(packEnd) + "\n"), std::string::npos) << r.debug;
     EXPECT_EQ(r.mainEntry, "");
 }
 
@@ -282,7 +281,7 @@ TEST_F(UnPackVolumes, MissingVolumeIsAskedForUntilItAppears)
     std::string third = Read(volumes_[2]);
     std::remove(volumes_[2].c_str());
     host_.answer = [&](int n) {
-        if (n == 2) // OK on the second prompt, after the disk "arrived"
+        if (n == 2)  // OK on the second prompt, after the disk "arrived"
             TTempFolder::Write(volumes_[2], third);
         return true;
     };
@@ -337,7 +336,7 @@ TEST_F(UnPackVolumes, TargetFolderThatCannotBeMadeIsReportedOnEveryVolume)
     EXPECT_EQ(folderBoxes, 3);
     EXPECT_EQ(writeBoxes, 1);
     EXPECT_EQ(host_.errors.size(), 4u);
-    EXPECT_EQ(UnPackFailedWrites(), 4); // main.exe and the three parts
+    EXPECT_EQ(UnPackFailedWrites(), 4);  // main.exe and the three parts
     EXPECT_EQ(r.mainEntry, "");
 }
 
@@ -349,7 +348,7 @@ TEST_F(UnPackTest, ChecksumMismatchStopsBeforeTheRecords)
     pkg.computeChecksum = true;
     pkg.File("a.txt", "content");
     std::string bytes = pkg.Build();
-    bytes[1024 + 30] ^= 0x55; // inside the language block
+    bytes[1024 + 30] ^= 0x55;  // inside the language block
     TResult r = Extract(Save("bad.dat", bytes), Out(), host_);
     EXPECT_FALSE(r.success);
     EXPECT_FALSE(FileExists(Out("a.txt")));
@@ -370,7 +369,10 @@ TEST_F(UnPackTest, DamagedZlibStreamFailsTheExtraction)
     std::string bad = good;
     bad[good.size() / 2] ^= 0xFF;
     bad[2] ^= 0x0F;
-    struct Case { const char* what; std::string body; };
+    struct Case {
+        const char* what;
+        std::string body;
+    };
     const Case cases[] = {
         {"garbage", "this is no zlib stream"},
         {"flipped bits", bad},
@@ -410,7 +412,7 @@ TEST_F(UnPackTest, DataStartBeyondTheRecordsFails)
     TTestPackage wild;
     wild.File("a.txt", "1");
     std::string w = wild.Build();
-    TTestPackage::Put(w, w.size() - 74 + 4, 0x7FFFFFF0); // DataStart
+    TTestPackage::Put(w, w.size() - 74 + 4, 0x7FFFFFF0);  // DataStart
     TResult r = Extract(Save("wild.dat", w), Out(), host_);
     EXPECT_FALSE(r.success);
     EXPECT_FALSE(FileExists(Out("a.txt")));
@@ -418,17 +420,26 @@ TEST_F(UnPackTest, DataStartBeyondTheRecordsFails)
 
 // Names that would land outside the target folder (or on a device).
 const char* const kHostileNames[] = {
-    "..\\escape1.txt", "../escape2.txt", "sub\\..\\..\\escape3.txt", "\\rooted.txt",
-    "/rooted2.txt",   "C:\\abs.txt",    "C:rel.txt",                "\\\\server\\share\\x.txt",
-    ".. \\escape4.txt", "ok.txt:stream", "NUL",                      "con.txt",
-    "..",             "",
+    "..\\escape1.txt",
+    "../escape2.txt",
+    "sub\\..\\..\\escape3.txt",
+    "\\rooted.txt",
+    "/rooted2.txt",
+    "C:\\abs.txt",
+    "C:rel.txt",
+    "\\\\server\\share\\x.txt",
+    ".. \\escape4.txt",
+    "ok.txt:stream",
+    "NUL",
+    "con.txt",
+    "..",
+    "",
 };
 
 TEST_F(UnPackTest, HostileNamesAreRefusedAndCountedAsFailedWrites)
 {
     TTestPackage pkg;
-    for (const char* n : kHostileNames)
-        pkg.File(n, "evil");
+    for (const char* n : kHostileNames) pkg.File(n, "evil");
     pkg.File("good.txt", "fine");
     std::string package = Save("hostile.dat", pkg.Build());
     // The count and the box belong to each extraction: a second run over the
@@ -450,7 +461,7 @@ TEST_F(UnPackTest, HostileNamesAreRefusedAndCountedAsFailedWrites)
         EXPECT_NE(host.errors[0].find("<P><P>Unable to save Extracted File!<P><P>"), std::string::npos);
         EXPECT_NE(host.errors[0].find("  Data Size: <T>4 Bytes<P>  File Size:  <T>"), std::string::npos)
             << host.errors[0];
-        EXPECT_EQ(r.progress.size(), 3u); // two starts and good.txt
+        EXPECT_EQ(r.progress.size(), 3u);  // two starts and good.txt
     }
     // A sound extraction after them starts from zero.
     TTestPackage clean;
@@ -466,8 +477,7 @@ std::vector<std::string> FilesBelow(const std::string& root)
     std::vector<std::string> files;
     std::error_code ec;
     for (auto& e : std::filesystem::recursive_directory_iterator(root, ec))
-        if (!e.is_directory())
-            files.push_back(std::filesystem::relative(e.path(), root).generic_string());
+        if (!e.is_directory()) files.push_back(std::filesystem::relative(e.path(), root).generic_string());
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -481,7 +491,7 @@ TEST_F(UnPackTest, MarkedEntryOutsideTheTargetRunsNothing)
         std::string what;
         std::function<void(TTestPackage&)> records;
         std::function<void(const std::string& target)> before;  // prepares the target
-        std::string mainEntry;                                   // "" when refused
+        std::string mainEntry;                                  // "" when refused
     };
     auto marked = [](const std::string& name) {
         return [name](TTestPackage& p) { p.File(name + "*/x", "evil"); };
@@ -489,11 +499,10 @@ TEST_F(UnPackTest, MarkedEntryOutsideTheTargetRunsNothing)
     std::vector<Case> cases;
     for (const char* n : kHostileNames)
         cases.push_back({std::string("hostile name ") + n, marked(n), nullptr, ""});
-    cases.push_back({"header naming a program outside",
-                     [](TTestPackage& p) {
-                         p.Entry("|x.txt|..\\..\\..\\planted.exe*|" + std::string(1, '\0') + "x");
-                     },
-                     nullptr, ""});
+    cases.push_back(
+        {"header naming a program outside",
+         [](TTestPackage& p) { p.Entry("|x.txt|..\\..\\..\\planted.exe*|" + std::string(1, '\0') + "x"); },
+         nullptr, ""});
     cases.push_back({"leading blank", marked(" prog.exe"), nullptr, ""});
     cases.push_back({"control byte trimmed away", marked("\x01..\\planted.exe"), nullptr, ""});
     cases.push_back({"program left by an earlier run", marked("prog.exe"),
@@ -516,8 +525,7 @@ TEST_F(UnPackTest, MarkedEntryOutsideTheTargetRunsNothing)
         TTempFolder root;
         std::string target = root / "temp/SETUP_1";
         ASSERT_TRUE(ForceDirectories(target));
-        if (c.before)
-            c.before(target);
+        if (c.before) c.before(target);
         std::vector<std::string> filesBefore = FilesBelow(root.Path());
         TTestPackage pkg;
         pkg.File("data.txt", "d");
@@ -559,13 +567,13 @@ TEST_F(UnPackTest, MarkedEntryOutsideTheTargetRunsNothing)
 TEST(IsSafeEntryName, Table)
 {
     const std::pair<const char*, bool> cases[] = {
-        {"setup.exe", true},   {"sub\\file.txt", true}, {"a..b.txt", true}, {"..x", true},
-        {"x..", true},        {".", false},            {"a\\.\\b", false}, {"a\\", false},
-        {"..\\x", false},      {"x/../../y", false},    {"C:x", false},     {"\\\\?\\C:\\x", false},
-        {"LPT1.log", false},   {"com0", false},         {"console.txt", true},
+        {"setup.exe", true},  {"sub\\file.txt", true}, {"a..b.txt", true},
+        {"..x", true},        {"x..", true},           {".", false},
+        {"a\\.\\b", false},   {"a\\", false},          {"..\\x", false},
+        {"x/../../y", false}, {"C:x", false},          {"\\\\?\\C:\\x", false},
+        {"LPT1.log", false},  {"com0", false},         {"console.txt", true},
     };
-    for (const auto& [name, safe] : cases)
-        EXPECT_EQ(IsSafeEntryName(name), safe) << name;
+    for (const auto& [name, safe] : cases) EXPECT_EQ(IsSafeEntryName(name), safe) << name;
 }
 
 // ---- derived agent file ------------------------------------------------------------
@@ -584,15 +592,14 @@ TEST_F(UnPackTest, DerivedAgentFileFromAnExePackage)
     std::string head = pkg.Image() + pkg.TextBlocks();
     ASSERT_EQ(agent.size(), head.size() + 74);
     std::string expectedHead = head;
-    std::memcpy(&expectedHead[248], bytes.data() + 248, 4); // high word kept
+    std::memcpy(&expectedHead[248], bytes.data() + 248, 4);  // high word kept
     EXPECT_EQ(agent.substr(0, head.size()), expectedHead);
     std::string trailer = agent.substr(head.size());
     std::string original = bytes.substr(bytes.size() - 74);
     EXPECT_EQ(trailer[69], 1);
     EXPECT_EQ(trailer.substr(0, 69), original.substr(0, 69));
     EXPECT_EQ(FileDosTime(Out("agent.exe")), FileDosTime(exe));
-    EXPECT_NE(r.debug.find("4242 New AU-Agent: " + Out() + "\\agent.exe\n"), std::string::npos)
-        << r.debug;
+    EXPECT_NE(r.debug.find("4242 New AU-Agent: " + Out() + "\\agent.exe\n"), std::string::npos) << r.debug;
 
     // Not for a package whose name does not end in .exe.
     TResult other = Extract(Save("Product.dat", bytes), dir_ / "o2", host_, false, "agent.exe");
@@ -609,9 +616,15 @@ TEST_F(UnPackTest, DerivedAgentNameStaysInsideTheTarget)
         const char* agentName;
         const char* written;  // file in the target folder, "" when refused
     } cases[] = {
-        {"agent.exe", "agent.exe"},     {"C:\\x\\agent.exe", "agent.exe"}, {"sub/agent.exe", "agent.exe"},
-        {"..", ""},                     {"C:\\x\\..", ""},                {"a:..", ""},
-        {"CON", ""},                    {"x\\lpt1.exe", ""},              {"x\\", ""},
+        {"agent.exe", "agent.exe"},
+        {"C:\\x\\agent.exe", "agent.exe"},
+        {"sub/agent.exe", "agent.exe"},
+        {"..", ""},
+        {"C:\\x\\..", ""},
+        {"a:..", ""},
+        {"CON", ""},
+        {"x\\lpt1.exe", ""},
+        {"x\\", ""},
         {"..\\.. ", ""},
     };
     for (const auto& c : cases) {
@@ -621,15 +634,14 @@ TEST_F(UnPackTest, DerivedAgentNameStaysInsideTheTarget)
         TResult r = Extract(exe, target, host_, false, c.agentName);
         EXPECT_TRUE(r.success);
         std::vector<std::string> expected = {"temp/SETUP_1/setup.exe"};
-        if (*c.written)
-            expected.push_back(std::string("temp/SETUP_1/") + c.written);
+        if (*c.written) expected.push_back(std::string("temp/SETUP_1/") + c.written);
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(FilesBelow(root.Path()), expected);
         EXPECT_EQ(r.debug.find("Refused agent name: ") != std::string::npos, !*c.written) << r.debug;
     }
 }
 
-} // namespace
+}  // namespace
 
 // ---- packages from the production writer ---------------------------------------------
 
@@ -642,8 +654,7 @@ TEST_F(UnPackTest, WriterPackagesOverThreeVolumesRoundTrip)
         TPackOptions options;
         options.Image = StubImage();
         options.Languages.push_back({"English", {{"s1", "Hello"}}});
-        if (blockCount == 3)
-            options.Web = TPackWeb{"http://example.invalid/", "setup.exe", false, "tok", 1};
+        if (blockCount == 3) options.Web = TPackWeb{"http://example.invalid/", "setup.exe", false, "tok", 1};
         options.BlockCount = blockCount;
         options.RecordLimit = 40000;
         options.VolumeSize = 120000;
@@ -674,4 +685,4 @@ TEST_F(UnPackTest, WriterPackagesOverThreeVolumesRoundTrip)
     }
 }
 
-} // namespace
+}  // namespace

@@ -10,7 +10,11 @@ namespace {
 TEST(InflateToString, RoundTripsAcrossGrowthSteps)
 {
     const std::string inputs[] = {
-        "", "x", Bytes(255, 1), Bytes(100000, 2), std::string(20 << 20, 'a'),
+        "",
+        "x",
+        Bytes(255, 1),
+        Bytes(100000, 2),
+        std::string(20 << 20, 'a'),
         Bytes(3 << 20, 3) + std::string(5 << 20, '\0'),
     };
     for (const std::string& in : inputs)
@@ -20,7 +24,9 @@ TEST(InflateToString, RoundTripsAcrossGrowthSteps)
 TEST(InflateToString, BadStreamsRaiseWithZlibMessage)
 {
     std::string good = TTestPackage::Deflate("some text that compresses, some text");
-    struct Case { std::string input, message; };
+    struct Case {
+        std::string input, message;
+    };
     const Case cases[] = {
         {"plain text", "incorrect header check"},
         {good.substr(0, good.size() - 5), "buffer error"},
@@ -53,4 +59,4 @@ TEST(TInflater, PiecewiseInputGivesTheSameOutput)
     }
 }
 
-} // namespace
+}  // namespace

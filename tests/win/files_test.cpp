@@ -20,8 +20,8 @@ void MakeFile(const std::string& path, const std::string& data, DWORD attributes
 
 uint32_t DosTimeOf(const std::string& path)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     FILETIME utc{}, local{};
     GetFileTime(h, nullptr, nullptr, &utc);
     CloseHandle(h);
@@ -34,8 +34,7 @@ uint32_t DosTimeOf(const std::string& path)
 TEST(WinFiles, SaveFileStampsDosTimeAndAppendKeepsContent)
 {
     TTempFolder dir;
-    const uint32_t stamp = (uint32_t{(2011 - 1980) << 9 | 7 << 5 | 14} << 16) |
-                           (13 << 11 | 45 << 5 | 30 / 2);
+    const uint32_t stamp = (uint32_t{(2011 - 1980) << 9 | 7 << 5 | 14} << 16) | (13 << 11 | 45 << 5 | 30 / 2);
     std::string file = dir / "stamped.txt";
     ASSERT_TRUE(SaveFile(file, "one", stamp, false));
     EXPECT_EQ(DosTimeOf(file), stamp);
@@ -56,8 +55,8 @@ TEST(WinFiles, ReadsShareWithWritersAndLockedFilesFail)
     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
 
     // Someone else writing the file does not keep us from reading it.
-    HANDLE writer = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE writer = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
     EXPECT_EQ(ReadFileToString(file, 3, 1), "ock");
     EXPECT_TRUE(SaveFile(file, "+", 0, true));
@@ -86,7 +85,7 @@ TEST(WinFiles, DeleteFilesByMaskHonoursClearAttributes)
     EXPECT_TRUE(DeleteFilesByMask(dir / "*.tmp", false));
     EXPECT_FALSE(FileExists(dir / "a.tmp"));
     EXPECT_FALSE(FileExists(dir / "hid.tmp"));
-    EXPECT_TRUE(FileExists(dir / "ro.tmp")); // read-only stays without clearing
+    EXPECT_TRUE(FileExists(dir / "ro.tmp"));  // read-only stays without clearing
 
     EXPECT_TRUE(DeleteFilesByMask(dir / "*.tmp", true));
     EXPECT_FALSE(FileExists(dir / "ro.tmp"));
@@ -111,7 +110,7 @@ TEST(WinFiles, DeleteTreeRemovesNestedReadOnlyAndHiddenContent)
     EXPECT_EQ(folders, 3);
     EXPECT_TRUE(DirectoryExists(dir.Path()));
 
-    EXPECT_FALSE(DeleteTree(root, true)); // no longer there
+    EXPECT_FALSE(DeleteTree(root, true));  // no longer there
 }
 
 TEST(WinFiles, DeleteTreeWithoutClearingLeavesReadOnlyFileAndFolder)
@@ -165,14 +164,14 @@ TEST(WinFiles, DriveSearchesStopOnAbortFlagSetByAMessage)
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "VelFilesAbortTest";
     RegisterClassA(&wc);
-    HWND wnd = CreateWindowA("VelFilesAbortTest", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                             wc.hInstance, nullptr);
+    HWND wnd =
+        CreateWindowA("VelFilesAbortTest", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     ASSERT_TRUE(wnd);
     // The search pumps after its first entry, the message sets the flag and
     // the search ends without a hit even though the file exists.
     PostMessageA(wnd, WM_APP, 0, 0);
     EXPECT_EQ(FindFileOnDrives("vel-unique-needle-none.bin", DRIVE_FIXED), "");
-    EXPECT_FALSE(SearchAbortRequested()); // cleared at the end
+    EXPECT_FALSE(SearchAbortRequested());  // cleared at the end
     DestroyWindow(wnd);
     UnregisterClassA("VelFilesAbortTest", wc.hInstance);
 }
@@ -181,10 +180,10 @@ TEST(WinFiles, DiskFreeAndEjectOnAHardDisk)
 {
     TTempFolder dir;
     EXPECT_GT(DiskFree(dir.Path()), 0.0);
-    EXPECT_GT(DiskFree(dir / "not\\yet\\made"), 0.0); // falls back to the letter
+    EXPECT_GT(DiskFree(dir / "not\\yet\\made"), 0.0);  // falls back to the letter
     EXPECT_FALSE(EjectCD(dir.Path()));
     EXPECT_FALSE(EjectCD("1:\\"));
     EXPECT_FALSE(EjectCD(""));
 }
 
-} // namespace
+}  // namespace

@@ -118,8 +118,8 @@ TEST_F(HttpClient, FileSizeIsTheAnnouncedLengthOrMinusOne)
         {Url("-", name), 1000},
         {Url(kStampOption, name), 1000},
         {Url("len0", name), 0},
-        {Url("norange", name), 1000},       // the whole answer's Content-Length
-        {Url("nolen", name), 1000},         // the partial answer tells the total
+        {Url("norange", name), 1000},  // the whole answer's Content-Length
+        {Url("nolen", name), 1000},    // the partial answer tells the total
         {Url("nolen,norange", name), -1},
         {Url("close,norange", name), -1},
         {Url("status=404", name), -1},  // an error page's length is not the file's
@@ -256,7 +256,8 @@ TEST_F(HttpClient, UrlWithoutSchemeIsAskedForOverHttpAnyCaseSchemeAsItIs)
     const std::string nowhere = "http://127.0.0.1:1/-/x.bin";
     EXPECT_EQ(Get(nowhere, dir_ / "x.bin").error, "Unable to open Internet Connection: " + nowhere);
     EXPECT_EQ(Get("127.0.0.1:1/-/x.bin", dir_ / "x.bin").error,
-              "Unable to open Internet Connection: 127.0.0.1:1/-/x.bin") << "the caller's URL in the text";
+              "Unable to open Internet Connection: 127.0.0.1:1/-/x.bin")
+        << "the caller's URL in the text";
 }
 
 // ---- failed answers --------------------------------------------------------------
@@ -554,7 +555,8 @@ TEST_F(HttpClient, ATargetThatCannotBeReplacedIsAFailure)
     Serve(name, Bytes(3000, 18));
     const std::string target = dir_ / "locked.exe";
     TTempFolder::Write(target, "old");
-    HANDLE busy = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE busy =
+        CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(busy, INVALID_HANDLE_VALUE);
     const TResult r = Get(Url("-", name), target);
     CloseHandle(busy);
@@ -583,7 +585,9 @@ TEST_F(HttpClient, TheWorkingFileCannotBeDeletedOrReplacedDuringTheDownload)
     static bool deleted = true;
     working = WorkingFilePath(target, 50000, 0);
     g_onStep = [](int steps) {
-        if (steps == 3) deleted = DeleteFileA(working.c_str()) || MoveFileExA(working.c_str(), (working + ".x").c_str(), 0);
+        if (steps == 3)
+            deleted =
+                DeleteFileA(working.c_str()) || MoveFileExA(working.c_str(), (working + ".x").c_str(), 0);
     };
     const TResult r = Get(Url("-", name), target);
     EXPECT_FALSE(deleted);
@@ -600,10 +604,9 @@ bool TrustTestAuthority()
     if (der.empty()) return false;
     HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, "ROOT");
     if (!store) return false;
-    const BOOL added = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING,
-                                                        reinterpret_cast<const BYTE*>(der.data()),
-                                                        static_cast<DWORD>(der.size()),
-                                                        CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    const BOOL added = CertAddEncodedCertificateToStore(
+        store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()),
+        CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
     CertCloseStore(store, 0);
     return added != FALSE;
 }

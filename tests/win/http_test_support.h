@@ -24,8 +24,14 @@ inline std::string WinePath(std::string linux_path)
     return "Z:" + linux_path;
 }
 
-inline std::string Folder() { return WinePath(VEL_HTTP_DIR); }
-inline std::string Root() { return Folder() + "\\root"; }
+inline std::string Folder()
+{
+    return WinePath(VEL_HTTP_DIR);
+}
+inline std::string Root()
+{
+    return Folder() + "\\root";
+}
 
 inline std::string ReadAll(const std::string& path)
 {
@@ -70,7 +76,8 @@ inline void Serve(const std::string& name, const std::string& data, const std::s
 // "http://127.0.0.1:PORT/OPTIONS/NAME" (OPTIONS "-" for none). Over https
 // the host is "localhost": the name the test certificate is made out to
 // (Wine matches no IP address of a certificate).
-inline std::string Url(const std::string& options, const std::string& name, const std::string& scheme = "http")
+inline std::string Url(const std::string& options, const std::string& name,
+                       const std::string& scheme = "http")
 {
     const std::string host = scheme == "https" ? "localhost" : "127.0.0.1";
     return scheme + "://" + host + ":" + std::to_string(Port(scheme)) + "/" + options + "/" + name;
@@ -100,7 +107,8 @@ inline std::vector<TRequest> Requests(const std::string& name)
         }
         if (f.size() != 7) continue;
         const std::string suffix = "/" + name;
-        if (f[0].size() < suffix.size() || f[0].compare(f[0].size() - suffix.size(), suffix.size(), suffix) != 0)
+        if (f[0].size() < suffix.size() ||
+            f[0].compare(f[0].size() - suffix.size(), suffix.size(), suffix) != 0)
             continue;
         found.push_back({f[0], f[1], f[2], f[3], std::stoi(f[4]), std::stoull(f[5]), f[6] == "cut"});
     }

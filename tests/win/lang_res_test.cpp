@@ -60,10 +60,11 @@ TEST_F(LanguageIniTest, ReadsValuesWithDefaults)
 
 TEST(StatusLabel, SetsTextStyleAndFont)
 {
-    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 200, 50, nullptr, nullptr, nullptr, nullptr);
+    HWND parent =
+        CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 200, 50, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(parent, nullptr);
-    HWND label = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 100, 20, parent, nullptr, nullptr,
-                                 nullptr);
+    HWND label = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 100, 20, parent, nullptr,
+                                 nullptr, nullptr);
     ASSERT_NE(label, nullptr);
     SetStatusLabel(label, "Extracting Files...", "Tahoma", 0, 8);
     char text[64] = {};
@@ -86,4 +87,4 @@ TEST(StatusLabel, SetsTextStyleAndFont)
     DestroyWindow(parent);
 }
 
-} // namespace
+}  // namespace

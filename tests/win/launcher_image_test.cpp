@@ -25,8 +25,7 @@ TEST(LauncherImage, HeadersSitAt256AndLeaveThePackEndWordsFree)
     f.read(head, sizeof head);
     EXPECT_EQ(std::string(head, 2), "MZ");
     EXPECT_EQ(std::string(head + 256, 4), std::string("PE\0\0", 4));
-    for (int i = 248; i < 256; ++i)
-        EXPECT_EQ(head[i], 0) << "byte " << i;
+    for (int i = 248; i < 256; ++i) EXPECT_EQ(head[i], 0) << "byte " << i;
 }
 
 TEST(LauncherImage, MovedImageStartsAndExits)
@@ -36,8 +35,7 @@ TEST(LauncherImage, MovedImageStartsAndExits)
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, nullptr, &si, &pi))
+    ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         << GetLastError();
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
     DWORD code = 1234;

@@ -98,7 +98,8 @@ Started Start(const std::string& exe, const std::string& args)
     std::string cmd = s.commandLine;
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
-    s.ok = CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &s.pi) != 0;
+    s.ok =
+        CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &s.pi) != 0;
     return s;
 }
 
@@ -144,8 +145,8 @@ public:
         wc.hInstance = GetModuleHandleA(nullptr);
         wc.lpszClassName = cls_.c_str();
         RegisterClassA(&wc);
-        wnd_ = CreateWindowExA(0, cls_.c_str(), "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
-                               nullptr);
+        wnd_ = CreateWindowExA(0, cls_.c_str(), "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                               wc.hInstance, nullptr);
     }
     ~ClassWindow()
     {
@@ -228,7 +229,6 @@ TEST_F(LauncherStart, OtherPathIsAnotherInstance)
     EXPECT_EQ(w.owner, first_.pi.dwProcessId);
 }
 
-
 // ---- agent packages ------------------------------------------------------------
 
 std::string ReadAll(const std::string& path)
@@ -261,7 +261,8 @@ protected:
         std::string error;
         EXPECT_TRUE(WritePackage(o, path, error)) << error;
         made_.push_back(path);
-        made_.push_back(folder_ + (name.rfind("X_", 0) == 0 ? "" : "X_") + FileNameWithoutExt(name, false) + ".log");
+        made_.push_back(folder_ + (name.rfind("X_", 0) == 0 ? "" : "X_") + FileNameWithoutExt(name, false) +
+                        ".log");
         return path;
     }
     // First close request only raises the abort flag; the second closes.
@@ -289,8 +290,9 @@ TEST_F(AgentStart, AgentUnderAThirdNameStaysResidentAndASecondStartEnds)
     ASSERT_TRUE(first_.ok);
     HWND wnd = WaitForWindow(".AutoUpdate.Other Tool", first_.pi.hProcess);
     ASSERT_NE(wnd, nullptr) << viewer_.Text();
-    EXPECT_NE(viewer_.Text().find(std::to_string(first_.pi.dwProcessId) + " ==== ThisIs_AutoUpdateProg=TRUE\n"),
-              std::string::npos)
+    EXPECT_NE(
+        viewer_.Text().find(std::to_string(first_.pi.dwProcessId) + " ==== ThisIs_AutoUpdateProg=TRUE\n"),
+        std::string::npos)
         << viewer_.Text();
 
     second_ = Start(exe, "");
@@ -394,7 +396,8 @@ TEST_F(AgentStart, AgentAnswersRequestsFromItsDescriptionFiles)
     made_.push_back(original);
     made_.push_back(info);
     ASSERT_TRUE(WritePrivateProfileStringA("OriginalSetup", "VersionOriginal", "107", original.c_str()));
-    ASSERT_TRUE(WritePrivateProfileStringA("OriginalSetup", "ProbeSecondsInterval", "3600", original.c_str()));
+    ASSERT_TRUE(
+        WritePrivateProfileStringA("OriginalSetup", "ProbeSecondsInterval", "3600", original.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("NewSetup", "VersionNew", "110", info.c_str()));
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, original.c_str());  // flush the cache
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, info.c_str());

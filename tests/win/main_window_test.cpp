@@ -107,8 +107,7 @@ void RunWindow(std::function<void(HWND)> scenario, bool agent = false)
     // The loop ends on the quit flag and leaves the quit message queued; the
     // next run in this process must not see it.
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
+    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
 }
 
 RECT ChildRect(HWND parent, HWND child)
@@ -210,8 +209,8 @@ TEST(MainWindow, AnswersTheControlMessagesOfAnotherProcess)
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "VelTestController";
     RegisterClassA(&wc);
-    HWND controller = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                      nullptr, wc.hInstance, nullptr);
+    HWND controller =
+        CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     ASSERT_TRUE(controller);
     g_notes.clear();
     TAgentRequestSeam seam;
@@ -222,26 +221,28 @@ TEST(MainWindow, AnswersTheControlMessagesOfAnotherProcess)
     SetController(0, 0);
 
     HWND seen = nullptr;
-    RunWindow([&](HWND w) {
-        seen = w;
-        const std::string cls = std::string("\"") + kClass + "\" ";
-        EXPECT_EQ(RunPumping(cls + "1125 8 0"), 3600u);
-        EXPECT_EQ(RunPumping(cls + "1125 4 0"), 104u);
-        EXPECT_EQ(RunPumping(cls + "1125 99 5"), 0u);
-        EXPECT_EQ(RunPumping(cls + "1125 30 6"), 0u);
-        EXPECT_EQ(StopCountdown(), 6);
-        RunPumping(cls + "1123 9 0");
-        EXPECT_EQ(StopCountdown(), 9);
-        RunPumping(cls + "1124 " + std::to_string(reinterpret_cast<uintptr_t>(controller)) + " " +
-                   std::to_string(kNoteMsg));
-        Pump(200);
-        // Nobody registered the AutoPlay message yet: the default answer 0.
-        const UINT autoplay = RegisterWindowMessageA("QueryCancelAutoPlay");
-        EXPECT_EQ(SendMessageA(w, autoplay, 0, 0), 0);
-        g_autoplay = autoplay;
-        EXPECT_EQ(RunPumping(cls + std::to_string(autoplay) + " 0 0"), 1u);
-        g_autoplay = 0;
-    }, /*agent=*/true);
+    RunWindow(
+        [&](HWND w) {
+            seen = w;
+            const std::string cls = std::string("\"") + kClass + "\" ";
+            EXPECT_EQ(RunPumping(cls + "1125 8 0"), 3600u);
+            EXPECT_EQ(RunPumping(cls + "1125 4 0"), 104u);
+            EXPECT_EQ(RunPumping(cls + "1125 99 5"), 0u);
+            EXPECT_EQ(RunPumping(cls + "1125 30 6"), 0u);
+            EXPECT_EQ(StopCountdown(), 6);
+            RunPumping(cls + "1123 9 0");
+            EXPECT_EQ(StopCountdown(), 9);
+            RunPumping(cls + "1124 " + std::to_string(reinterpret_cast<uintptr_t>(controller)) + " " +
+                       std::to_string(kNoteMsg));
+            Pump(200);
+            // Nobody registered the AutoPlay message yet: the default answer 0.
+            const UINT autoplay = RegisterWindowMessageA("QueryCancelAutoPlay");
+            EXPECT_EQ(SendMessageA(w, autoplay, 0, 0), 0);
+            g_autoplay = autoplay;
+            EXPECT_EQ(RunPumping(cls + std::to_string(autoplay) + " 0 0"), 1u);
+            g_autoplay = 0;
+        },
+        /*agent=*/true);
     Pump(200);  // the loop-ended notification
     ASSERT_EQ(g_notes.size(), 3u);
     EXPECT_EQ(g_notes[0].first, 50u);
@@ -267,16 +268,19 @@ TEST(MainWindow, RequestsReadAndWriteTheInstalledVersionDescription)
     WritePrivateProfileStringA("OriginalSetup", "ProbeSecondsInterval", "7200", original.c_str());
     WritePrivateProfileStringA("OriginalSetup", "VersionOriginal", "104", original.c_str());
     SetAgentRequestSeam({});  // the window installs the accessors of the files
-    RunWindow([&](HWND) {
-        const std::string cls = std::string("\"") + kClass + "\" ";
-        EXPECT_EQ(RunPumping(cls + "1125 8 0"), 7200u);
-        EXPECT_EQ(RunPumping(cls + "1125 4 0"), 104u);
-        EXPECT_EQ(RunPumping(cls + "1125 12 -1"), 0u);
-        EXPECT_EQ(RunPumping(cls + "1125 8 0"), 0xFFFFFFFFu);  // -1: never probe automatically
-        EXPECT_EQ(RunPumping(cls + "1125 99 0"), 0u);
-    }, /*agent=*/true);
+    RunWindow(
+        [&](HWND) {
+            const std::string cls = std::string("\"") + kClass + "\" ";
+            EXPECT_EQ(RunPumping(cls + "1125 8 0"), 7200u);
+            EXPECT_EQ(RunPumping(cls + "1125 4 0"), 104u);
+            EXPECT_EQ(RunPumping(cls + "1125 12 -1"), 0u);
+            EXPECT_EQ(RunPumping(cls + "1125 8 0"), 0xFFFFFFFFu);  // -1: never probe automatically
+            EXPECT_EQ(RunPumping(cls + "1125 99 0"), 0u);
+        },
+        /*agent=*/true);
     char value[32] = {};
-    GetPrivateProfileStringA("OriginalSetup", "ProbeSecondsInterval", "", value, sizeof value, original.c_str());
+    GetPrivateProfileStringA("OriginalSetup", "ProbeSecondsInterval", "", value, sizeof value,
+                             original.c_str());
     EXPECT_STREQ(value, "-1");
     SetAgentRequestSeam({});
     SetAgentFolder("");

@@ -21,4 +21,4 @@ TEST(PackageReaderWin, UserLanguageFollowsTheThreadLocale)
     EXPECT_EQ(UserLanguageName(), LanguageNameOfId(static_cast<int>(GetThreadLocale() & 0x3FF)));
 }
 
-} // namespace
+}  // namespace

@@ -28,7 +28,8 @@ protected:
         PROCESS_INFORMATION pi = {};
         // Current folder = the program folder, as when a download is run from its folder.
         const std::string folder = ProgramFolder(false);
-        if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
+        if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si,
+                            &pi))
             return 0xFFFFFFFF;
         WaitForSingleObject(pi.hProcess, 60000);
         DWORD code = 0xFFFFFFFF;

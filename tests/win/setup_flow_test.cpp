@@ -36,7 +36,8 @@ TUnPackResult FakeUnPack(const TUnPackRequest& r)
     CopyFileA(g_world->fake_exe.c_str(), (r.target_dir + "\\fake_setup_gui.exe").c_str(), FALSE);
     return {g_world->success, g_world->main_entry};
 }
-bool FakeConfirm(intptr_t owner, const std::string& text, const std::string& caption, int, int, const std::string&)
+bool FakeConfirm(intptr_t owner, const std::string& text, const std::string& caption, int, int,
+                 const std::string&)
 {
     g_world->questions.push_back(std::to_string(owner) + "|" + caption + "|" + text);
     return g_world->answer;
@@ -45,7 +46,10 @@ void FakeError(intptr_t owner, const std::string& text, const std::string& capti
 {
     g_world->errors.push_back(std::to_string(owner) + "|" + caption + "|" + text);
 }
-TSetupLinks FakeLinks() { return g_world->links; }
+TSetupLinks FakeLinks()
+{
+    return g_world->links;
+}
 void FastPump(uint32_t) {}
 
 class ExtractAndRunSetupTest : public SetupFlowTest {
@@ -97,7 +101,8 @@ TEST_F(ExtractAndRunSetupTest, RunsTheEntryTakesItsExitCodeAndReportsCompletion)
         DeleteFileA(record_.c_str());
         SetEnvironmentVariableA("VEL_FAKE_EXIT", c.exit);
         SetEnvironmentVariableA("VEL_FAKE_KEEP_ATOM", c.keep_atom);
-        EXPECT_EQ(ExtractAndRunSetup(deps_, target_, package_, "agent.exe", true, "/A=1 /SpanCdLvl=2 /B"), c.completed);
+        EXPECT_EQ(ExtractAndRunSetup(deps_, target_, package_, "agent.exe", true, "/A=1 /SpanCdLvl=2 /B"),
+                  c.completed);
         EXPECT_EQ(SetupExitCode(), static_cast<uint32_t>(std::atoi(c.exit)));
         const auto rec = ReadRecord(record_);
         ASSERT_TRUE(rec.count("cmd"));
@@ -158,7 +163,9 @@ TEST_F(ExtractAndRunSetupTest, ForegroundAsksAboutSpaceAndNoStopsEverything)
         const std::string q = world_.questions[0];
         EXPECT_EQ(q.rfind(std::string("0|Confirm|") + c.first_line, 0), 0u) << q;
         EXPECT_NE(q.find(" MB<P>Free space available on your Temp drive is: <T>  "), std::string::npos) << q;
-        EXPECT_NE(q.find("<P>Estimated space required on your Temp drive is: <T>  0.001 MB<P>"), std::string::npos) << q;
+        EXPECT_NE(q.find("<P>Estimated space required on your Temp drive is: <T>  0.001 MB<P>"),
+                  std::string::npos)
+            << q;
         EXPECT_EQ(q.substr(q.size() - 29), "<P><P>Continue with Setup?<P>") << q;
         EXPECT_TRUE(world_.unpacks.empty());
         EXPECT_FALSE(Exists(record_));
@@ -233,7 +240,10 @@ struct TFakeProcess {
 };
 TFakeProcess* g_process = nullptr;
 
-std::string CompletionAtom() { return kCompletionAtomPrefix + ThreadTag(GetCurrentThreadId()); }
+std::string CompletionAtom()
+{
+    return kCompletionAtomPrefix + ThreadTag(GetCurrentThreadId());
+}
 
 // Everything written to std::cout while it lives.
 class CaptureCout {
@@ -281,7 +291,8 @@ protected:
         char self[MAX_PATH] = {};
         GetModuleFileNameA(nullptr, self, MAX_PATH);
         program_ = target_ + "\\fake_setup_gui.exe";
-        line_ = "\"" + program_ + "\" /X /TH_ID=" + ThreadTag(GetCurrentThreadId()) + " /OriginExe=\"" + self + "\"";
+        line_ = "\"" + program_ + "\" /X /TH_ID=" + ThreadTag(GetCurrentThreadId()) + " /OriginExe=\"" +
+                self + "\"";
     }
     void TearDown() override
     {
@@ -356,16 +367,20 @@ TEST_F(SetupProcessSeamTest, ExitCodesFailedStartsAndTheCompletionAtom)
             const bool failed = c.start.process == 0;
             std::vector<std::string> boxes;
             if (failed && foreground)
-                boxes.push_back("0|Error|" + StartFailureText(program_, c.start.error ? SystemText(c.start.error) : ""));
+                boxes.push_back("0|Error|" +
+                                StartFailureText(program_, c.start.error ? SystemText(c.start.error) : ""));
             EXPECT_EQ(world_.errors, boxes) << what;
             const std::string debug = out.Text();
-            EXPECT_EQ(debug.find(" ==== Setup program not started (" + std::to_string(c.start.error) + "): " + line_) !=
-                          std::string::npos,
+            EXPECT_EQ(debug.find(" ==== Setup program not started (" + std::to_string(c.start.error) +
+                                 "): " + line_) != std::string::npos,
                       failed)
-                << what << "\n" << debug;
-            EXPECT_EQ(debug.find(" ==== Completion atom not added: " + CompletionAtom() + "\n") != std::string::npos,
+                << what << "\n"
+                << debug;
+            EXPECT_EQ(debug.find(" ==== Completion atom not added: " + CompletionAtom() + "\n") !=
+                          std::string::npos,
                       !c.atom_added)
-                << what << "\n" << debug;
+                << what << "\n"
+                << debug;
         }
     }
 }

@@ -42,7 +42,8 @@ TEST_F(SetupFlowTest, ExtractsRunsTheMarkedProgramAndCleansUp)
     EXPECT_FALSE(Exists(temp)) << "temporary folder left behind";
 
     std::sort(files.begin(), files.end());
-    EXPECT_EQ(files, (std::vector<std::string>{"big.bin|300020", "fake_setup_gui.exe|" + std::to_string(fake_.size()),
+    EXPECT_EQ(files, (std::vector<std::string>{"big.bin|300020",
+                                               "fake_setup_gui.exe|" + std::to_string(fake_.size()),
                                                "no time.txt|1", "readme.txt|7"}));
     EXPECT_EQ(ReadBytes(copies_ + "\\big.bin"), big + big2);
     EXPECT_EQ(ReadBytes(copies_ + "\\readme.txt"), "hello\r\n");
@@ -51,7 +52,8 @@ TEST_F(SetupFlowTest, ExtractsRunsTheMarkedProgramAndCleansUp)
         const char* name;
         uint32_t stamp;
     };
-    for (const Case c : {Case{"readme.txt", Stamp(4)}, Case{"big.bin", Stamp(8)}, Case{"fake_setup_gui.exe", Stamp(0)}}) {
+    for (const Case c :
+         {Case{"readme.txt", Stamp(4)}, Case{"big.bin", Stamp(8)}, Case{"fake_setup_gui.exe", Stamp(0)}}) {
         WIN32_FILE_ATTRIBUTE_DATA a{};
         ASSERT_TRUE(GetFileAttributesExA((copies_ + "\\" + c.name).c_str(), GetFileExInfoStandard, &a));
         FILETIME local;
@@ -280,7 +282,8 @@ TEST_F(SetupFlowTest, SecondStartWhileTheFirstRunsEndsWithoutWindowOrRun)
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION first{};
-    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, work_.c_str(), &si, &first));
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, work_.c_str(), &si,
+                               &first));
     // The setup program has run and its dialog window keeps the first launcher waiting.
     for (int i = 0; i < 600 && !Exists(record_); ++i) Sleep(50);
     ASSERT_TRUE(Exists(record_)) << "the first start did not run its setup program";
@@ -289,7 +292,8 @@ TEST_F(SetupFlowTest, SecondStartWhileTheFirstRunsEndsWithoutWindowOrRun)
     ASSERT_EQ(CountClassWindowsOf(launcher_, first.dwProcessId), 1);
 
     PROCESS_INFORMATION second{};
-    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, work_.c_str(), &si, &second));
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, work_.c_str(), &si,
+                               &second));
     int windows = 0;
     bool ended = false;
     for (int i = 0; i < 1200 && !ended; ++i) {

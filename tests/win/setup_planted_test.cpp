@@ -17,8 +17,8 @@ TEST_F(SetupFlowTest, MarkedProgramOutsideTheTempFolderRunsNothing)
     const std::string up = "..\\velmora e2e\\" + test + "\\planted.exe";
     struct Case {
         const char* what;
-        std::string name;       // as the record's header holds it
-        bool refusedWrite;      // the record itself is refused too
+        std::string name;   // as the record's header holds it
+        bool refusedWrite;  // the record itself is refused too
     };
     const Case cases[] = {
         {"parent reference", up + "*/S", true},
@@ -48,8 +48,7 @@ TEST_F(SetupFlowTest, MarkedProgramOutsideTheTempFolderRunsNothing)
                 << run.boxes[0].text;
         }
         EXPECT_NE(run.boxes.back().text.find("Bad CRC!"), std::string::npos) << run.boxes.back().text;
-        for (const TSeenBox& box : run.boxes)
-            EXPECT_TRUE(box.clicked) << box.text;
+        for (const TSeenBox& box : run.boxes) EXPECT_TRUE(box.clicked) << box.text;
     }
 }
 

@@ -39,7 +39,10 @@ inline void WriteBytes(const std::string& path, const std::string& data)
     f.write(data.data(), static_cast<std::streamsize>(data.size()));
 }
 
-inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+inline bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 inline void RemoveTree(const std::string& folder)
 {
@@ -96,7 +99,9 @@ inline uint32_t Stamp(int seconds = 0)
 // blocks (first volume only), file records and the 74-byte trailer.
 struct TVolume {
     std::string image;
-    std::string language = "\x02\x01" "English\x01" "s0=Velmora Test\x01\x02";
+    std::string language = "\x02\x01"
+                           "English\x01"
+                           "s0=Velmora Test\x01\x02";
     std::string agent = "|http:/|.info|.exe|token|0|";
     bool first = true;
     uint8_t flags = 0;
@@ -106,7 +111,8 @@ struct TVolume {
 
     TVolume& File(const std::string& name, const std::string& data, uint32_t stamp, bool compressed = true)
     {
-        const std::string entry = "|" + name + "|" + std::to_string(stamp) + "|" + std::string(1, '\0') + data;
+        const std::string entry =
+            "|" + name + "|" + std::to_string(stamp) + "|" + std::string(1, '\0') + data;
         if (compressed) {
             const std::string z = Deflate(entry);
             records.push_back(U32(static_cast<uint32_t>(z.size())) + z);
@@ -134,7 +140,9 @@ struct TVolume {
     std::string Build() const
     {
         std::string file = image;
-        if (first) file += U32(static_cast<uint32_t>(language.size())) + language + U32(static_cast<uint32_t>(agent.size())) + agent;
+        if (first)
+            file += U32(static_cast<uint32_t>(language.size())) + language +
+                    U32(static_cast<uint32_t>(agent.size())) + agent;
         for (const std::string& r : records) file += r;
         const size_t at = file.size();
         file += Trailer(1234);
@@ -162,7 +170,8 @@ struct TVolume {
     }
 };
 
-inline std::map<std::string, std::string> ReadRecord(const std::string& path, std::vector<std::string>* files = nullptr)
+inline std::map<std::string, std::string> ReadRecord(const std::string& path,
+                                                     std::vector<std::string>* files = nullptr)
 {
     std::map<std::string, std::string> rec;
     std::istringstream in(ReadBytes(path));
@@ -177,7 +186,10 @@ inline std::map<std::string, std::string> ReadRecord(const std::string& path, st
     return rec;
 }
 
-inline std::string ParentOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
+inline std::string ParentOf(const std::string& path)
+{
+    return path.substr(0, path.find_last_of('\\'));
+}
 
 // A message box of the launcher seen while it ran.
 struct TSeenBox {
@@ -238,10 +250,10 @@ inline BOOL CALLBACK FindBox(HWND w, LPARAM lp)
 // How a test lets the launcher run.
 struct TRun {
     std::string args;
-    std::string answer;          // button to press in a message box ("" = none expected)
+    std::string answer;  // button to press in a message box ("" = none expected)
     DWORD exit_code = 0xDEAD;
     bool ended = false;
-    bool window_seen = false;    // the launcher's main window was visible at some point
+    bool window_seen = false;  // the launcher's main window was visible at some point
     std::vector<TSeenBox> boxes;
 };
 
@@ -294,7 +306,8 @@ protected:
         STARTUPINFOA si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, work_.c_str(), &si, &pi))
+        ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, work_.c_str(),
+                                   &si, &pi))
             << GetLastError();
         const DWORD start = GetTickCount();
         while (WaitForSingleObject(pi.hProcess, 50) == WAIT_TIMEOUT) {
@@ -335,7 +348,7 @@ protected:
 // Checks the command line that the fake recorded: program, the arguments in
 // order, then " /TH_ID=_<digits>" and the quoted launcher path.
 inline void ExpectCommandLine(const std::map<std::string, std::string>& rec, const std::string& args,
-                       const std::string& launcher, bool origin_added = true)
+                              const std::string& launcher, bool origin_added = true)
 {
     const std::string cmd = rec.at("cmd");
     const std::string self = rec.at("self");

@@ -66,8 +66,9 @@ TEST_F(RegistryRead, PathForms)
 
     // A bare root name reads from the root key itself.
     const char* rootValue = "VelmoraSysinfoRootValue";
-    ASSERT_EQ(RegSetValueExA(HKEY_CURRENT_USER, rootValue, 0, REG_SZ, reinterpret_cast<const BYTE*>("root"), 5),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegSetValueExA(HKEY_CURRENT_USER, rootValue, 0, REG_SZ, reinterpret_cast<const BYTE*>("root"), 5),
+        ERROR_SUCCESS);
     EXPECT_EQ(ReadRegistryString("HKCU", rootValue, "", false), "root");
     EXPECT_EQ(ReadRegistryString("hkey_current_user", rootValue, "", false), "root");
     RegDeleteValueA(HKEY_CURRENT_USER, rootValue);
@@ -151,7 +152,8 @@ TEST(Names, MatchTheSystem)
 TEST(ExeVersion, FromLauncherResource)
 {
     const std::string launcher = ProgramFolder(true) + "launcher.exe";
-    if (GetFileAttributesA(launcher.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "launcher.exe not built";
+    if (GetFileAttributesA(launcher.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "launcher.exe not built";
     EXPECT_EQ(GetExeVersion(launcher, 1, 4), VEL_VERSION_TEXT);
     EXPECT_EQ(GetExeVersion(launcher, 3, 2), FormatVersionText(VEL_VERSION_TEXT, 3, 2));
 }
@@ -193,8 +195,9 @@ TEST(OsVersion, ConsistentWithGetVersionEx)
 #endif
     EXPECT_EQ(IsWindows64(), windows64);
     const TOsInfo info = GetOsInfo();
-    const TOsInfo expected = OsInfoFromVersion(vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion,
-                                               vi.dwBuildNumber, vi.szCSDVersion, windows64, IsServerWindows());
+    const TOsInfo expected =
+        OsInfoFromVersion(vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion, vi.dwBuildNumber,
+                          vi.szCSDVersion, windows64, IsServerWindows());
     EXPECT_EQ(info.Name, expected.Name);
     EXPECT_EQ(info.Code, expected.Code);
     EXPECT_EQ(GetOsCode(), info.Code);

@@ -34,10 +34,7 @@ public:
     // Result of the button to press for box number n (from 1): IDOK, IDCANCEL.
     using TDecide = std::function<int(int n, const TBox& box)>;
 
-    explicit TBoxDriver(TDecide decide)
-        : decide_(std::move(decide)), thread_([this] { Loop(); })
-    {
-    }
+    explicit TBoxDriver(TDecide decide) : decide_(std::move(decide)), thread_([this] { Loop(); }) {}
     ~TBoxDriver()
     {
         stop_ = true;
@@ -122,11 +119,9 @@ private:
                     pressed = true;
                 }
             }
-            if (!pressed)
-                PostMessageA(box, WM_CLOSE, 0, 0);
+            if (!pressed) PostMessageA(box, WM_CLOSE, 0, 0);
             // One answer per box: wait until it is gone.
-            for (int i = 0; i < 1000 && IsWindow(box) && !stop_; ++i)
-                Sleep(10);
+            for (int i = 0; i < 1000 && IsWindow(box) && !stop_; ++i) Sleep(10);
         }
     }
 
@@ -140,9 +135,9 @@ private:
 void SetForcePrompt(const char* value)
 {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSpanDiskKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_CURRENT_USER, kSpanDiskKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     RegSetValueExA(key, "ForcePrompt", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                    static_cast<DWORD>(strlen(value) + 1));
     RegCloseKey(key);
@@ -151,8 +146,8 @@ void SetForcePrompt(const char* value)
 // What the setup flow passes: true only for exactly "1".
 bool ForcePromptSetting()
 {
-    return ReadRegistryString("HKEY_CURRENT_USER\\Software\\Tarnwick\\Velmora\\SpanDisk",
-                              "ForcePrompt", "0", false) == "1";
+    return ReadRegistryString("HKEY_CURRENT_USER\\Software\\Tarnwick\\Velmora\\SpanDisk", "ForcePrompt", "0",
+                              false) == "1";
 }
 
 struct TRun {
@@ -170,9 +165,10 @@ TRun Extract(const std::string& package, const std::string& target, bool forcePr
              const std::string& agent = "", int charset = 0)
 {
     TRun r;
-    UnPack(package, target, agent, r.success,
-           [&](int kind, int, int, int, int, const std::string&) { r.steps += kind == 1; },
-           kDiskPrompt, "Achtung", kButtons, charset, forcePrompt, r.mainEntry);
+    UnPack(
+        package, target, agent, r.success,
+        [&](int kind, int, int, int, int, const std::string&) { r.steps += kind == 1; }, kDiskPrompt,
+        "Achtung", kButtons, charset, forcePrompt, r.mainEntry);
     return r;
 }
 
@@ -238,10 +234,7 @@ TEST_F(WinUnPack, ForcePromptFromTheRegistryAsksForEveryVolume)
         int charset;
         int prompts;
     } cases[] = {
-        {2, "0", 0, 0},
-        {2, "1", 0, 1},
-        {3, "0", 0, 0},
-        {3, "yes", 0, 0},  // only "1" forces
+        {2, "0", 0, 0},   {2, "1", 0, 1}, {3, "0", 0, 0}, {3, "yes", 0, 0},  // only "1" forces
         {3, "1", 177, 2},  // a right-to-left language reads the prompt from the right
     };
     for (const auto& c : cases) {
@@ -284,8 +277,7 @@ TEST_F(WinUnPack, MissingVolumeIsAskedForAndCancelEndsWithoutProgram)
     {
         // OK without the disk asks again; the user inserts it and presses OK.
         TBoxDriver driver([&](int n, const TBoxDriver::TBox&) {
-            if (n == 2)
-                TTempFolder::Write(volumes[2], third);
+            if (n == 2) TTempFolder::Write(volumes[2], third);
             return IDOK;
         });
         TRun r = Extract(volumes[0], dir_ / "inserted", false);
@@ -305,8 +297,8 @@ TEST_F(WinUnPack, FailedWritesAndFoldersShowTheErrorBox)
     std::string target = dir_ / "inner\\SETUP_2";
     ASSERT_TRUE(ForceDirectories(target));
     TTempFolder::Write(target + "\\locked.txt", "old");
-    HANDLE lock = CreateFileA((target + "\\locked.txt").c_str(), GENERIC_READ, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE lock =
+        CreateFileA((target + "\\locked.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
 
     TTestPackage pkg;
@@ -336,8 +328,7 @@ TEST_F(WinUnPack, FailedWritesAndFoldersShowTheErrorBox)
         EXPECT_EQ(boxes[0].buttons, std::vector<std::string>{"&OK"});
         const std::string& text = boxes[0].text;
         EXPECT_EQ(text.rfind("ERROR\r\n\r\n", 0), 0u) << text;
-        EXPECT_NE(text.find("escape.txt\r\n\r\nUnable to save Extracted File!\r\n\r\n"),
-                  std::string::npos)
+        EXPECT_NE(text.find("escape.txt\r\n\r\nUnable to save Extracted File!\r\n\r\n"), std::string::npos)
             << text;
         EXPECT_NE(text.find("  Data Size: \t1 Bytes\r\n"), std::string::npos) << text;
         EXPECT_EQ(text.find("<P>"), std::string::npos) << text;
@@ -375,4 +366,4 @@ TEST_F(WinUnPack, CorruptedSmallPackageFailsTheChecksum)
     EXPECT_FALSE(FileExists(dir_ / "c\\a.txt"));
 }
 
-} // namespace
+}  // namespace

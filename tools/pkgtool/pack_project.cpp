@@ -21,7 +21,8 @@ std::string Lower(std::string s)
 // A value between double quotes keeps its blanks.
 std::string Unquote(const std::string& value)
 {
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') return value.substr(1, value.size() - 2);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        return value.substr(1, value.size() - 2);
     return value;
 }
 
@@ -185,7 +186,8 @@ bool TProjectParser::FileLine(const std::string& text)
     size_t start = 0;
     for (;;) {
         const size_t bar = text.find('|', start);
-        parts.push_back(TrimBlanks(text.substr(start, bar == std::string::npos ? std::string::npos : bar - start)));
+        parts.push_back(
+            TrimBlanks(text.substr(start, bar == std::string::npos ? std::string::npos : bar - start)));
         if (bar == std::string::npos) break;
         start = bar + 1;
     }
@@ -221,8 +223,10 @@ bool TProjectParser::Parse(const std::string& text, std::string& error)
         const std::string line = TrimBlanks(raw);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line.front() == '[') {
-            if (line.back() != ']') ok = Fail("unclosed section header");
-            else ok = Section(TrimBlanks(line.substr(1, line.size() - 2)));
+            if (line.back() != ']')
+                ok = Fail("unclosed section header");
+            else
+                ok = Section(TrimBlanks(line.substr(1, line.size() - 2)));
             continue;
         }
         if (section_ == "files") {
@@ -230,8 +234,10 @@ bool TProjectParser::Parse(const std::string& text, std::string& error)
             continue;
         }
         const size_t eq = line.find('=');
-        if (eq == std::string::npos) ok = Fail("expected key = value");
-        else ok = KeyValue(line.substr(0, eq), line.substr(eq + 1));
+        if (eq == std::string::npos)
+            ok = Fail("expected key = value");
+        else
+            ok = KeyValue(line.substr(0, eq), line.substr(eq + 1));
     }
     if (ok && imagePath_.empty()) {
         line_ = 0;
@@ -250,7 +256,7 @@ bool TProjectParser::Parse(const std::string& text, std::string& error)
     return ok;
 }
 
-} // namespace
+}  // namespace
 
 bool LoadImage(const std::string& path, std::string& image, std::string& error)
 {

@@ -28,11 +28,20 @@ void ReadRecord(TPackVolume& volume, const TPackRecord& record, TInspectRecord& 
     const TEntryReadResult result = ReadRecordEntry(
         volume, record, [&](const char* d, size_t n) { entry.Feed(d, n); }, {}, kInspectInflateLimit);
     switch (result.Status) {
-    case TEntryReadResult::kComplete: break;
-    case TEntryReadResult::kShortBody: r.Problem = "record body cut short"; break;
-    case TEntryReadResult::kBadStream: r.Problem = "zlib: " + result.Message; break;
-    case TEntryReadResult::kStreamCut: r.Problem = "zlib stream ends early"; break;
-    case TEntryReadResult::kOverLimit: r.Problem = "inflates to more than 1 GiB"; break;
+    case TEntryReadResult::kComplete:
+        break;
+    case TEntryReadResult::kShortBody:
+        r.Problem = "record body cut short";
+        break;
+    case TEntryReadResult::kBadStream:
+        r.Problem = "zlib: " + result.Message;
+        break;
+    case TEntryReadResult::kStreamCut:
+        r.Problem = "zlib stream ends early";
+        break;
+    case TEntryReadResult::kOverLimit:
+        r.Problem = "inflates to more than 1 GiB";
+        break;
     }
     if (!entry.HasHeader()) {
         if (r.Problem.empty()) r.Problem = "entry has no header";
@@ -111,8 +120,8 @@ std::string Printable(const std::string& s)
 
 std::string FlagNames(uint8_t flags)
 {
-    static const char* const names[] = {"ShowExtractNotice", "HasMoreVolumes", "SpanCdRelaunch", "ShowActivityBar",
-                                        "TraceLogEnabled"};
+    static const char* const names[] = {"ShowExtractNotice", "HasMoreVolumes", "SpanCdRelaunch",
+                                        "ShowActivityBar", "TraceLogEnabled"};
     std::string r;
     for (int bit = 0; bit < 5; ++bit)
         if (flags & (1 << bit)) r += std::string(r.empty() ? "" : " ") + names[bit];
@@ -122,7 +131,7 @@ std::string FlagNames(uint8_t flags)
 const char* const kAgentNames[] = {"url", "infofile", "exe", "token", "silent"};
 const char* const kWebNames[] = {"url", "file", "always", "token", "size"};
 
-} // namespace
+}  // namespace
 
 std::string DosDateTimeText(uint32_t v)
 {
@@ -153,7 +162,8 @@ bool InspectPackage(const std::string& fileName, TInspectReport& report, std::st
         if (!items.empty()) l.Name = items[0];
         for (size_t i = 1; i < items.size(); ++i) {
             const size_t eq = items[i].find('=');
-            l.Strings.emplace_back(items[i].substr(0, eq), eq == std::string::npos ? "" : items[i].substr(eq + 1));
+            l.Strings.emplace_back(items[i].substr(0, eq),
+                                   eq == std::string::npos ? "" : items[i].substr(eq + 1));
         }
         report.Languages.push_back(l);
     }
@@ -161,7 +171,8 @@ bool InspectPackage(const std::string& fileName, TInspectReport& report, std::st
     report.AgentTokenValid = TryUnscrambleToken(info.GetAgentToken(false), report.AgentToken);
     report.HasWebBlock = info.Trailer().BlockCount >= 3;
     report.WebItems = ListSplit(info.WebBlock());
-    if (report.HasWebBlock) report.WebTokenValid = TryUnscrambleToken(info.GetWebToken(false), report.WebToken);
+    if (report.HasWebBlock)
+        report.WebTokenValid = TryUnscrambleToken(info.GetWebToken(false), report.WebToken);
 
     for (int number = 1; number <= kMaxVolumes; ++number) {
         const std::string name = VolumeFileName(fileName, number);
@@ -187,7 +198,8 @@ bool InspectPackage(const std::string& fileName, TInspectReport& report, std::st
         int64_t start = v.Trailer.DataStart;
         if (number == 1 && start <= volume.TrailerStart()) {
             const TPackTextBlocks blocks = volume.ReadTextBlocks();
-            if (!blocks.Intact) report.Problems.push_back(VolumeText(number) + ": text blocks run into the trailer");
+            if (!blocks.Intact)
+                report.Problems.push_back(VolumeText(number) + ": text blocks run into the trailer");
             start = blocks.End;
         }
         WalkRecords(volume, number, start, report);
@@ -207,9 +219,11 @@ std::string FormatInspectText(const TInspectReport& rep)
         const TInspectVolume& v = rep.Volumes[i];
         const TPackTrailer& t = v.Trailer;
         line("Volume " + std::to_string(i + 1) + ": " + v.FileName + " (" + std::to_string(v.FileSize) +
-             " bytes, package end " + std::to_string(v.PackageEnd) + ", " + std::to_string(v.Records) + " records)");
+             " bytes, package end " + std::to_string(v.PackageEnd) + ", " + std::to_string(v.Records) +
+             " records)");
         line("  BlockCount: " + std::to_string(t.BlockCount) + "  DataStart: " + std::to_string(t.DataStart) +
-             "  FileCount: " + std::to_string(t.FileCount) + "  TrailerSize: " + std::to_string(t.TrailerSize));
+             "  FileCount: " + std::to_string(t.FileCount) +
+             "  TrailerSize: " + std::to_string(t.TrailerSize));
         char magic[16];
         std::snprintf(magic, sizeof magic, "0x%08X", t.PackMagic);
         line(std::string("  PackMagic: ") + magic + "  PackChecksum: " + std::to_string(t.PackChecksum) +
@@ -220,9 +234,10 @@ std::string FormatInspectText(const TInspectReport& rep)
             space += std::to_string(s);
         }
         line(space);
-        line("  PackFlags: " + std::to_string(t.PackFlags) + (t.PackFlags ? " (" + FlagNames(t.PackFlags) + ")" : "") +
-             "  WebInstall: " + std::to_string(t.WebInstall) + "  ConfirmDownload: " +
-             std::to_string(t.ConfirmDownload) + "  CreateAgent: " + std::to_string(t.CreateAgent) +
+        line("  PackFlags: " + std::to_string(t.PackFlags) +
+             (t.PackFlags ? " (" + FlagNames(t.PackFlags) + ")" : "") + "  WebInstall: " +
+             std::to_string(t.WebInstall) + "  ConfirmDownload: " + std::to_string(t.ConfirmDownload) +
+             "  CreateAgent: " + std::to_string(t.CreateAgent) +
              "  IsAutoUpdateProg: " + std::to_string(t.IsAutoUpdateProg));
     }
     line("Languages: " + std::to_string(rep.Languages.size()));
@@ -232,15 +247,19 @@ std::string FormatInspectText(const TInspectReport& rep)
     }
     line("Agent:");
     for (size_t i = 0; i < rep.AgentItems.size(); ++i) {
-        std::string item = "  " + std::string(i < 5 ? kAgentNames[i] : "extra") + ": " + Printable(rep.AgentItems[i]);
-        if (i == kAgentToken) item += rep.AgentTokenValid ? " -> \"" + Printable(rep.AgentToken) + "\"" : " (invalid)";
+        std::string item =
+            "  " + std::string(i < 5 ? kAgentNames[i] : "extra") + ": " + Printable(rep.AgentItems[i]);
+        if (i == kAgentToken)
+            item += rep.AgentTokenValid ? " -> \"" + Printable(rep.AgentToken) + "\"" : " (invalid)";
         line(item);
     }
     if (rep.HasWebBlock) {
         line("Web:");
         for (size_t i = 0; i < rep.WebItems.size(); ++i) {
-            std::string item = "  " + std::string(i < 5 ? kWebNames[i] : "extra") + ": " + Printable(rep.WebItems[i]);
-            if (i == kWebToken) item += rep.WebTokenValid ? " -> \"" + Printable(rep.WebToken) + "\"" : " (invalid)";
+            std::string item =
+                "  " + std::string(i < 5 ? kWebNames[i] : "extra") + ": " + Printable(rep.WebItems[i]);
+            if (i == kWebToken)
+                item += rep.WebTokenValid ? " -> \"" + Printable(rep.WebToken) + "\"" : " (invalid)";
             line(item);
         }
     }
@@ -253,9 +272,9 @@ std::string FormatInspectText(const TInspectReport& rep)
             const int64_t value = DecimalOr(r.TimeStamp, 0);
             const uint32_t stamp = value < 0 || value > 0xFFFFFFFFll ? 0 : static_cast<uint32_t>(value);
             const std::string when = DosDateTimeText(stamp);
-            s += Printable(r.Name) + "  time " + r.TimeStamp + (when.empty() ? "" : " (" + when + ")") + "  " +
-                 (r.Length > 0 ? "compressed " : "stored ") + std::to_string(r.BodySize) + " bytes, data " +
-                 std::to_string(r.DataSize) + " bytes";
+            s += Printable(r.Name) + "  time " + r.TimeStamp + (when.empty() ? "" : " (" + when + ")") +
+                 "  " + (r.Length > 0 ? "compressed " : "stored ") + std::to_string(r.BodySize) +
+                 " bytes, data " + std::to_string(r.DataSize) + " bytes";
         }
         if (!r.Problem.empty()) s += "  PROBLEM: " + r.Problem;
         line(s);
@@ -272,21 +291,27 @@ std::string FormatInspectJson(const TInspectReport& rep)
         const TPackTrailer& t = v.Trailer;
         o += i ? ",\n    {" : "\n    {";
         o += "\"file\": " + JsonString(v.FileName) + ", \"size\": " + std::to_string(v.FileSize) +
-             ", \"packageEnd\": " + std::to_string(v.PackageEnd) + ", \"records\": " + std::to_string(v.Records) +
-             ", \"formatByte\": " + std::to_string(t.FormatByte) + ", \"blockCount\": " + std::to_string(t.BlockCount) +
-             ", \"dataStart\": " + std::to_string(t.DataStart) + ", \"fileCount\": " + std::to_string(t.FileCount) +
-             ", \"packMagic\": " + std::to_string(t.PackMagic) + ", \"packChecksum\": " +
-             std::to_string(t.PackChecksum) + ", \"computedChecksum\": " + std::to_string(v.ComputedChecksum) +
-             ", \"spaceTable\": [";
+             ", \"packageEnd\": " + std::to_string(v.PackageEnd) +
+             ", \"records\": " + std::to_string(v.Records) +
+             ", \"formatByte\": " + std::to_string(t.FormatByte) +
+             ", \"blockCount\": " + std::to_string(t.BlockCount) +
+             ", \"dataStart\": " + std::to_string(t.DataStart) +
+             ", \"fileCount\": " + std::to_string(t.FileCount) +
+             ", \"packMagic\": " + std::to_string(t.PackMagic) +
+             ", \"packChecksum\": " + std::to_string(t.PackChecksum) +
+             ", \"computedChecksum\": " + std::to_string(v.ComputedChecksum) + ", \"spaceTable\": [";
         for (int k = 0; k < kSpaceTableSize; ++k) o += (k ? ", " : "") + std::to_string(t.SpaceTable[k]);
-        o += "], \"packFlags\": " + std::to_string(t.PackFlags) + ", \"webInstall\": " + std::to_string(t.WebInstall) +
-             ", \"confirmDownload\": " + std::to_string(t.ConfirmDownload) + ", \"createAgent\": " +
-             std::to_string(t.CreateAgent) + ", \"isAutoUpdateProg\": " + std::to_string(t.IsAutoUpdateProg) +
+        o += "], \"packFlags\": " + std::to_string(t.PackFlags) +
+             ", \"webInstall\": " + std::to_string(t.WebInstall) +
+             ", \"confirmDownload\": " + std::to_string(t.ConfirmDownload) +
+             ", \"createAgent\": " + std::to_string(t.CreateAgent) +
+             ", \"isAutoUpdateProg\": " + std::to_string(t.IsAutoUpdateProg) +
              ", \"trailerSize\": " + std::to_string(t.TrailerSize) + "}";
     }
     o += "\n  ],\n  \"languages\": [";
     for (size_t i = 0; i < rep.Languages.size(); ++i) {
-        o += std::string(i ? "," : "") + "\n    {\"name\": " + JsonString(rep.Languages[i].Name) + ", \"strings\": [";
+        o += std::string(i ? "," : "") + "\n    {\"name\": " + JsonString(rep.Languages[i].Name) +
+             ", \"strings\": [";
         const auto& strings = rep.Languages[i].Strings;
         for (size_t j = 0; j < strings.size(); ++j)
             o += std::string(j ? ", " : "") + "[" + JsonString(strings[j].first) + ", " +
@@ -296,29 +321,30 @@ std::string FormatInspectJson(const TInspectReport& rep)
     o += "\n  ],\n  \"agent\": {";
     for (size_t i = 0; i < rep.AgentItems.size() && i < 5; ++i)
         o += std::string(i ? ", " : "") + JsonString(kAgentNames[i]) + ": " + JsonString(rep.AgentItems[i]);
-    o += std::string(rep.AgentItems.empty() ? "" : ", ") + "\"tokenPlain\": " +
-         (rep.AgentTokenValid ? JsonString(rep.AgentToken) : "null") + "},\n  \"web\": ";
+    o += std::string(rep.AgentItems.empty() ? "" : ", ") +
+         "\"tokenPlain\": " + (rep.AgentTokenValid ? JsonString(rep.AgentToken) : "null") + "},\n  \"web\": ";
     if (!rep.HasWebBlock) {
         o += "null";
     } else {
         o += "{";
         for (size_t i = 0; i < rep.WebItems.size() && i < 5; ++i)
             o += std::string(i ? ", " : "") + JsonString(kWebNames[i]) + ": " + JsonString(rep.WebItems[i]);
-        o += std::string(rep.WebItems.empty() ? "" : ", ") + "\"tokenPlain\": " +
-             (rep.WebTokenValid ? JsonString(rep.WebToken) : "null") + "}";
+        o += std::string(rep.WebItems.empty() ? "" : ", ") +
+             "\"tokenPlain\": " + (rep.WebTokenValid ? JsonString(rep.WebToken) : "null") + "}";
     }
     o += ",\n  \"records\": [";
     for (size_t i = 0; i < rep.Records.size(); ++i) {
         const TInspectRecord& r = rep.Records[i];
         o += std::string(i ? "," : "") + "\n    {\"volume\": " + std::to_string(r.Volume) +
              ", \"offset\": " + std::to_string(r.Offset) + ", \"length\": " + std::to_string(r.Length) +
-             ", \"stored\": " + (r.Length < 0 ? "true" : "false") + ", \"bodySize\": " + std::to_string(r.BodySize) +
-             ", \"name\": " + JsonString(r.Name) + ", \"timeStamp\": " + JsonString(r.TimeStamp) +
-             ", \"dataSize\": " + std::to_string(r.DataSize) + ", \"problem\": " +
-             (r.Problem.empty() ? "null" : JsonString(r.Problem)) + "}";
+             ", \"stored\": " + (r.Length < 0 ? "true" : "false") +
+             ", \"bodySize\": " + std::to_string(r.BodySize) + ", \"name\": " + JsonString(r.Name) +
+             ", \"timeStamp\": " + JsonString(r.TimeStamp) + ", \"dataSize\": " + std::to_string(r.DataSize) +
+             ", \"problem\": " + (r.Problem.empty() ? "null" : JsonString(r.Problem)) + "}";
     }
     o += "\n  ],\n  \"problems\": [";
-    for (size_t i = 0; i < rep.Problems.size(); ++i) o += std::string(i ? ", " : "") + JsonString(rep.Problems[i]);
+    for (size_t i = 0; i < rep.Problems.size(); ++i)
+        o += std::string(i ? ", " : "") + JsonString(rep.Problems[i]);
     o += "]\n}\n";
     return o;
 }

@@ -14,13 +14,13 @@ inline constexpr uint64_t kInspectInflateLimit = 1ull << 30;
 
 struct TInspectRecord {
     int Volume = 1;
-    int64_t Offset = 0;       // of the length field
-    int32_t Length = 0;       // as stored
-    uint64_t BodySize = 0;    // bytes of the record body present in the file
-    std::string Name;         // name item, with "*" and arguments
-    std::string TimeStamp;    // time item as stored
-    uint64_t DataSize = 0;    // file bytes of the entry
-    std::string Problem;      // "" when the record reads cleanly
+    int64_t Offset = 0;     // of the length field
+    int32_t Length = 0;     // as stored
+    uint64_t BodySize = 0;  // bytes of the record body present in the file
+    std::string Name;       // name item, with "*" and arguments
+    std::string TimeStamp;  // time item as stored
+    uint64_t DataSize = 0;  // file bytes of the entry
+    std::string Problem;    // "" when the record reads cleanly
 };
 
 struct TInspectVolume {
@@ -43,10 +43,10 @@ struct TInspectReport {
     std::vector<std::string> AgentItems;  // tokens unscrambled in AgentToken
     std::vector<std::string> WebItems;
     bool HasWebBlock = false;
-    std::string AgentToken, WebToken;     // unscrambled; "" when invalid
+    std::string AgentToken, WebToken;  // unscrambled; "" when invalid
     bool AgentTokenValid = false, WebTokenValid = false;
     std::vector<TInspectRecord> Records;
-    std::vector<std::string> Problems;    // package-level findings
+    std::vector<std::string> Problems;  // package-level findings
 };
 
 // False with `error` when the file is missing or holds no package.

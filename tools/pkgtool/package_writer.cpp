@@ -43,7 +43,8 @@ bool HasNul(const std::string& s)
 std::string CheckStoredName(const std::string& name)
 {
     if (name.empty()) return "empty stored file name";
-    if (HasNul(name) || HasAny(name, "|*")) return "stored file name \"" + name + "\" contains '|', '*' or NUL";
+    if (HasNul(name) || HasAny(name, "|*"))
+        return "stored file name \"" + name + "\" contains '|', '*' or NUL";
     if (name[0] == '\\' || name[0] == '/' || (name.size() > 1 && name[1] == ':'))
         return "stored file name \"" + name + "\" is not relative";
     size_t start = 0;
@@ -87,7 +88,8 @@ std::string Validate(const TPackOptions& o)
     for (const TPackEntry& f : o.Files) {
         const std::string nameError = CheckStoredName(f.Name);
         if (!nameError.empty()) return nameError;
-        if (HasAny(f.Arguments, std::string("|\0", 2))) return "arguments of \"" + f.Name + "\" contain '|' or NUL";
+        if (HasAny(f.Arguments, std::string("|\0", 2)))
+            return "arguments of \"" + f.Name + "\" contain '|' or NUL";
         // The launcher starts the marked program by its trimmed name.
         if (f.Marked && MainEntryProgram(f.Name + "*") != f.Name)
             return "marked file name \"" + f.Name + "\" starts or ends with a blank";
@@ -125,7 +127,8 @@ std::string CompressedRecord(const std::string& entry)
 std::string StoredRecord(const std::string& entry)
 {
     std::string record(4, '\0');
-    PutU32LE(reinterpret_cast<unsigned char*>(record.data()), static_cast<uint32_t>(-static_cast<int64_t>(entry.size())));
+    PutU32LE(reinterpret_cast<unsigned char*>(record.data()),
+             static_cast<uint32_t>(-static_cast<int64_t>(entry.size())));
     return record + entry;
 }
 
@@ -242,8 +245,9 @@ bool TWriter::AddRecord(const std::string& entry)
             if (!FinishVolume(true) || !StartVolume()) return false;
         }
         if (volumes_.back().Written + need > o_.VolumeSize)
-            return Fail("a record of " + std::to_string(record.size()) + " bytes does not fit in a volume of " +
-                        std::to_string(o_.VolumeSize) + " bytes (lower the record limit)");
+            return Fail("a record of " + std::to_string(record.size()) +
+                        " bytes does not fit in a volume of " + std::to_string(o_.VolumeSize) +
+                        " bytes (lower the record limit)");
     }
     // A later volume starts with its first record; were that to read as "MZ"
     // with "PE" at 256, readers would take its StoredPackEnd from the data.
@@ -265,7 +269,8 @@ bool TWriter::AddFile(const TPackEntry& entry, uint64_t size, uint32_t timeStamp
         do {
             const uint64_t n = std::min<uint64_t>(o_.RecordLimit, size - offset);
             // In memory, so offset and n fit in size_t (32 bits on i686).
-            if (!AddRecord(header + entry.Content->substr(static_cast<size_t>(offset), static_cast<size_t>(n))))
+            if (!AddRecord(header +
+                           entry.Content->substr(static_cast<size_t>(offset), static_cast<size_t>(n))))
                 return false;
             offset += n;
         } while (offset < size);
@@ -311,9 +316,9 @@ bool TWriter::Run(std::string& error, std::vector<std::string>* written)
         error = error_;
         return false;
     }
-    const uint32_t seed = o_.Seed ? *o_.Seed
-                                  : static_cast<uint32_t>(
-                                        std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    const uint32_t seed =
+        o_.Seed ? *o_.Seed
+                : static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
 
     // Sizes and time stamps first: the trailer of every volume carries the
     // record count and the space table of the whole package.
@@ -366,8 +371,7 @@ bool TWriter::Run(std::string& error, std::vector<std::string>* written)
     base_.TrailerSize = kPackTrailerSize;
 
     std::string blocks;
-    for (const std::string& b :
-         {BuildLanguageBlock(o_.Languages), BuildAgentBlock(o_.Agent, seed)}) {
+    for (const std::string& b : {BuildLanguageBlock(o_.Languages), BuildAgentBlock(o_.Agent, seed)}) {
         unsigned char n[4];
         PutU32LE(n, static_cast<uint32_t>(b.size()));
         blocks.append(reinterpret_cast<const char*>(n), 4);
@@ -417,7 +421,7 @@ bool TWriter::Run(std::string& error, std::vector<std::string>* written)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 std::string BuildLanguageBlock(const std::vector<TPackLanguage>& languages)
 {
@@ -438,14 +442,14 @@ std::string BuildLanguageBlock(const std::vector<TPackLanguage>& languages)
 
 std::string BuildAgentBlock(const TPackAgent& agent, uint32_t seed)
 {
-    return "|" + agent.Url + "|" + agent.InfoFile + "|" + agent.Exe + "|" + ScrambleToken(agent.Token, seed) + "|" +
-           (agent.Silent ? "1" : "0") + "|";
+    return "|" + agent.Url + "|" + agent.InfoFile + "|" + agent.Exe + "|" + ScrambleToken(agent.Token, seed) +
+           "|" + (agent.Silent ? "1" : "0") + "|";
 }
 
 std::string BuildWebBlock(const TPackWeb& web, uint32_t seed)
 {
-    return "|" + web.Url + "|" + web.File + "|" + (web.Always ? "1" : "0") + "|" + ScrambleToken(web.Token, seed) +
-           "|" + std::to_string(web.Size) + "|";
+    return "|" + web.Url + "|" + web.File + "|" + (web.Always ? "1" : "0") + "|" +
+           ScrambleToken(web.Token, seed) + "|" + std::to_string(web.Size) + "|";
 }
 
 std::string RecordHeader(const TPackEntry& entry, uint32_t timeStamp)
@@ -466,7 +470,8 @@ uint32_t DosDateTimeOf(int64_t unixTime)
 {
     std::tm tm{};
     if (!LocalTime(unixTime, tm) || tm.tm_year < 80) return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00
-    const uint32_t date = static_cast<uint32_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+    const uint32_t date =
+        static_cast<uint32_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
     const uint32_t time = static_cast<uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
     return (date << 16) | time;
 }

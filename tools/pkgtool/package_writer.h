@@ -58,8 +58,8 @@ struct TPackOptions {
     bool ConfirmDownload = false;
     bool CreateAgent = false;
     bool IsAutoUpdateProg = false;
-    int BlockCount = 0;        // 2 or 3; 0: 3 when there is a web block
-    uint64_t VolumeSize = 0;   // 0: one file
+    int BlockCount = 0;       // 2 or 3; 0: 3 when there is a web block
+    uint64_t VolumeSize = 0;  // 0: one file
     uint64_t RecordLimit = kDefaultRecordLimit;
     std::optional<uint32_t> Seed;  // token scrambling; default from the clock
 };

@@ -66,7 +66,8 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
             if (!number(recordLimit, hasRecordLimit) || recordLimit == 0)
                 return Fail(err, "--record-limit needs a positive number of bytes");
         } else if (a == "--seed") {
-            if (!number(seed, hasSeed) || seed > 0xFFFFFFFFu) return Fail(err, "--seed needs a 32-bit number");
+            if (!number(seed, hasSeed) || seed > 0xFFFFFFFFu)
+                return Fail(err, "--seed needs a 32-bit number");
         } else if (!a.empty() && a[0] == '-') {
             return Fail(err, "unknown option " + a);
         } else if (project.empty()) {
@@ -97,10 +98,14 @@ int Inspect(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     std::string package;
     bool json = false;
     for (const std::string& a : args) {
-        if (a == "--json") json = true;
-        else if (!a.empty() && a[0] == '-') return Fail(err, "unknown option " + a);
-        else if (package.empty()) package = a;
-        else return Fail(err, "more than one package given");
+        if (a == "--json")
+            json = true;
+        else if (!a.empty() && a[0] == '-')
+            return Fail(err, "unknown option " + a);
+        else if (package.empty())
+            package = a;
+        else
+            return Fail(err, "more than one package given");
     }
     if (package.empty()) return Fail(err, "no package given");
     TInspectReport report;
@@ -110,7 +115,7 @@ int Inspect(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return report.Problems.empty() ? 0 : 2;
 }
 
-} // namespace
+}  // namespace
 
 int PkgToolMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
 {

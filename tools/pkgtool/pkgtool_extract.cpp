@@ -24,7 +24,7 @@ protected:
     std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
-} // namespace
+}  // namespace
 
 int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
@@ -42,28 +42,23 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
         else
             return Fail(err, "extract takes a package and a folder");
     }
-    if (package.empty() || target.empty())
-        return Fail(err, "usage: pkgtool extract PACKAGE DIR [--verbose]");
+    if (package.empty() || target.empty()) return Fail(err, "usage: pkgtool extract PACKAGE DIR [--verbose]");
 
     TPackTrailer trailer;
-    if (!ReadTrailer(package, trailer))
-        return Fail(err, "cannot read " + package);
-    if (trailer.PackMagic != kPackMagic)
-        return Fail(err, package + " is not a package");
+    if (!ReadTrailer(package, trailer)) return Fail(err, "cannot read " + package);
+    if (trailer.PackMagic != kPackMagic) return Fail(err, package + " is not a package");
 
     int missingVolume = 0;
     std::string firstError;
     TUnPackHost host = DefaultUnPackHost();
     host.WaitPumping = nullptr;
     host.EjectCD = nullptr;
-    host.ConfirmOkCancel = [&](const std::string& text, const std::string&, int,
-                               const std::string&) {
+    host.ConfirmOkCancel = [&](const std::string& text, const std::string&, int, const std::string&) {
         missingVolume = static_cast<int>(DecimalOr(text, 0));
         return false;
     };
     host.ShowError = [&](const std::string& text) {
-        if (firstError.empty())
-            firstError = ReplaceAll(ReplaceAll(text, "<P>", " ", true), "<T>", "", true);
+        if (firstError.empty()) firstError = ReplaceAll(ReplaceAll(text, "<P>", " ", true), "<T>", "", true);
     };
 
     TUnPackParams params;
@@ -76,22 +71,21 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
     TNullBuffer sink;
     std::streambuf* old = verbose ? nullptr : std::cout.rdbuf(&sink);
     UnPack(params, success, mainEntry, host);
-    if (old)
-        std::cout.rdbuf(old);
+    if (old) std::cout.rdbuf(old);
 
     if (missingVolume > 0)
-        return Fail(err, "volume " + std::to_string(missingVolume) + " missing: " +
-                    VolumeFileName(package, missingVolume));
+        return Fail(err, "volume " + std::to_string(missingVolume) +
+                             " missing: " + VolumeFileName(package, missingVolume));
     if (!success)
-        return Fail(err, "extraction of " + package +
-                    " failed: missing file, bad checksum, damaged data or a program that was not extracted");
+        return Fail(
+            err, "extraction of " + package +
+                     " failed: missing file, bad checksum, damaged data or a program that was not extracted");
     int failedWrites = UnPackFailedWrites();
     if (failedWrites > 0)
         return Fail(err, std::to_string(failedWrites) + " record(s) not written" +
-                    (firstError.empty() ? "" : ": " + firstError));
+                             (firstError.empty() ? "" : ": " + firstError));
     out << "extracted " << package << " to " << target;
-    if (!mainEntry.empty())
-        out << ", program " << mainEntry;
+    if (!mainEntry.empty()) out << ", program " << mainEntry;
     out << "\n";
     return 0;
 }
