@@ -7,6 +7,7 @@
 #include "base/paths.h"
 #include "autoupdate/agent_requests.h"
 #include "net/download_abort.h"
+#include "net/http_client.h"
 #include "package/files.h"
 #include "package/package_reader.h"
 #include "setup/setup_flow.h"
@@ -57,23 +58,7 @@ void DriveBar(const TBarAction& a)
 {
     HWND bar = a.bar == TBar::Main ? g_progress : g_activity;
     if (!bar) return;
-    switch (a.op) {
-    // The 32-bit range message: maxima above 65,535 (large downloads) work.
-    case TBarOp::SetRange: {
-        const TRangeMessage m = ProgressRangeMessage(a.value);
-        SendMessageA(bar, m.message, m.wparam, m.lparam);
-        break;
-    }
-    case TBarOp::SetPos:
-        SendMessageA(bar, PBM_SETPOS, a.value, 0);
-        break;
-    case TBarOp::SetStep:
-        SendMessageA(bar, PBM_SETSTEP, a.value, 0);
-        break;
-    case TBarOp::StepIt:
-        SendMessageA(bar, PBM_STEPIT, 0, 0);
-        break;
-    }
+    ApplyBarAction(bar, a);
 }
 
 void PumpOnce()
@@ -184,6 +169,7 @@ TMainWindowHooks DefaultMainWindowHooks()
     TMainWindowHooks h;
     h.remove_setup_temp = RemoveSetupTemp;
     h.sleep_x = SleepXSwitch;
+    h.free_wininet = FreeWinInet;
     h.autoplay_cancel_message = AutoPlayMessage;
     h.set_msgbox_font = SetMsgBoxFont;
     return h;

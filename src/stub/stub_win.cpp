@@ -1,5 +1,6 @@
-#include "base/paths.h"
 #include "stub/stub_win.h"
+
+#include "base/paths.h"
 
 #include "autoupdate/agent_settings.h"
 #include "autoupdate/test_mode.h"
@@ -17,6 +18,8 @@
 #include "ui/msgbox.h"
 #include "ui/window_services.h"
 #include "stub/setup_wiring.h"
+#include "autoupdate/update_decision.h"
+#include "net/http_client.h"
 
 #include <windows.h>
 
@@ -73,6 +76,15 @@ void InstallFolderMessages()
     SetRuntimeFolderNotFoundAction([](const std::string& text) { MsgError(0, text, "", 0, ""); });
 }
 
+// The update decision asks the HTTP client for the connection and a length.
+void InstallUpdateNetwork()
+{
+    TUpdateNetwork network;
+    network.IsInternetConnected = [] { return IsInternetConnected(); };
+    network.HttpFileSize = HTTP_GetFileSize;
+    SetUpdateNetwork(network);
+}
+
 void DoRunStubWin()
 {
     TDispatchInput in;
@@ -123,6 +135,7 @@ int StubMain()
 
     PrepareAgentFiles();
     InstallFolderMessages();
+    InstallUpdateNetwork();
 
     std::cout << pid << " ==== ThisIs_AutoUpdateProg=" << (AgentMode ? "TRUE" : "FALSE") << std::endl;
 

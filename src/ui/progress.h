@@ -53,6 +53,12 @@ struct TRangeMessage {
 };
 TRangeMessage ProgressRangeMessage(int maximum);
 
+#ifdef _WIN32
+#include <windows.h>
+// Sends one command to a progress-bar control (nothing for a null handle).
+void ApplyBarAction(HWND bar, const TBarAction& action);
+#endif
+
 // Applies one command to the real bar; installed by the main window. Without
 // a driver the sink changes nothing.
 using TBarDriver = void (*)(const TBarAction& action);

@@ -42,22 +42,7 @@ int g_messages = 0;
 void DriveBar(const TBarAction& a)
 {
     HWND bar = a.bar == TBar::Main ? g_bar : g_activity;
-    switch (a.op) {
-    case TBarOp::SetRange: {
-        const TRangeMessage m = ProgressRangeMessage(a.value);
-        SendMessageA(bar, m.message, m.wparam, m.lparam);
-        break;
-    }
-    case TBarOp::SetPos:
-        SendMessageA(bar, PBM_SETPOS, a.value, 0);
-        break;
-    case TBarOp::SetStep:
-        SendMessageA(bar, PBM_SETSTEP, a.value, 0);
-        break;
-    case TBarOp::StepIt:
-        SendMessageA(bar, PBM_STEPIT, 0, 0);
-        break;
-    }
+    ApplyBarAction(bar, a);
 }
 
 void PumpLikeTheMainWindow()
