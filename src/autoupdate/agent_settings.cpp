@@ -15,7 +15,7 @@ namespace {
 std::array<uint8_t, kTransientSlotCount> gTransientSlots = {kTransientUnset, kTransientUnset, kTransientUnset,
                                                             kTransientUnset, kTransientUnset, kTransientUnset,
                                                             kTransientUnset, kTransientUnset};
-bool gProbingEnabled = true;
+bool g_probing_enabled = true;
 
 constexpr size_t kInformFieldCount = 4;  // "|" characters before the inform text
 
@@ -142,9 +142,9 @@ bool GetAskBeforeProbe()
 
 bool IsProbingEnabled()
 {
-    return gProbingEnabled;
+    return g_probing_enabled;
 }
 void SetProbingEnabled(bool enabled)
 {
-    gProbingEnabled = enabled;
+    g_probing_enabled = enabled;
 }

@@ -4,8 +4,8 @@
 
 namespace {
 
-std::string gAgentFolder;
-std::string gAgentInfoName;
+std::string g_agent_folder;
+std::string g_agent_info_name;
 
 // Low 32 bits as a signed number: versions, stamps, sizes and font values.
 int32_t Low32(int64_t value)
@@ -68,26 +68,26 @@ bool SetOriginalTime(const char* key, TAgentTime time)
 
 void SetAgentFolder(const std::string& folder)
 {
-    gAgentFolder = folder.empty() ? "" : SetTrailingBackslash(folder, true);
+    g_agent_folder = folder.empty() ? "" : SetTrailingBackslash(folder, true);
 }
 
 std::string AgentFolder()
 {
-    return gAgentFolder.empty() ? ProgramFolder(true) : gAgentFolder;
+    return g_agent_folder.empty() ? ProgramFolder(true) : g_agent_folder;
 }
 
 void SetAgentInfoName(const std::string& agentInfoItem)
 {
-    gAgentInfoName = agentInfoItem;
+    g_agent_info_name = agentInfoItem;
 }
 
 std::string InfoFilePath()
 {
-    return InfoFilePathIn(AgentFolder(), gAgentInfoName);
+    return InfoFilePathIn(AgentFolder(), g_agent_info_name);
 }
 std::string OriginalFilePath()
 {
-    return OriginalFilePathIn(AgentFolder(), gAgentInfoName);
+    return OriginalFilePathIn(AgentFolder(), g_agent_info_name);
 }
 std::string UpdateFilePath()
 {

@@ -14,9 +14,9 @@ constexpr const char* kReasons =
 constexpr TAgentTime kTestModeInterval = 5;
 constexpr int64_t kSizeTolerance = 100;  // up to 99 bytes of difference pass
 
-bool gForceShot = false;
+bool g_force_shot = false;
 int gCheckMode = kCheckAutomatic;
-TUpdateNetwork gNetwork;
+TUpdateNetwork g_network;
 
 int32_t Low32(int64_t value)
 {
@@ -32,11 +32,11 @@ void Write(const std::function<void(const std::string&)>& out, const std::string
 
 void SetForceShotFlag(bool force)
 {
-    gForceShot = force;
+    g_force_shot = force;
 }
 bool ForceShotFlag()
 {
-    return gForceShot;
+    return g_force_shot;
 }
 void SetAgentCheckMode(int mode)
 {
@@ -49,11 +49,11 @@ int AgentCheckMode()
 
 void SetUpdateNetwork(const TUpdateNetwork& network)
 {
-    gNetwork = network;
+    g_network = network;
 }
 TUpdateNetwork UpdateNetwork()
 {
-    return gNetwork;
+    return g_network;
 }
 
 TAgentTime SaturatingAdd(TAgentTime a, TAgentTime b)

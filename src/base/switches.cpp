@@ -10,9 +10,9 @@
 
 namespace {
 
-bool sourceSet = false;
-std::string sourceCommandLine;
-std::string sourceProgramPath;
+bool g_source_set = false;
+std::string g_source_command_line;
+std::string g_source_program_path;
 
 // Position of needle in text ignoring case, npos when absent or needle empty.
 size_t FindNoCase(const std::string& text, const std::string& needle)
@@ -21,13 +21,13 @@ size_t FindNoCase(const std::string& text, const std::string& needle)
     return AnsiUpperCase(text).find(AnsiUpperCase(needle));
 }
 
-const char SwitchSeparator = '\x01';
+const char kSwitchSeparator = '\x01';
 
 }  // namespace
 
 std::string RawCommandLine()
 {
-    if (sourceSet) return sourceCommandLine;
+    if (g_source_set) return g_source_command_line;
 #ifdef _WIN32
     const char* cmd = GetCommandLineA();
     return cmd ? cmd : "";
@@ -38,7 +38,7 @@ std::string RawCommandLine()
 
 std::string CommandLineProgramPath()
 {
-    if (sourceSet) return sourceProgramPath;
+    if (g_source_set) return g_source_program_path;
 #ifdef _WIN32
     return ProgramPath();
 #else
@@ -48,9 +48,9 @@ std::string CommandLineProgramPath()
 
 void SetCommandLineSource(const std::string& commandLine, const std::string& programPath)
 {
-    sourceSet = true;
-    sourceCommandLine = commandLine;
-    sourceProgramPath = programPath;
+    g_source_set = true;
+    g_source_command_line = commandLine;
+    g_source_program_path = programPath;
 }
 
 std::string GetArgsTextFrom(const std::string& commandLine, const std::string& programPath)
@@ -79,18 +79,18 @@ std::string GetSwitchStrFrom(const std::string& argsText, const std::string& nam
 
     std::string list = " " + argsText;
     list = ReplaceAll(list, "\"", "", false);
-    list = ReplaceAll(list, std::string(" ") + switchChar, std::string(1, SwitchSeparator), false);
-    list = SwitchSeparator + list + SwitchSeparator;
+    list = ReplaceAll(list, std::string(" ") + switchChar, std::string(1, kSwitchSeparator), false);
+    list = kSwitchSeparator + list + kSwitchSeparator;
 
     // The separator cannot occur in a value, so it tells an absent switch apart.
-    const std::string absent(1, SwitchSeparator);
+    const std::string absent(1, kSwitchSeparator);
     const std::string value = ListValue(list, key, absent, "");
     return value == absent ? def : TrimBlanks(value);
 }
 
 int64_t GetSwitchIntFrom(const std::string& argsText, const std::string& name, int64_t def)
 {
-    const std::string absent(1, SwitchSeparator);
+    const std::string absent(1, kSwitchSeparator);
     const std::string value = GetSwitchStrFrom(argsText, name, absent);
     return value == absent ? def : DecimalOr(value, def);
 }

@@ -237,21 +237,21 @@ std::string BytesToHex(const std::string& bytes, bool spaced, bool prefixed)
 }
 
 namespace {
-const std::string ScrambleMarker = "Scrambled=01";
+const std::string kScrambleMarker = "Scrambled=01";
 }
 
 std::string ScrambleTextWithKey(const std::string& input, bool scramble, bool hex, int key)
 {
     if (input.empty()) return input;
     std::string text = (hex && !scramble) ? HexToBytes(input) : input;
-    const bool marked = text.compare(0, ScrambleMarker.size(), ScrambleMarker) == 0;
+    const bool marked = text.compare(0, kScrambleMarker.size(), kScrambleMarker) == 0;
     if (marked == scramble) return input;
 
     if (marked) {
         // A bare marker carries no key and no text.
-        if (text.size() <= ScrambleMarker.size()) return "";
-        key = static_cast<unsigned char>(text[ScrambleMarker.size()]);
-        text.erase(0, ScrambleMarker.size() + 1);
+        if (text.size() <= kScrambleMarker.size()) return "";
+        key = static_cast<unsigned char>(text[kScrambleMarker.size()]);
+        text.erase(0, kScrambleMarker.size() + 1);
     }
     for (size_t i = 1; i <= text.size(); ++i) {
         text[i - 1] = static_cast<char>(static_cast<uint8_t>(text[i - 1]) ^
@@ -259,7 +259,7 @@ std::string ScrambleTextWithKey(const std::string& input, bool scramble, bool he
         key = -key;
     }
     if (!scramble) return text;
-    std::string result = ScrambleMarker + static_cast<char>(key < 0 ? -key : key) + text;
+    std::string result = kScrambleMarker + static_cast<char>(key < 0 ? -key : key) + text;
     return hex ? BytesToHex(result, false, false) : result;
 }
 

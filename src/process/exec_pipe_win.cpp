@@ -7,7 +7,7 @@
 
 namespace {
 
-HANDLE gChildStdInWrite = nullptr;
+HANDLE g_child_stdin_write = nullptr;
 
 constexpr DWORD kStartupFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
 constexpr size_t kMaxCommandLine = 32766;
@@ -39,7 +39,7 @@ bool CreateInheritablePipe(TPipe& pipe, HANDLE& parentEnd)
 
 void* ChildStdInWriteHandle()
 {
-    return gChildStdInWrite;
+    return g_child_stdin_write;
 }
 
 bool ReadPipeChunk(void* pipe, std::string& text, bool& abort, TPipeOutputCallback callback, void* userValue)
@@ -71,7 +71,7 @@ bool RunWithPipes(const std::string& program, const std::string& arguments, int 
     if (!CreateInheritablePipe(in, in.write) || !CreateInheritablePipe(out, out.read) ||
         !CreateInheritablePipe(err, err.read))
         return false;
-    gChildStdInWrite = in.write;
+    g_child_stdin_write = in.write;
 
     STARTUPINFOA si = {};
     si.cb = sizeof si;
@@ -116,6 +116,6 @@ bool RunWithPipes(const std::string& program, const std::string& arguments, int 
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     }
-    gChildStdInWrite = nullptr;
+    g_child_stdin_write = nullptr;
     return result;
 }

@@ -27,7 +27,7 @@
 
 namespace {
 
-TStartupPackage startupPackage;
+TStartupPackage g_startup_package;
 
 bool TopLevelWindowExists(const std::string& windowClass)
 {
@@ -90,8 +90,8 @@ void DoRunStubWin()
     TDispatchInput in;
     in.AgentMode = AgentMode;
     in.ProgramPath = ProgramPath();
-    in.AgentExeName = startupPackage.AgentExeName;
-    in.SpanCdRelaunch = startupPackage.SpanCdRelaunch;
+    in.AgentExeName = g_startup_package.AgentExeName;
+    in.SpanCdRelaunch = g_startup_package.SpanCdRelaunch;
     in.SpanCdLvl = GetSwitchInt(SwitchSpanCdLvl, SwitchSpanCdLvlDefault);
 
     const TDispatchPlan plan = PlanDispatch(in);
@@ -122,10 +122,10 @@ int StubMain()
 
     std::cout << pid << " ==== STUB START ====> " << commandLine << "<" << std::endl;
 
-    startupPackage = OpenMainFileInfo(programPath);
-    AgentMode = startupPackage.AutoUpdateProg;
-    SetTraceEnabled(AgentMode && startupPackage.TraceLogEnabled);
-    if (AgentMode && IsXAgentFile(programPath, startupPackage.AgentExeName)) SetTraceIndent(" X ");
+    g_startup_package = OpenMainFileInfo(programPath);
+    AgentMode = g_startup_package.AutoUpdateProg;
+    SetTraceEnabled(AgentMode && g_startup_package.TraceLogEnabled);
+    if (AgentMode && IsXAgentFile(programPath, g_startup_package.AgentExeName)) SetTraceIndent(" X ");
 
     Trace("");
     Trace("");
