@@ -147,6 +147,7 @@ if(vel_run_wine)
       add_executable(${name} ${src})
     endif()
     target_link_libraries(${name} PRIVATE velcore)
+    target_include_directories(${name} PRIVATE ${vel_tests_dir})
     list(APPEND helper_targets ${name})
   endforeach()
 

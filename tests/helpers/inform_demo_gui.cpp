@@ -7,24 +7,11 @@
 #include <cstdio>
 #include <string>
 
+#include "helpers/window_rect_report.h"
+
 #include "ui/inform_window.h"
 
 namespace {
-
-std::string g_rect_file;
-
-void CALLBACK ReportRect(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND window = FindWindowA(kInformWindowClass, nullptr);
-    if (!window) return;
-    KillTimer(nullptr, id);
-    RECT r;
-    GetWindowRect(window, &r);
-    if (std::FILE* f = std::fopen(g_rect_file.c_str(), "w")) {
-        std::fprintf(f, "%ld %ld %ld %ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
-        std::fclose(f);
-    }
-}
 
 void CALLBACK CloseWindow(HWND, UINT, UINT_PTR id, DWORD)
 {
@@ -46,8 +33,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     if (__argc < 3) return 2;
     const std::string kind = __argv[1];
-    g_rect_file = __argv[2];
-    SetTimer(nullptr, 0, 200, ReportRect);
+    ReportWindowRectWhenShown(kInformWindowClass, __argv[2]);
     SetTimer(nullptr, 0, 6000, CloseWindow);
     const std::string link = kind == "link" ? "https://example.com/velmora/download" : "";
     return ShowInformWindow(nullptr, "New Version", "Download", 0, 8, "Tahoma", 420, 320, link, kAnnouncement)

@@ -7,34 +7,16 @@
 #include <cstdio>
 #include <string>
 
+#include "helpers/window_rect_report.h"
+
 #include "ui/msgbox.h"
 #include "ui/msgbox_win.h"
-
-namespace {
-
-std::string g_rect_file;
-
-void CALLBACK ReportRect(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND box = FindWindowA(kMsgBoxClass, nullptr);
-    if (!box) return;
-    KillTimer(nullptr, id);
-    RECT r;
-    GetWindowRect(box, &r);
-    if (std::FILE* f = std::fopen(g_rect_file.c_str(), "w")) {
-        std::fprintf(f, "%ld %ld %ld %ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
-        std::fclose(f);
-    }
-}
-
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     if (__argc < 3) return 2;
     const std::string kind = __argv[1];
-    g_rect_file = __argv[2];
-    SetTimer(nullptr, 0, 200, ReportRect);
+    ReportWindowRectWhenShown(kMsgBoxClass, __argv[2]);
     if (kind == "error") {
         ShowMsgBox(0,
                    "The setup files could not be unpacked to the temporary folder.<P>"
