@@ -70,7 +70,7 @@ std::string ReadableAgentTime(TAgentTime time)
 {
     // The date helpers read -1 as "now"; here it is the second before the epoch.
     if (time == kDateTimeNow) {
-        const char sep = UserSeparators().time;
+        const char sep = UserSeparators().Time;
         return std::string("29-DEC-1899 23") + sep + "59" + sep + "59";
     }
     return DateTimeText(" ", time);

@@ -9,9 +9,9 @@
 namespace {
 
 struct TDebugState {
-    TDebugSink sink;
-    int mode = 0;
-    std::string file_path = kDebugFilePath;
+    TDebugSink Sink;
+    int Mode = 0;
+    std::string FilePath = kDebugFilePath;
 };
 
 TDebugState& State()
@@ -102,7 +102,7 @@ void TDebugStreamBuf::HandOnLocked()
     const std::string chunk(buffer_, std::min(used_, kDebugChunkLimit));
     used_ = 0;
     try {
-        const TDebugSink& sink = State().sink;
+        const TDebugSink& sink = State().Sink;
         if (sink)
             sink(chunk);
         else
@@ -126,33 +126,33 @@ void FlushDebugStream()
 void SetDebugSink(TDebugSink sink)
 {
     TDebugLockGuard lock;
-    State().sink = std::move(sink);
+    State().Sink = std::move(sink);
 }
 
 // ---- default hand-on --------------------------------------------------------
 
 void HandOnDebugChunk(const std::string& chunk)
 {
-    const int mode = State().mode;
-    if (mode == 1 || mode == 2) DebugAppendToFile(State().file_path, NormalizeLineEnds(chunk));
+    const int mode = State().Mode;
+    if (mode == 1 || mode == 2) DebugAppendToFile(State().FilePath, NormalizeLineEnds(chunk));
     if (mode == 0 || mode == 2) SendToDebugViewer(chunk);
 }
 
 int DebugMode()
 {
-    return State().mode;
+    return State().Mode;
 }
 void SetDebugMode(int mode)
 {
-    State().mode = mode;
+    State().Mode = mode;
 }
 void SetDebugFilePath(const std::string& path)
 {
-    State().file_path = path;
+    State().FilePath = path;
 }
 std::string DebugFilePath()
 {
-    return State().file_path;
+    return State().FilePath;
 }
 
 std::string NormalizeLineEnds(const std::string& text)

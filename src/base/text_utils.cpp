@@ -326,7 +326,7 @@ std::string FormatFixed(double value, int decimals, bool strip)
     decimals = std::clamp(decimals, 0, 30);
     char buf[512];
     std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-    const char point = UserSeparators().decimal;
+    const char point = UserSeparators().Decimal;
     std::string out = ReplaceChar(buf, '.', point);
     if (!strip || out.find(point) == std::string::npos) return out;
     out = StripChar(out, '0', true);
@@ -407,8 +407,8 @@ char BoolDigit(bool value)
 
 TDateTime EncodeDateTime(const TDateTimeParts& p)
 {
-    return (DaysFromCivil(p.year, p.month, p.day) - kEpochDays) * kSecondsPerDay + p.hour * 3600 +
-           p.minute * 60 + p.second;
+    return (DaysFromCivil(p.Year, p.Month, p.Day) - kEpochDays) * kSecondsPerDay + p.Hour * 3600 +
+           p.Minute * 60 + p.Second;
 }
 
 TDateTimeParts DecodeDateTime(TDateTime value)
@@ -421,10 +421,10 @@ TDateTimeParts DecodeDateTime(TDateTime value)
         --days;
     }
     TDateTimeParts p;
-    CivilFromDays(days + kEpochDays, p.year, p.month, p.day);
-    p.hour = static_cast<int>(secs / 3600);
-    p.minute = static_cast<int>(secs / 60 % 60);
-    p.second = static_cast<int>(secs % 60);
+    CivilFromDays(days + kEpochDays, p.Year, p.Month, p.Day);
+    p.Hour = static_cast<int>(secs / 3600);
+    p.Minute = static_cast<int>(secs / 60 % 60);
+    p.Second = static_cast<int>(secs % 60);
     return p;
 }
 
@@ -450,24 +450,24 @@ std::string DateText(TDateTime value)
 {
     static const char* const kMonths = "||JAN|FEB|MAR|APR|MAY|JUN|JUL|AUG|SEP|OCT|NOV|DEC|";
     const TDateTimeParts p = DecodeDateTime(value);
-    return Two(p.day) + "-" + ListItem(kMonths, p.month) + "-" + ZeroPad(p.year, 4);
+    return Two(p.Day) + "-" + ListItem(kMonths, p.Month) + "-" + ZeroPad(p.Year, 4);
 }
 
 std::string DateTimeText(const std::string& separator, TDateTime value)
 {
     if (value == kDateTimeNow) value = NowLocalDateTime();
     const TDateTimeParts p = DecodeDateTime(value);
-    const char t = UserSeparators().time;
-    return DateText(value) + separator + Two(p.hour) + t + Two(p.minute) + t + Two(p.second);
+    const char t = UserSeparators().Time;
+    return DateText(value) + separator + Two(p.Hour) + t + Two(p.Minute) + t + Two(p.Second);
 }
 
 std::string LogTimeStamp(bool four_digit_year, TDateTime value)
 {
     const TDateTimeParts p = DecodeDateTime(value);
     const TUserSeparators sep = UserSeparators();
-    const std::string year = four_digit_year ? ZeroPad(p.year, 4) : Two(p.year % 100);
-    return Two(p.day) + sep.date + Two(p.month) + sep.date + year + " " + Two(p.hour) + sep.time +
-           Two(p.minute) + sep.time + Two(p.second);
+    const std::string year = four_digit_year ? ZeroPad(p.Year, 4) : Two(p.Year % 100);
+    return Two(p.Day) + sep.Date + Two(p.Month) + sep.Date + year + " " + Two(p.Hour) + sep.Time +
+           Two(p.Minute) + sep.Time + Two(p.Second);
 }
 
 bool ParseDecimal(const std::string& text, int64_t& value)

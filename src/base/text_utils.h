@@ -101,8 +101,8 @@ using TDateTime = int64_t;
 constexpr TDateTime kDateTimeNow = -1;
 
 struct TDateTimeParts {
-    int year = 1899, month = 12, day = 30;
-    int hour = 0, minute = 0, second = 0;
+    int Year = 1899, Month = 12, Day = 30;
+    int Hour = 0, Minute = 0, Second = 0;
 };
 
 TDateTime EncodeDateTime(const TDateTimeParts& parts);
@@ -111,9 +111,9 @@ TDateTimeParts DecodeDateTime(TDateTime value);
 TDateTime NowLocalDateTime();
 
 struct TUserSeparators {
-    char date = '/';
-    char time = ':';
-    char decimal = '.';
+    char Date = '/';
+    char Time = ':';
+    char Decimal = '.';
 };
 // The separators in effect (an override, else the system's).
 TUserSeparators UserSeparators();

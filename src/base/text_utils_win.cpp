@@ -24,9 +24,9 @@ char LocaleChar(LCTYPE type, char fallback)
 TUserSeparators SystemSeparators()
 {
     TUserSeparators sep;
-    sep.date = LocaleChar(LOCALE_SDATE, '/');
-    sep.time = LocaleChar(LOCALE_STIME, ':');
-    sep.decimal = LocaleChar(LOCALE_SDECIMAL, '.');
+    sep.Date = LocaleChar(LOCALE_SDATE, '/');
+    sep.Time = LocaleChar(LOCALE_STIME, ':');
+    sep.Decimal = LocaleChar(LOCALE_SDECIMAL, '.');
     return sep;
 }
 

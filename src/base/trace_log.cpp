@@ -9,9 +9,9 @@
 namespace {
 
 struct TTraceState {
-    bool enabled = false;
-    std::string indent = "   ";
-    std::optional<std::string> path;
+    bool Enabled = false;
+    std::string Indent = "   ";
+    std::optional<std::string> Path;
 };
 
 TTraceState& State()
@@ -34,19 +34,19 @@ uint32_t TraceThreadId()
 
 void SetTraceIndent(const std::string& indent)
 {
-    State().indent = indent;
+    State().Indent = indent;
 }
 std::string TraceIndent()
 {
-    return State().indent;
+    return State().Indent;
 }
 void SetTraceEnabled(bool enabled)
 {
-    State().enabled = enabled;
+    State().Enabled = enabled;
 }
 bool TraceEnabled()
 {
-    return State().enabled;
+    return State().Enabled;
 }
 
 std::string TraceLogPathFor(const std::string& program_path)
@@ -59,13 +59,13 @@ std::string TraceLogPathFor(const std::string& program_path)
 std::string TraceLogPath()
 {
     TTraceState& state = State();
-    if (!state.path) state.path = TraceLogPathFor(ProgramPath());
-    return *state.path;
+    if (!state.Path) state.Path = TraceLogPathFor(ProgramPath());
+    return *state.Path;
 }
 
 void SetTraceLogPath(const std::string& path)
 {
-    State().path = path;
+    State().Path = path;
 }
 
 std::string FormatTraceLine(const std::string& stamp, uint32_t thread_id, const std::string& indent,
@@ -76,7 +76,7 @@ std::string FormatTraceLine(const std::string& stamp, uint32_t thread_id, const 
 
 void Trace(const std::string& message)
 {
-    if (!State().enabled) return;
+    if (!State().Enabled) return;
     DebugAppendToFile(TraceLogPath(),
-                      FormatTraceLine(LogTimeStamp(false), TraceThreadId(), State().indent, message));
+                      FormatTraceLine(LogTimeStamp(false), TraceThreadId(), State().Indent, message));
 }

@@ -162,11 +162,11 @@ std::string TMacroExpander::ExpandDateMacro(const std::string& text)
     const TDateTime now = sources_.Now();
     const TDateTimeParts p = DecodeDateTime(now);
     const TUserSeparators sep = sources_.Separators();
-    const std::string dd = Two(p.day), mm = Two(p.month), yy = Two(p.year % 100), yyyy = ZeroPad(p.year, 4);
+    const std::string dd = Two(p.Day), mm = Two(p.Month), yy = Two(p.Year % 100), yyyy = ZeroPad(p.Year, 4);
     std::string value;
     switch (text[codeAt]) {
     case '#':
-        value = dd + sep.date + sources_.LongMonthName(p.month) + sep.date + yyyy;
+        value = dd + sep.Date + sources_.LongMonthName(p.Month) + sep.Date + yyyy;
         break;
     case '0': {
         const TDateTime since = now - EncodeDateTime({2000, 1, 1, 0, 0, 0});
@@ -192,8 +192,8 @@ std::string TMacroExpander::ExpandDateMacro(const std::string& text)
         value = yyyy + "-" + mm + "-" + dd;
         break;
     case '7':
-        value = yyyy + "-" + mm + "-" + dd + " " + Two(p.hour) + sep.time + Two(p.minute) + sep.time +
-                Two(p.second);
+        value = yyyy + "-" + mm + "-" + dd + " " + Two(p.Hour) + sep.Time + Two(p.Minute) + sep.Time +
+                Two(p.Second);
         break;
     default:
         return text;

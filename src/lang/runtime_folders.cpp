@@ -39,7 +39,7 @@ TRuntimeNotFoundAction& NotFoundAction()
 }
 
 struct THooks {
-    std::function<void()> before, after;
+    std::function<void()> Before, After;
 };
 THooks& Hooks()
 {
@@ -173,8 +173,8 @@ void SetRuntimeFolderHooks(std::function<void()> beforeSearch, std::function<voi
 // The parts of the process system that do not depend on the platform.
 void FillRuntimeFolderHostParts(TRuntimeFolderSystem& system)
 {
-    system.BeforeSearch = Hooks().before;
-    system.AfterResolution = Hooks().after;
+    system.BeforeSearch = Hooks().Before;
+    system.AfterResolution = Hooks().After;
     system.NotFound = [](const std::string& name) {
         const std::string text = RuntimeFolderNotFoundText(name);
         if (const TRuntimeNotFoundAction& action = NotFoundAction())

@@ -101,9 +101,9 @@ bool ParseContentRange(const std::string& text, TContentRange& range)
     if (!AllDigits(first) || !AllDigits(last) || !ParseDecimal(first, f) || !ParseDecimal(last, l) || l < f)
         return false;
     if (total != "*" && (!AllDigits(total) || !ParseDecimal(total, n) || n <= l)) return false;
-    range.first = static_cast<uint64_t>(f);
-    range.last = static_cast<uint64_t>(l);
-    range.total = static_cast<uint64_t>(n);
+    range.First = static_cast<uint64_t>(f);
+    range.Last = static_cast<uint64_t>(l);
+    range.Total = static_cast<uint64_t>(n);
     return true;
 }
 

@@ -54,7 +54,7 @@ std::string IfRangeValidator(const std::string& etag, const std::string& lastMod
 std::string ResumeHeaders(uint64_t from, const std::string& validator);
 // "bytes FIRST-LAST/TOTAL" (TOTAL may be "*", then 0).
 struct TContentRange {
-    uint64_t first = 0, last = 0, total = 0;
+    uint64_t First = 0, Last = 0, Total = 0;
 };
 bool ParseContentRange(const std::string& text, TContentRange& range);
 bool IsSuccessStatus(unsigned status);

@@ -117,24 +117,24 @@ uint32_t QueryDosTime(HINTERNET request)
 
 // What the headers of an answer tell.
 struct TAnswer {
-    unsigned status = 0;
-    std::string statusText;
-    uint32_t length = kNoAnnouncedLength;
-    uint32_t dosTime = 0;
-    std::string validator;
-    std::string contentRange;
+    unsigned Status = 0;
+    std::string StatusText;
+    uint32_t Length = kNoAnnouncedLength;
+    uint32_t DosTime = 0;
+    std::string Validator;
+    std::string ContentRange;
 };
 
 TAnswer ReadAnswer(HINTERNET request)
 {
     TAnswer a;
-    a.status = QueryNumber(request, HTTP_QUERY_STATUS_CODE, 0);
-    a.statusText = QueryText(request, HTTP_QUERY_STATUS_TEXT);
-    a.length = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, kNoAnnouncedLength);
-    a.dosTime = QueryDosTime(request);
-    a.validator =
+    a.Status = QueryNumber(request, HTTP_QUERY_STATUS_CODE, 0);
+    a.StatusText = QueryText(request, HTTP_QUERY_STATUS_TEXT);
+    a.Length = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, kNoAnnouncedLength);
+    a.DosTime = QueryDosTime(request);
+    a.Validator =
         IfRangeValidator(QueryText(request, HTTP_QUERY_ETAG), QueryText(request, HTTP_QUERY_LAST_MODIFIED));
-    a.contentRange = QueryText(request, HTTP_QUERY_CONTENT_RANGE);
+    a.ContentRange = QueryText(request, HTTP_QUERY_CONTENT_RANGE);
     return a;
 }
 
@@ -150,7 +150,7 @@ std::string StatusError(HINTERNET request, const TAnswer& answer, const std::str
         if (!wininet::Read(request, buffer, want, &got) || got == 0) break;
         body.append(buffer, got);
     }
-    return HttpStatusError(answer.status, answer.statusText, body, url);
+    return HttpStatusError(answer.Status, answer.StatusText, body, url);
 }
 
 bool SameFileName(const std::string& a, const std::string& b)
@@ -240,9 +240,9 @@ private:
 std::string TDownload::Adopt(const TAnswer& answer, bool mayContinue)
 {
     file_.Close();
-    length_ = answer.length;
-    dosTime_ = answer.dosTime;
-    validator_ = LengthKnown() ? answer.validator : "";
+    length_ = answer.Length;
+    dosTime_ = answer.DosTime;
+    validator_ = LengthKnown() ? answer.Validator : "";
     done_ = 0;
     if (length_ == 0) return url_ + " --- File Not Found !";  // an existing target stays
 
@@ -308,8 +308,8 @@ void TDownload::RemoveEarlierAttempts(const std::string& keep) const
 bool TDownload::RangeContinues(const TAnswer& answer) const
 {
     TContentRange range;
-    return ParseContentRange(answer.contentRange, range) && range.first == done_ && range.total == length_ &&
-           range.last + 1 == length_ && (answer.validator.empty() || answer.validator == validator_);
+    return ParseContentRange(answer.ContentRange, range) && range.First == done_ && range.Total == length_ &&
+           range.Last + 1 == length_ && (answer.Validator.empty() || answer.Validator == validator_);
 }
 
 bool TDownload::Append(const char* data, DWORD count)
@@ -399,7 +399,7 @@ std::string TDownload::Run()
     TInternetHandle request = OpenUrl(session.get(), requestUrl, "", kDownloadFlags);
     if (!request) return "Unable to open Internet Connection: " + url_;
     TAnswer answer = ReadAnswer(request.get());
-    if (!IsSuccessStatus(answer.status)) return StatusError(request.get(), answer, url_);
+    if (!IsSuccessStatus(answer.Status)) return StatusError(request.get(), answer, url_);
     std::string error = Adopt(answer, true);
     if (!error.empty()) return error;
     if (done_ == length_) return Place();  // an earlier attempt got it all
@@ -422,8 +422,8 @@ std::string TDownload::Run()
                 return failure_;
             }
             answer = ReadAnswer(request.get());
-            if (!IsSuccessStatus(answer.status)) return StatusError(request.get(), answer, url_);
-            if (answer.status == 206) {
+            if (!IsSuccessStatus(answer.Status)) return StatusError(request.get(), answer, url_);
+            if (answer.Status == 206) {
                 if (!ranged || !RangeContinues(answer)) {
                     // Not the rest of this file: ask for all of it.
                     validator_.clear();
@@ -503,8 +503,8 @@ int64_t HTTP_GetFileSize(const std::string& url)
         TContentRange range;
         if (status == 206) {
             if (ParseContentRange(QueryText(request.get(), HTTP_QUERY_CONTENT_RANGE), range) &&
-                range.total > 0)
-                size = static_cast<int64_t>(range.total);
+                range.Total > 0)
+                size = static_cast<int64_t>(range.Total);
         } else if (IsSuccessStatus(status)) {
             const uint32_t length = QueryNumber(request.get(), HTTP_QUERY_CONTENT_LENGTH, kNoAnnouncedLength);
             if (length != kNoAnnouncedLength) size = length;

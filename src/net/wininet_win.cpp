@@ -7,8 +7,8 @@ namespace {
 HMODULE g_library = nullptr;
 
 struct TEntry {
-    const char* name;
-    FARPROC proc;
+    const char* Name;
+    FARPROC Proc;
 };
 
 TEntry g_connected{"InternetGetConnectedState", nullptr};
@@ -22,12 +22,12 @@ TEntry g_lastResponse{"InternetGetLastResponseInfoA", nullptr};
 
 template <typename Fn> Fn Bind(TEntry& entry)
 {
-    if (!entry.proc) {
+    if (!entry.Proc) {
         if (!g_library) g_library = LoadSystemLibrary("wininet.dll");
-        if (g_library) entry.proc = GetProcAddress(g_library, entry.name);
+        if (g_library) entry.Proc = GetProcAddress(g_library, entry.Name);
     }
-    if (!entry.proc) SetLastError(ERROR_PROC_NOT_FOUND);
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(entry.proc));
+    if (!entry.Proc) SetLastError(ERROR_PROC_NOT_FOUND);
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(entry.Proc));
 }
 
 using TGetConnectedState = BOOL(WINAPI*)(LPDWORD, DWORD);
@@ -102,7 +102,7 @@ void Free()
 {
     for (TEntry* e : {&g_connected, &g_open, &g_openUrl, &g_close, &g_queryInfo, &g_readFile, &g_setOption,
                       &g_lastResponse})
-        e->proc = nullptr;
+        e->Proc = nullptr;
     if (g_library) FreeLibrary(g_library);
     g_library = nullptr;
 }

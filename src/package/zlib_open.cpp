@@ -64,23 +64,23 @@ std::string InflateToString(const std::string& compressed)
 }
 
 struct TInflater::TState {
-    z_stream stream{};
+    z_stream Stream{};
     std::vector<char> out = std::vector<char>(kOutputPiece);
 };
 
 TInflater::TInflater() : state_(new TState)
 {
-    InitInflate(state_->stream);
+    InitInflate(state_->Stream);
 }
 
 TInflater::~TInflater()
 {
-    inflateEnd(&state_->stream);
+    inflateEnd(&state_->Stream);
 }
 
 void TInflater::Feed(const char* data, std::size_t count, const TOutput& output)
 {
-    z_stream& s = state_->stream;
+    z_stream& s = state_->Stream;
     s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
     s.avail_in = static_cast<uInt>(count);
     while (!finished_) {

@@ -14,12 +14,12 @@ constexpr size_t kMaxCommandLine = 32766;
 constexpr size_t kCommandLineInError = 256;
 
 struct TPipe {
-    HANDLE read = nullptr;
-    HANDLE write = nullptr;
+    HANDLE Read = nullptr;
+    HANDLE Write = nullptr;
     ~TPipe()
     {
-        if (read) CloseHandle(read);
-        if (write) CloseHandle(write);
+        if (Read) CloseHandle(Read);
+        if (Write) CloseHandle(Write);
     }
 };
 
@@ -28,7 +28,7 @@ bool CreateInheritablePipe(TPipe& pipe, HANDLE& parentEnd)
     SECURITY_ATTRIBUTES sa = {};
     sa.nLength = sizeof sa;
     sa.bInheritHandle = TRUE;
-    if (!CreatePipe(&pipe.read, &pipe.write, &sa, 0)) return false;
+    if (!CreatePipe(&pipe.Read, &pipe.Write, &sa, 0)) return false;
     // The parent's end stays private: a child holding the write end of its own standard
     // input would never see that input end.
     SetHandleInformation(parentEnd, HANDLE_FLAG_INHERIT, 0);
@@ -68,18 +68,18 @@ bool RunWithPipes(const std::string& program, const std::string& arguments, int 
     std::string commandLine = BuildCommandLine(program, arguments);
 
     TPipe in, out, err;
-    if (!CreateInheritablePipe(in, in.write) || !CreateInheritablePipe(out, out.read) ||
-        !CreateInheritablePipe(err, err.read))
+    if (!CreateInheritablePipe(in, in.Write) || !CreateInheritablePipe(out, out.Read) ||
+        !CreateInheritablePipe(err, err.Read))
         return false;
-    g_child_stdin_write = in.write;
+    g_child_stdin_write = in.Write;
 
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     si.dwFlags = kStartupFlags;
     si.wShowWindow = static_cast<WORD>(show);
-    si.hStdInput = in.read;
-    si.hStdOutput = out.write;
-    si.hStdError = err.write;
+    si.hStdInput = in.Read;
+    si.hStdOutput = out.Write;
+    si.hStdError = err.Write;
     PROCESS_INFORMATION pi = {};
 
     bool result = false;
@@ -98,8 +98,8 @@ bool RunWithPipes(const std::string& program, const std::string& arguments, int 
         do {
             if (!outputText.empty() && interval > 10) interval -= 10;
             WaitForSingleObject(pi.hProcess, interval);
-            moreOut = ReadPipeChunk(out.read, outputText, abort, callback, userValue);
-            moreErr = ReadPipeChunk(err.read, errorText, abort, callback, userValue);
+            moreOut = ReadPipeChunk(out.Read, outputText, abort, callback, userValue);
+            moreErr = ReadPipeChunk(err.Read, errorText, abort, callback, userValue);
             if (abort) TerminateProcess(pi.hProcess, 255);
             // Ask the handle rather than the code: a child may exit with 259 itself.
             running = WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT;
@@ -109,8 +109,8 @@ bool RunWithPipes(const std::string& program, const std::string& arguments, int 
         GetExitCodeProcess(pi.hProcess, &code);
         WaitPumping(static_cast<int>(settleMs));
         // The child may have written after the last poll; take everything that is left.
-        while (ReadPipeChunk(out.read, outputText, abort, callback, userValue)) {}
-        while (ReadPipeChunk(err.read, errorText, abort, callback, userValue)) {}
+        while (ReadPipeChunk(out.Read, outputText, abort, callback, userValue)) {}
+        while (ReadPipeChunk(err.Read, errorText, abort, callback, userValue)) {}
         exitCode = code;
         result = code == 0;
         CloseHandle(pi.hThread);

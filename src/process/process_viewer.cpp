@@ -44,16 +44,16 @@ std::string ProgramFileName(const std::string& path)
 bool ProcessEntryMatches(const std::string& path, const TProcessEntry& entry, bool fullPathMatch,
                          const TShortPathFunc& shortPath)
 {
-    const std::string baseName = fullPathMatch ? kNoNameMatchMark : entry.baseName;
-    if (SameProgramName(path, entry.fullName) || SameProgramName(path, baseName)) return true;
-    return shortPath && SameProgramName(shortPath(path), shortPath(entry.fullName));
+    const std::string baseName = fullPathMatch ? kNoNameMatchMark : entry.BaseName;
+    if (SameProgramName(path, entry.FullName) || SameProgramName(path, baseName)) return true;
+    return shortPath && SameProgramName(shortPath(path), shortPath(entry.FullName));
 }
 
 unsigned long FindIdInEntries(const std::vector<TProcessEntry>& entries, const std::string& path,
                               bool fullPathMatch, const TShortPathFunc& shortPath)
 {
     for (auto it = entries.rbegin(); it != entries.rend(); ++it)
-        if (ProcessEntryMatches(path, *it, fullPathMatch, shortPath)) return it->id;
+        if (ProcessEntryMatches(path, *it, fullPathMatch, shortPath)) return it->Id;
     return 0;
 }
 
@@ -108,21 +108,21 @@ bool FindInProcessList(const std::string& list, const std::string& name, const T
 TOsClass OsClassFromVersion(unsigned long platformId, unsigned long major, unsigned long minor)
 {
     TOsClass os;
-    os.nt = platformId == 2;
-    os.xp = os.nt && major == 5 && minor == 1;
-    os.win8OrLater = IsVersion8OrLater(platformId, std::to_string(major) + "." + std::to_string(minor));
+    os.Nt = platformId == 2;
+    os.Xp = os.Nt && major == 5 && minor == 1;
+    os.Win8OrLater = IsVersion8OrLater(platformId, std::to_string(major) + "." + std::to_string(minor));
     return os;
 }
 
 TProcessIdMethod ChooseProcessIdMethod(const TOsClass& os)
 {
-    if (!os.nt) return TProcessIdMethod::Snapshot;
-    return os.win8OrLater ? TProcessIdMethod::TaskList : TProcessIdMethod::ProcessStatus;
+    if (!os.Nt) return TProcessIdMethod::Snapshot;
+    return os.Win8OrLater ? TProcessIdMethod::TaskList : TProcessIdMethod::ProcessStatus;
 }
 
 TProcessListMethod ChooseProcessListMethod(const TOsClass& os)
 {
-    return os.xp ? TProcessListMethod::ProcessStatus : TProcessListMethod::WindowTable;
+    return os.Xp ? TProcessListMethod::ProcessStatus : TProcessListMethod::WindowTable;
 }
 
 bool TAnalizer::Add(TWindow window)

@@ -30,9 +30,9 @@ using TShortPathFunc = std::function<std::string(const std::string&)>;
 
 // One running process as the process-status interface or the snapshot sees it.
 struct TProcessEntry {
-    unsigned long id = 0;
-    std::string fullName;  // full path of the first module, or the snapshot's file
-    std::string baseName;  // its file-name part
+    unsigned long Id = 0;
+    std::string FullName;  // full path of the first module, or the snapshot's file
+    std::string BaseName;  // its file-name part
 };
 
 // Whether path names the process: equal to its full name, to its base name (unless
@@ -59,9 +59,9 @@ bool FindInProcessList(const std::string& list, const std::string& name, const T
 
 // Windows version class, as far as process lookup depends on it.
 struct TOsClass {
-    bool nt = false;
-    bool xp = false;           // NT and version text exactly "5.1"
-    bool win8OrLater = false;  // NT and version number at least 6.2
+    bool Nt = false;
+    bool Xp = false;           // NT and version text exactly "5.1"
+    bool Win8OrLater = false;  // NT and version number at least 6.2
 };
 TOsClass OsClassFromVersion(unsigned long platformId, unsigned long major, unsigned long minor);
 

@@ -28,21 +28,21 @@ struct TPsapi {
     using EnumProcessesFn = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
     using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
     using ModuleNameFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
-    EnumProcessesFn enumProcesses = nullptr;
-    EnumProcessModulesFn enumProcessModules = nullptr;
-    ModuleNameFn moduleFileName = nullptr;
-    ModuleNameFn moduleBaseName = nullptr;
-    bool ok = false;
+    EnumProcessesFn EnumProcs = nullptr;
+    EnumProcessModulesFn EnumModules = nullptr;
+    ModuleNameFn ModuleFileNameOf = nullptr;
+    ModuleNameFn ModuleBaseNameOf = nullptr;
+    bool Ok = false;
 
     TPsapi()
     {
         HMODULE lib = static_cast<HMODULE>(LoadSystemLibrary("psapi.dll"));
         if (!lib) return;
-        enumProcesses = BindEntry<EnumProcessesFn>(lib, "EnumProcesses");
-        enumProcessModules = BindEntry<EnumProcessModulesFn>(lib, "EnumProcessModules");
-        moduleFileName = BindEntry<ModuleNameFn>(lib, "GetModuleFileNameExA");
-        moduleBaseName = BindEntry<ModuleNameFn>(lib, "GetModuleBaseNameA");
-        ok = enumProcesses && enumProcessModules && moduleFileName && moduleBaseName;
+        EnumProcs = BindEntry<EnumProcessesFn>(lib, "EnumProcesses");
+        EnumModules = BindEntry<EnumProcessModulesFn>(lib, "EnumProcessModules");
+        ModuleFileNameOf = BindEntry<ModuleNameFn>(lib, "GetModuleFileNameExA");
+        ModuleBaseNameOf = BindEntry<ModuleNameFn>(lib, "GetModuleBaseNameA");
+        Ok = EnumProcs && EnumModules && ModuleFileNameOf && ModuleBaseNameOf;
     }
 };
 
@@ -56,18 +56,18 @@ const TPsapi& Psapi()
 struct TToolHelp {
     using SnapshotFn = HANDLE(WINAPI*)(DWORD, DWORD);
     using WalkFn = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
-    SnapshotFn snapshot = nullptr;
-    WalkFn first = nullptr;
-    WalkFn next = nullptr;
+    SnapshotFn Snapshot = nullptr;
+    WalkFn First = nullptr;
+    WalkFn Next = nullptr;
 
     TToolHelp()
     {
         HMODULE k = GetModuleHandleA("kernel32.dll");
-        snapshot = BindEntry<SnapshotFn>(k, "CreateToolhelp32Snapshot");
-        first = BindEntry<WalkFn>(k, "Process32First");
-        next = BindEntry<WalkFn>(k, "Process32Next");
+        Snapshot = BindEntry<SnapshotFn>(k, "CreateToolhelp32Snapshot");
+        First = BindEntry<WalkFn>(k, "Process32First");
+        Next = BindEntry<WalkFn>(k, "Process32Next");
     }
-    bool Ok() const { return snapshot && first && next; }
+    bool Ok() const { return Snapshot && First && Next; }
 };
 
 const TToolHelp& ToolHelp()
@@ -80,11 +80,11 @@ std::vector<DWORD> AllProcessIds()
 {
     std::vector<DWORD> ids;
     const TPsapi& psapi = Psapi();
-    if (!psapi.ok) return ids;
+    if (!psapi.Ok) return ids;
     for (DWORD bytes = kEnumStepBytes;; bytes += kEnumStepBytes) {
         ids.assign(bytes / sizeof(DWORD), 0);
         DWORD used = 0;
-        if (!psapi.enumProcesses(ids.data(), bytes, &used)) return {};
+        if (!psapi.EnumProcs(ids.data(), bytes, &used)) return {};
         if (used < bytes) {  // a full buffer may have cut the list short
             ids.resize(used / sizeof(DWORD));
             return ids;
@@ -100,11 +100,11 @@ bool ProcessModuleNames(DWORD id, std::string& fullName, std::string& baseName)
     if (!process) return false;
     HMODULE module = nullptr;
     DWORD needed = 0;
-    if (!psapi.enumProcessModules(process.get(), &module, sizeof module, &needed)) return false;
+    if (!psapi.EnumModules(process.get(), &module, sizeof module, &needed)) return false;
     char full[kNameLength + 1] = {};
     char base[kNameLength + 1] = {};
-    const DWORD fullLength = psapi.moduleFileName(process.get(), module, full, kNameLength);
-    const DWORD baseLength = psapi.moduleBaseName(process.get(), module, base, kNameLength);
+    const DWORD fullLength = psapi.ModuleFileNameOf(process.get(), module, full, kNameLength);
+    const DWORD baseLength = psapi.ModuleBaseNameOf(process.get(), module, base, kNameLength);
     if (fullLength == 0 && baseLength == 0) return false;
     fullName.assign(full, fullLength);
     baseName.assign(base, baseLength);
@@ -116,15 +116,15 @@ std::vector<TProcessEntry> SnapshotEntries()
     std::vector<TProcessEntry> entries;
     const TToolHelp& th = ToolHelp();
     if (!th.Ok()) return entries;
-    THandle snap(th.snapshot(TH32CS_SNAPPROCESS, 0));
+    THandle snap(th.Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snap) return entries;
     PROCESSENTRY32 pe = {};
     pe.dwSize = sizeof pe;
-    for (BOOL more = th.first(snap.get(), &pe); more; more = th.next(snap.get(), &pe)) {
+    for (BOOL more = th.First(snap.get(), &pe); more; more = th.Next(snap.get(), &pe)) {
         TProcessEntry e;
-        e.id = pe.th32ProcessID;
-        e.fullName = pe.szExeFile;
-        e.baseName = ProgramFileName(e.fullName);
+        e.Id = pe.th32ProcessID;
+        e.FullName = pe.szExeFile;
+        e.BaseName = ProgramFileName(e.FullName);
         entries.push_back(e);
     }
     return entries;
@@ -144,12 +144,12 @@ std::string ProcessImagePath(DWORD id)
         if (process && query(process.get(), 0, path, &size)) return std::string(path, size);
     }
     std::string full, base;
-    if (Psapi().ok && ProcessModuleNames(id, full, base)) return full;
+    if (Psapi().Ok && ProcessModuleNames(id, full, base)) return full;
     return "";
 }
 
 struct TWindowTableScan {
-    std::vector<std::pair<HWND, DWORD>> windows;
+    std::vector<std::pair<HWND, DWORD>> Windows;
 };
 
 BOOL CALLBACK CollectWindow(HWND window, LPARAM data)
@@ -157,7 +157,7 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM data)
     auto* scan = reinterpret_cast<TWindowTableScan*>(data);
     DWORD id = 0;
     GetWindowThreadProcessId(window, &id);
-    scan->windows.emplace_back(window, id);
+    scan->Windows.emplace_back(window, id);
     return TRUE;
 }
 
@@ -173,7 +173,7 @@ BOOL CALLBACK RecordProcessWindow(HWND window, LPARAM data)
 // Id of the running program named by path as the running test sees it, 0 when none.
 bool FindRunningId(const std::string& path, bool fullPaths, unsigned long& id)
 {
-    if (!CurrentOsClass().nt) {
+    if (!CurrentOsClass().Nt) {
         id = FindProcessIdBySnapshot(path, false);
         return id != 0;
     }
@@ -186,9 +186,9 @@ bool FindRunningId(const std::string& path, bool fullPaths, unsigned long& id)
 TOsClass CurrentOsClass()
 {
     TOsClass os;
-    os.nt = IsWindowsNT();
-    os.xp = IsWindowsXP();
-    os.win8OrLater = IsWindows8OrLater();
+    os.Nt = IsWindowsNT();
+    os.Xp = IsWindowsXP();
+    os.Win8OrLater = IsWindows8OrLater();
     return os;
 }
 
@@ -221,9 +221,9 @@ unsigned long FindProcessIdByProcessStatus(const std::string& path, bool fullPat
     const std::vector<DWORD> ids = AllProcessIds();
     for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
         TProcessEntry e;
-        e.id = *it;
-        if (!ProcessModuleNames(*it, e.fullName, e.baseName)) continue;
-        if (ProcessEntryMatches(clean, e, fullPathMatch, ShortPathOf)) return e.id;
+        e.Id = *it;
+        if (!ProcessModuleNames(*it, e.FullName, e.BaseName)) continue;
+        if (ProcessEntryMatches(clean, e, fullPathMatch, ShortPathOf)) return e.Id;
     }
     return 0;
 }
@@ -253,11 +253,11 @@ std::string ProcessListByWindowTable(bool fullPaths, bool withIds)
     EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&scan));
     const std::vector<TProcessEntry> snapshot = SnapshotEntries();
     std::vector<std::pair<std::string, unsigned long>> processes;
-    for (const auto& [window, id] : scan.windows) {
+    for (const auto& [window, id] : scan.Windows) {
         std::string name;
         for (const TProcessEntry& e : snapshot)
-            if (e.id == id) {
-                name = e.fullName;
+            if (e.Id == id) {
+                name = e.FullName;
                 break;
             }
         // The snapshot gives only the file name on the NT family; ask for the path when needed.

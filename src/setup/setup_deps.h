@@ -11,27 +11,27 @@
 #include <string>
 
 struct TUnPackRequest {
-    std::string package_file;
-    std::string target_dir;
-    std::string agent_name;
-    std::string disk_prompt;     // "s8"
-    std::string prompt_caption;  // "Attention"
-    std::string button_texts;
-    int charset = 0;
-    bool force_prompt = false;
+    std::string PackageFile;
+    std::string TargetDir;
+    std::string AgentName;
+    std::string DiskPrompt;     // "s8"
+    std::string PromptCaption;  // "Attention"
+    std::string ButtonTexts;
+    int Charset = 0;
+    bool ForcePrompt = false;
 };
 
 struct TUnPackResult {
-    bool success = false;    // false after a checksum failure or a rejected record
-    std::string main_entry;  // program to run, "" when none or a disk prompt was cancelled
+    bool Success = false;   // false after a checksum failure or a rejected record
+    std::string MainEntry;  // program to run, "" when none or a disk prompt was cancelled
 };
 
 // The link files that a completed update may remove.
 struct TSetupLinks {
-    std::string start_up_link;     // UnInstall "StartUpLink"
-    std::string check_link;        // UnInstall "CheckforNewUpdateLink"
-    bool remove_start_up = false;  // NewSetup "RemoveStartUpShortcut" is "1"
-    bool remove_check = false;     // NewSetup "RemoveCheckForNewUpdateShortcut" is "1"
+    std::string StartUpLink;     // UnInstall "StartUpLink"
+    std::string CheckLink;       // UnInstall "CheckforNewUpdateLink"
+    bool RemoveStartUp = false;  // NewSetup "RemoveStartUpShortcut" is "1"
+    bool RemoveCheck = false;    // NewSetup "RemoveCheckForNewUpdateShortcut" is "1"
 };
 
 // A started program as the flow sees it: an opaque value (the process HANDLE
@@ -39,40 +39,40 @@ struct TSetupLinks {
 using TProcessRef = uintptr_t;
 
 struct TProcessStart {
-    TProcessRef process = 0;  // 0 when the program could not be started
-    uint32_t error = 0;       // then the system error code (0 when the system gave none)
+    TProcessRef Process = 0;  // 0 when the program could not be started
+    uint32_t Error = 0;       // then the system error code (0 when the system gave none)
 };
 
 struct TSetupDeps {
-    std::function<void(uint32_t ms)> wait_pumping;
-    std::function<TUnPackResult(const TUnPackRequest& request)> unpack;
+    std::function<void(uint32_t ms)> WaitPumping;
+    std::function<TUnPackResult(const TUnPackRequest& request)> Unpack;
     std::function<bool(intptr_t owner, const std::string& text, const std::string& caption, int timeout,
                        int charset, const std::string& buttons)>
-        confirm;
+        Confirm;
     std::function<void(intptr_t owner, const std::string& text, const std::string& caption, int charset,
                        const std::string& buttons)>
-        error;
-    std::function<std::string(const std::string& name, const std::string& def)> switch_str;
-    std::function<bool(const std::string& name)> has_switch;
-    std::function<std::string()> args_text;
+        Error;
+    std::function<std::string(const std::string& name, const std::string& def)> SwitchStr;
+    std::function<bool(const std::string& name)> HasSwitch;
+    std::function<std::string()> ArgsText;
 
     // The setup program. Start: command line and show command. Wait: until the
     // process has ended, pumping messages meanwhile. Exit code: false when it
     // cannot be read. Close: releases what start gave.
-    std::function<TProcessStart(const std::string& command_line, int show_command)> start_process;
-    std::function<void(TProcessRef process)> wait_process;
-    std::function<bool(TProcessRef process, uint32_t& code)> exit_code;
-    std::function<void(TProcessRef process)> close_process;
+    std::function<TProcessStart(const std::string& command_line, int show_command)> StartProcess;
+    std::function<void(TProcessRef process)> WaitProcess;
+    std::function<bool(TProcessRef process, uint32_t& code)> ExitCode;
+    std::function<void(TProcessRef process)> CloseProcess;
     // Adds the completion atom; 0 when the system could not.
-    std::function<uint16_t(const std::string& name)> add_atom;
+    std::function<uint16_t(const std::string& name)> AddCompletionAtom;
 
     // Empty entries below: not an agent, no links, no window, no web branch.
-    std::function<bool()> launcher_is_agent;
-    std::function<TSetupLinks()> read_links;
-    std::function<void()> web_install;
-    std::function<void(int show_command)> show_main_window;
-    std::function<void()> show_activity_bar;
-    std::function<uintptr_t()> status_label;  // the main window's status label (an HWND)
+    std::function<bool()> LauncherIsAgent;
+    std::function<TSetupLinks()> ReadLinks;
+    std::function<void()> WebInstall;
+    std::function<void(int show_command)> ShowMainWindow;
+    std::function<void()> ShowActivityBar;
+    std::function<uintptr_t()> StatusLabel;  // the main window's status label (an HWND)
 };
 
 #ifdef _WIN32

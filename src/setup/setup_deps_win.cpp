@@ -14,17 +14,17 @@ namespace {
 TUnPackResult RealUnPack(const TUnPackRequest& r)
 {
     TUnPackParams p;
-    p.PackageFile = r.package_file;
-    p.TargetDir = r.target_dir;
-    p.AgentName = r.agent_name;
+    p.PackageFile = r.PackageFile;
+    p.TargetDir = r.TargetDir;
+    p.AgentName = r.AgentName;
     p.Progress = StandardProgressSink;
-    p.DiskPrompt = r.disk_prompt;
-    p.PromptCaption = r.prompt_caption;
-    p.ButtonTexts = r.button_texts;
-    p.Charset = r.charset;
-    p.ForcePrompt = r.force_prompt;
+    p.DiskPrompt = r.DiskPrompt;
+    p.PromptCaption = r.PromptCaption;
+    p.ButtonTexts = r.ButtonTexts;
+    p.Charset = r.Charset;
+    p.ForcePrompt = r.ForcePrompt;
     TUnPackResult result;
-    UnPack(p, result.success, result.main_entry);
+    UnPack(p, result.Success, result.MainEntry);
     return result;
 }
 
@@ -38,30 +38,32 @@ HANDLE AsHandle(TProcessRef process)
 TSetupDeps DefaultSetupDeps()
 {
     TSetupDeps d;
-    d.wait_pumping = [](uint32_t ms) { WaitPumping(static_cast<int>(ms)); };
-    d.unpack = RealUnPack;
-    d.confirm = [](intptr_t owner, const std::string& text, const std::string& caption, int timeout,
+    d.WaitPumping = [](uint32_t ms) { WaitPumping(static_cast<int>(ms)); };
+    d.Unpack = RealUnPack;
+    d.Confirm = [](intptr_t owner, const std::string& text, const std::string& caption, int timeout,
                    int charset, const std::string& buttons) {
         return MsgConfirm(owner, text, caption, timeout, charset, buttons);
     };
-    d.error = [](intptr_t owner, const std::string& text, const std::string& caption, int charset,
+    d.Error = [](intptr_t owner, const std::string& text, const std::string& caption, int charset,
                  const std::string& buttons) { MsgError(owner, text, caption, charset, buttons); };
-    d.switch_str = GetSwitchStr;
-    d.has_switch = HasSwitch;
-    d.args_text = GetArgsText;
-    d.start_process = [](const std::string& command_line, int show_command) {
+    d.SwitchStr = GetSwitchStr;
+    d.HasSwitch = HasSwitch;
+    d.ArgsText = GetArgsText;
+    d.StartProcess = [](const std::string& command_line, int show_command) {
         HANDLE process = StartProgram(command_line, show_command);
         return TProcessStart{reinterpret_cast<TProcessRef>(process),
                              process ? 0u : static_cast<uint32_t>(GetLastError())};
     };
-    d.wait_process = [](TProcessRef process) { WaitForProcessEnd(AsHandle(process)); };
-    d.exit_code = [](TProcessRef process, uint32_t& code) {
+    d.WaitProcess = [](TProcessRef process) { WaitForProcessEnd(AsHandle(process)); };
+    d.ExitCode = [](TProcessRef process, uint32_t& code) {
         DWORD c = 0;
         if (!GetExitCodeProcess(AsHandle(process), &c)) return false;
         code = c;
         return true;
     };
-    d.close_process = [](TProcessRef process) { CloseHandle(AsHandle(process)); };
-    d.add_atom = [](const std::string& name) { return static_cast<uint16_t>(GlobalAddAtomA(name.c_str())); };
+    d.CloseProcess = [](TProcessRef process) { CloseHandle(AsHandle(process)); };
+    d.AddCompletionAtom = [](const std::string& name) {
+        return static_cast<uint16_t>(GlobalAddAtomA(name.c_str()));
+    };
     return d;
 }

@@ -56,15 +56,15 @@ TMainEntry SplitMainEntry(const std::string& main_entry)
 
 std::string BuildSetupCommandLine(const TSetupCommand& c)
 {
-    const TMainEntry entry = SplitMainEntry(c.main_entry);
-    const std::string parameters = TrimBlanks(c.extra_parameters + " " + entry.parameters);
-    std::string program = c.temp_folder + "\\" + entry.file_name;
+    const TMainEntry entry = SplitMainEntry(c.MainEntry);
+    const std::string parameters = TrimBlanks(c.ExtraParameters + " " + entry.Parameters);
+    std::string program = c.TempFolder + "\\" + entry.FileName;
     if (program.find(' ') != std::string::npos) program = "\"" + program + "\"";
     std::string line = program;
     if (!parameters.empty()) line += " " + parameters;
-    line += " /TH_ID=" + c.thread_tag;
-    if (line.find("/OriginExe=") == std::string::npos) line += " /OriginExe=\"" + c.launcher_path + "\"";
-    if (c.auto_update_prog) line += " /AutoUpdateProg";
+    line += " /TH_ID=" + c.ThreadTag;
+    if (line.find("/OriginExe=") == std::string::npos) line += " /OriginExe=\"" + c.LauncherPath + "\"";
+    if (c.AutoUpdateProg) line += " /AutoUpdateProg";
     line = RemoveSwitch(line, "/SpanCdLvl=");
     line = RemoveSwitch(line, "/SpanDiskFName1=");
     return line;
@@ -151,20 +151,20 @@ TCommandLineParts SplitCommandLine(const std::string& command_line)
     if (!line.empty() && line[0] == '"') {
         const size_t close = line.find('"', 1);
         end = close == std::string::npos ? line.size() : close + 1;
-        parts.program = line.substr(1, (close == std::string::npos ? line.size() : close) - 1);
+        parts.Program = line.substr(1, (close == std::string::npos ? line.size() : close) - 1);
     } else {
         end = std::min(line.find(' '), line.size());
-        parts.program = line.substr(0, end);
+        parts.Program = line.substr(0, end);
     }
-    parts.parameters = TrimBlanks(line.substr(end));
+    parts.Parameters = TrimBlanks(line.substr(end));
     return parts;
 }
 
 TProcessStart StartProgramWith(const TStartSteps& steps, const std::string& command_line, int show_command)
 {
-    const TProcessStart direct = steps.create_process(command_line, show_command);
-    if (direct.process != 0 || direct.error != kErrorElevationRequired || !steps.shell_execute) return direct;
+    const TProcessStart direct = steps.Create(command_line, show_command);
+    if (direct.Process != 0 || direct.Error != kErrorElevationRequired || !steps.ShellOpen) return direct;
     // The program's manifest asks for elevation: the shell asks the user.
     const TCommandLineParts parts = SplitCommandLine(command_line);
-    return steps.shell_execute(parts.program, parts.parameters, show_command);
+    return steps.ShellOpen(parts.Program, parts.Parameters, show_command);
 }

@@ -54,18 +54,18 @@ std::string FormatMegabytes(double bytes);
 std::string RemoveSwitch(const std::string& command_line, const std::string& switch_text);
 
 struct TMainEntry {
-    std::string file_name;   // before the first "*", trimmed
-    std::string parameters;  // after it, trimmed
+    std::string FileName;    // before the first "*", trimmed
+    std::string Parameters;  // after it, trimmed
 };
 TMainEntry SplitMainEntry(const std::string& main_entry);
 
 struct TSetupCommand {
-    std::string temp_folder;       // without trailing backslash
-    std::string main_entry;        // from the extraction: name["*" parameters]
-    std::string extra_parameters;  // the launcher's own arguments
-    std::string thread_tag;
-    std::string launcher_path;  // full path of the running launcher
-    bool auto_update_prog = false;
+    std::string TempFolder;       // without trailing backslash
+    std::string MainEntry;        // from the extraction: name["*" parameters]
+    std::string ExtraParameters;  // the launcher's own arguments
+    std::string ThreadTag;
+    std::string LauncherPath;  // full path of the running launcher
+    bool AutoUpdateProg = false;
 };
 // The setup program's command line. The program path is quoted when it holds
 // a blank, so that it is not read as a shorter path plus arguments.
@@ -119,8 +119,8 @@ std::string StartFailureText(const std::string& program, const std::string& reas
 // parameters after it (trimmed). A quoted program ends at the closing quote,
 // an unquoted one at the first blank.
 struct TCommandLineParts {
-    std::string program;
-    std::string parameters;
+    std::string Program;
+    std::string Parameters;
 };
 TCommandLineParts SplitCommandLine(const std::string& command_line);
 
@@ -128,11 +128,11 @@ TCommandLineParts SplitCommandLine(const std::string& command_line);
 // system error code.
 struct TStartSteps {
     // CreateProcess over the whole command line.
-    std::function<TProcessStart(const std::string& command_line, int show_command)> create_process;
+    std::function<TProcessStart(const std::string& command_line, int show_command)> Create;
     // ShellExecuteEx of the program with its parameters: lets Windows ask the
     // user for elevation.
     std::function<TProcessStart(const std::string& program, const std::string& parameters, int show_command)>
-        shell_execute;
+        ShellOpen;
 };
 // CreateProcess first; when that fails because the program asks for
 // elevation, ShellExecuteEx of the program and parameters split from the

@@ -58,7 +58,7 @@ void DeleteAtomByName(const std::string& name)
 
 void ShowMainWindow(const TSetupDeps& deps, int show)
 {
-    if (deps.show_main_window) deps.show_main_window(show);
+    if (deps.ShowMainWindow) deps.ShowMainWindow(show);
 }
 
 TProcessStart StartedOrError(HANDLE process)
@@ -108,10 +108,10 @@ TProcessStart ShellExecuteStep(const std::string& program, const std::string& pa
 // completed run when the update description asks for it.
 void RemoveLinksAfterRun(const TSetupLinks& links)
 {
-    if (links.remove_start_up && !links.start_up_link.empty() && FileExists(links.start_up_link))
-        DeleteFileA(links.start_up_link.c_str());
-    if (links.remove_check && !links.check_link.empty() && FileExists(links.check_link))
-        DeleteFileA(links.check_link.c_str());
+    if (links.RemoveStartUp && !links.StartUpLink.empty() && FileExists(links.StartUpLink))
+        DeleteFileA(links.StartUpLink.c_str());
+    if (links.RemoveCheck && !links.CheckLink.empty() && FileExists(links.CheckLink))
+        DeleteFileA(links.CheckLink.c_str());
 }
 
 }  // namespace
@@ -190,7 +190,7 @@ bool ConfirmTempSpace(const TSetupDeps& deps, const std::string& folder, const s
     const std::string text = BuildSpaceQuestion(
         first, LangText(reader, "s4", kTextSpaceRequired), LangText(reader, "s5", kTextSpaceAvailable),
         LangText(reader, "s6", kTextContinue), DriveText(folder), required, free);
-    return deps.confirm(0, text, LangText(reader, "Confirm", "Confirm"), 0, reader.GetLangCharset(),
+    return deps.Confirm(0, text, LangText(reader, "Confirm", "Confirm"), 0, reader.GetLangCharset(),
                         LangText(reader, "BtnText", kDefaultButtonTexts));
 }
 
@@ -207,8 +207,8 @@ TStartSteps RealStartSteps()
 HANDLE StartProgram(const std::string& command_line, int show_command)
 {
     const TProcessStart started = StartProgramWith(RealStartSteps(), command_line, show_command);
-    if (!started.process) SetLastError(started.error);
-    return reinterpret_cast<HANDLE>(started.process);
+    if (!started.Process) SetLastError(started.Error);
+    return reinterpret_cast<HANDLE>(started.Process);
 }
 
 void WaitForProcessEnd(HANDLE process)
@@ -224,8 +224,8 @@ bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const s
                         const std::string& agent_name, bool foreground, const std::string& extra_parameters)
 {
     const TGFileInfo reader(package_path);
-    if (reader.ShowActivityBar() && deps.show_activity_bar) deps.show_activity_bar();
-    if (HWND label = deps.status_label ? reinterpret_cast<HWND>(deps.status_label()) : nullptr) {
+    if (reader.ShowActivityBar() && deps.ShowActivityBar) deps.ShowActivityBar();
+    if (HWND label = deps.StatusLabel ? reinterpret_cast<HWND>(deps.StatusLabel()) : nullptr) {
         SetStatusLabel(label, LangText(reader, "s1", kTextExtracting), reader.GetLangFontName(),
                        reader.GetLangCharset(), reader.GetLangFontSize());
     }
@@ -242,76 +242,76 @@ bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const s
         const std::string buttons = LangText(reader, "BtnText", kDefaultButtonTexts);
         const std::string error_caption = LangText(reader, "Error", "Error");
         TUnPackRequest request;
-        request.package_file = package_path;
-        request.target_dir = temp_folder;
-        request.agent_name = agent_name;
-        request.disk_prompt = LangText(reader, "s8", kTextDiskPrompt);
-        request.prompt_caption = LangText(reader, "Attention", "Attention");
-        request.button_texts = buttons;
-        request.charset = charset;
-        request.force_prompt = ReadSpanDiskForcePrompt();
+        request.PackageFile = package_path;
+        request.TargetDir = temp_folder;
+        request.AgentName = agent_name;
+        request.DiskPrompt = LangText(reader, "s8", kTextDiskPrompt);
+        request.PromptCaption = LangText(reader, "Attention", "Attention");
+        request.ButtonTexts = buttons;
+        request.Charset = charset;
+        request.ForcePrompt = ReadSpanDiskForcePrompt();
         if (foreground) ShowMainWindow(deps, SW_SHOW);
-        deps.wait_pumping(1000);
-        const TUnPackResult result = deps.unpack(request);
-        deps.wait_pumping(1000);
+        deps.WaitPumping(1000);
+        const TUnPackResult result = deps.Unpack(request);
+        deps.WaitPumping(1000);
 
-        if (!result.main_entry.empty() && result.success) {
+        if (!result.MainEntry.empty() && result.Success) {
             const uint32_t thread = GetCurrentThreadId();
             const std::string tag = ThreadTag(thread);
             TSetupCommand command;
-            command.temp_folder = temp_folder;
-            command.main_entry = result.main_entry;
-            command.extra_parameters = extra_parameters;
-            command.thread_tag = tag;
-            command.launcher_path = ProgramPath();
-            command.auto_update_prog = deps.launcher_is_agent && deps.launcher_is_agent();
-            const TSetupLinks links = deps.read_links ? deps.read_links() : TSetupLinks{};
+            command.TempFolder = temp_folder;
+            command.MainEntry = result.MainEntry;
+            command.ExtraParameters = extra_parameters;
+            command.ThreadTag = tag;
+            command.LauncherPath = ProgramPath();
+            command.AutoUpdateProg = deps.LauncherIsAgent && deps.LauncherIsAgent();
+            const TSetupLinks links = deps.ReadLinks ? deps.ReadLinks() : TSetupLinks{};
             const std::string line = BuildSetupCommandLine(command);
             Trace(std::to_string(GetCurrentProcessId()) + " ==== WinExec(Engine.exe) >>" + line + "<<");
 
             const std::string atom = kCompletionAtomPrefix + tag;
             // Without the atom its absence after the run proves nothing.
-            const bool atom_added = deps.add_atom(atom) != 0;
+            const bool atom_added = deps.AddCompletionAtom(atom) != 0;
             if (!atom_added)
                 std::cout << GetCurrentProcessId() << " ==== Completion atom not added: " << atom
                           << std::endl;
-            const TProcessStart started = deps.start_process(line, foreground ? SW_SHOW : SW_HIDE);
+            const TProcessStart started = deps.StartProcess(line, foreground ? SW_SHOW : SW_HIDE);
             ShowMainWindow(deps, SW_HIDE);
-            deps.wait_pumping(1000);
-            if (started.process) {
-                deps.wait_process(started.process);
+            deps.WaitPumping(1000);
+            if (started.Process) {
+                deps.WaitProcess(started.Process);
                 uint32_t code = 0;
-                if (deps.exit_code(started.process, code)) SetSetupExitCode(code);
-                deps.close_process(started.process);
+                if (deps.ExitCode(started.Process, code)) SetSetupExitCode(code);
+                deps.CloseProcess(started.Process);
             } else {
                 // A setup that never ran has not succeeded: say so and end
                 // with a code that is not 0.
-                SetSetupExitCode(FailedStartExitCode(started.error));
-                const std::string program = SplitCommandLine(line).program;
-                const std::string reason = SystemErrorText(started.error);
-                std::cout << GetCurrentProcessId() << " ==== Setup program not started (" << started.error
+                SetSetupExitCode(FailedStartExitCode(started.Error));
+                const std::string program = SplitCommandLine(line).Program;
+                const std::string reason = SystemErrorText(started.Error);
+                std::cout << GetCurrentProcessId() << " ==== Setup program not started (" << started.Error
                           << "): " << line << " --- " << reason << std::endl;
                 if (foreground)
-                    deps.error(0, StartFailureText(program, reason), error_caption, charset, buttons);
+                    deps.Error(0, StartFailureText(program, reason), error_caption, charset, buttons);
             }
             const std::string dialog_class = kDialogClassPrefix + tag;
             while (FindWindowA(dialog_class.c_str(), nullptr)) {
-                deps.wait_pumping(0);
+                deps.WaitPumping(0);
                 Sleep(100);
             }
-            deps.wait_pumping(1000);
-            completed = atom_added && started.process && !AtomExists(atom);
+            deps.WaitPumping(1000);
+            completed = atom_added && started.Process && !AtomExists(atom);
             if (atom_added) DeleteAtomByName(atom);
             if (completed) {
                 // The link names as read before the run, the flags as they are now.
-                TSetupLinks after = deps.read_links ? deps.read_links() : TSetupLinks{};
-                after.start_up_link = links.start_up_link;
-                after.check_link = links.check_link;
+                TSetupLinks after = deps.ReadLinks ? deps.ReadLinks() : TSetupLinks{};
+                after.StartUpLink = links.StartUpLink;
+                after.CheckLink = links.CheckLink;
                 RemoveLinksAfterRun(after);
             }
         }
-        if (!result.success)
-            deps.error(0, LangText(reader, "s7", kTextBadCrc), error_caption, charset, buttons);
+        if (!result.Success)
+            deps.Error(0, LangText(reader, "s7", kTextBadCrc), error_caption, charset, buttons);
     }
     RemoveAlternativeTempFolder();
     return completed;
@@ -325,15 +325,15 @@ void RunSetupStep(const TSetupDeps& deps, HWND main_window, UINT_PTR timer_id)
     if (g_step_ran) return;
     g_step_ran = true;
     const TGFileInfo own(ProgramPath());
-    if (own.WebInstall() && deps.web_install) {
-        deps.web_install();
+    if (own.WebInstall() && deps.WebInstall) {
+        deps.WebInstall();
     } else {
         std::string package_path = ProgramPath();
-        const std::string span = deps.switch_str("/SpanDiskFName1=", "");
+        const std::string span = deps.SwitchStr("/SpanDiskFName1=", "");
         if (!span.empty()) package_path = span;
         const std::string agent = own.CreateAgent() ? own.GetAgentExeName() : "";
-        const bool hidden = deps.has_switch("/hide") || own.IsSilent();
-        ExtractAndRunSetup(deps, SetupTempFolder(), package_path, agent, !hidden, deps.args_text());
+        const bool hidden = deps.HasSwitch("/hide") || own.IsSilent();
+        ExtractAndRunSetup(deps, SetupTempFolder(), package_path, agent, !hidden, deps.ArgsText());
     }
     DeleteTree(SetupTempFolder(), false);
     PostQuitMessage(0);

@@ -32,44 +32,44 @@ int32_t AgentRequest(int32_t request, int32_t argument)
     const int64_t wide = argument;
     switch (request) {
     case kReqVersionOriginal:
-        return Ask(s.version_original);
+        return Ask(s.VersionOriginal);
     case kReqVersionNew:
-        return Ask(s.version_new);
+        return Ask(s.VersionNew);
     case kReqStage:
-        return Ask(s.stage);
+        return Ask(s.Stage);
     case kReqProbeInterval:
-        return static_cast<int32_t>(Ask(s.probe_interval));
+        return static_cast<int32_t>(Ask(s.ProbeInterval));
     case kReqReAskInterval:
-        return static_cast<int32_t>(Ask(s.reask_interval));
+        return static_cast<int32_t>(Ask(s.ReAskInterval));
     case kReqProbeLast:
-        return static_cast<int32_t>(Ask(s.probe_last));
+        return static_cast<int32_t>(Ask(s.ProbeLast));
     case kReqReAskLast:
-        return static_cast<int32_t>(Ask(s.reask_last));
+        return static_cast<int32_t>(Ask(s.ReAskLast));
     case kReqSetProbeInterval:
-        if (s.set_probe_interval) s.set_probe_interval(wide);
+        if (s.SetProbeInterval) s.SetProbeInterval(wide);
         return 0;
     case kReqSetReAskInterval:
-        if (s.set_reask_interval) s.set_reask_interval(wide);
+        if (s.SetReAskInterval) s.SetReAskInterval(wide);
         return 0;
     case kReqSetProbeLast:
-        if (s.set_probe_last) s.set_probe_last(wide);
+        if (s.SetProbeLast) s.SetProbeLast(wide);
         return 0;
     case kReqSetReAskLast:
-        if (s.set_reask_last) s.set_reask_last(wide);
+        if (s.SetReAskLast) s.SetReAskLast(wide);
         return 0;
     case kReqStopCountdown:
         SetStopCountdown(argument);
         return 0;
     case kReqProbeNow:
         if (g_agent_timer_count < 1) g_agent_timer_count = 1;
-        if (s.probe_now) s.probe_now(argument);
+        if (s.ProbeNow) s.ProbeNow(argument);
         return 0;
     case kReqJustFetchInfo:
-        if (s.just_fetch_info) s.just_fetch_info();
+        if (s.JustFetchInfo) s.JustFetchInfo();
         return 0;
     default:
         if (request >= kReqTransientFirst && request <= kReqTransientLast) {
-            if (s.set_transient_slot) s.set_transient_slot(request - kReqTransientFirst, argument);
+            if (s.SetTransientSlot) s.SetTransientSlot(request - kReqTransientFirst, argument);
         }
         return 0;
     }

@@ -43,23 +43,23 @@ enum TAgentRequestCode : int32_t {
 // scheduler. Every entry may be null: a null getter answers 0, a null setter
 // does nothing. The agent modules install the real accessors.
 struct TAgentRequestSeam {
-    int32_t (*version_original)() = nullptr;
-    int32_t (*version_new)() = nullptr;
-    int32_t (*stage)() = nullptr;
-    int64_t (*probe_interval)() = nullptr;
-    int64_t (*reask_interval)() = nullptr;
-    int64_t (*probe_last)() = nullptr;
-    int64_t (*reask_last)() = nullptr;
-    void (*set_probe_interval)(int64_t seconds) = nullptr;
-    void (*set_reask_interval)(int64_t seconds) = nullptr;
-    void (*set_probe_last)(int64_t time) = nullptr;  // also writes the readable twin
-    void (*set_reask_last)(int64_t time) = nullptr;
-    void (*set_transient_slot)(int slot, int value) = nullptr;
+    int32_t (*VersionOriginal)() = nullptr;
+    int32_t (*VersionNew)() = nullptr;
+    int32_t (*Stage)() = nullptr;
+    int64_t (*ProbeInterval)() = nullptr;
+    int64_t (*ReAskInterval)() = nullptr;
+    int64_t (*ProbeLast)() = nullptr;
+    int64_t (*ReAskLast)() = nullptr;
+    void (*SetProbeInterval)(int64_t seconds) = nullptr;
+    void (*SetReAskInterval)(int64_t seconds) = nullptr;
+    void (*SetProbeLast)(int64_t time) = nullptr;  // also writes the readable twin
+    void (*SetReAskLast)(int64_t time) = nullptr;
+    void (*SetTransientSlot)(int slot, int value) = nullptr;
     // Probe at the next tick whatever the intervals; level 2 selects the forced
     // mode of the update decision.
-    void (*probe_now)(int32_t level) = nullptr;
+    void (*ProbeNow)(int32_t level) = nullptr;
     // The next tick only fetches the update description.
-    void (*just_fetch_info)() = nullptr;
+    void (*JustFetchInfo)() = nullptr;
 };
 void SetAgentRequestSeam(const TAgentRequestSeam& seam);
 const TAgentRequestSeam& AgentRequestSeam();

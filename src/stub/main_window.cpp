@@ -13,9 +13,9 @@ TMainWindowLayout MainWindowLayout(int charset)
 {
     const bool rtl = IsRightToLeftCharset(charset);
     TMainWindowLayout l;
-    l.label = {rtl ? 122 : 70, 20, 340, 18};
-    l.progress = {70, 38, 392, 13};
-    l.activity = {rtl ? 70 : 416, 20, 46, 13};
+    l.Label = {rtl ? 122 : 70, 20, 340, 18};
+    l.Progress = {70, 38, 392, 13};
+    l.Activity = {rtl ? 70 : 416, 20, 46, 13};
     return l;
 }
 

@@ -18,15 +18,15 @@ constexpr const char* kMainTitleDefault = "Velmora Installation Suite";
 constexpr const char* kAgentClassPrefix = ".AutoUpdate.";
 
 struct TRect {
-    int x = 0, y = 0, width = 0, height = 0;
+    int X = 0, Y = 0, Width = 0, Height = 0;
 };
 
 // Where the children stand; right-to-left charsets (177, 178) swap the label
 // and the activity bar to the other side.
 struct TMainWindowLayout {
-    TRect label;
-    TRect progress;
-    TRect activity;
+    TRect Label;
+    TRect Progress;
+    TRect Activity;
 };
 bool IsRightToLeftCharset(int charset);
 TMainWindowLayout MainWindowLayout(int charset);
@@ -68,18 +68,18 @@ void DestroyMainWindow();
 // language ones: null means the package of the running program.
 struct TMainWindowHooks {
     // Setup mode timer tick; the program sets it with its setup dependencies.
-    std::function<void(HWND window, UINT_PTR timer_id)> run_setup_step;
-    void (*agent_timer_step)(HWND window) = nullptr;  // agent mode timer tick
-    void (*free_wininet)() = nullptr;                 // when the loop has ended
-    void (*remove_setup_temp)() = nullptr;            // on destroy
-    int64_t (*sleep_x)() = nullptr;                   // "/SleepX=", -1 when absent
+    std::function<void(HWND window, UINT_PTR timer_id)> RunSetupStep;
+    void (*AgentTimerStep)(HWND window) = nullptr;  // agent mode timer tick
+    void (*FreeWinInet)() = nullptr;                // when the loop has ended
+    void (*RemoveSetupTemp)() = nullptr;            // on destroy
+    int64_t (*SleepX)() = nullptr;                  // "/SleepX=", -1 when absent
     // The message-box font from the language block.
-    void (*set_msgbox_font)(const std::string& face, int size, int charset) = nullptr;
+    void (*SetMsgBoxFont)(const std::string& face, int size, int charset) = nullptr;
     // Title and charset of the language block.
-    std::string (*lang_string)(const std::string& key, const std::string& def) = nullptr;
-    int (*lang_charset)() = nullptr;
+    std::string (*LangString)(const std::string& key, const std::string& def) = nullptr;
+    int (*LangCharset)() = nullptr;
     // The registered AutoPlay-cancel message, 0 while none is registered.
-    unsigned (*autoplay_cancel_message)() = nullptr;
+    unsigned (*AutoPlayCancelMessage)() = nullptr;
 };
 // The modules of the program: the temporary folder, the switch readers, the
 // message-box font and the AutoPlay message (no setup step: that needs the

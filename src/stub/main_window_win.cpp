@@ -38,13 +38,13 @@ HFONT g_label_font = nullptr;
 
 int LangCharset()
 {
-    if (g_hooks.lang_charset) return g_hooks.lang_charset();
+    if (g_hooks.LangCharset) return g_hooks.LangCharset();
     return g_own ? g_own->GetLangCharset() : 0;
 }
 
 std::string LangString(const std::string& key, const std::string& def)
 {
-    if (g_hooks.lang_string) return g_hooks.lang_string(key, def);
+    if (g_hooks.LangString) return g_hooks.LangString(key, def);
     return g_own ? g_own->GetLangString(key, def) : def;
 }
 
@@ -56,7 +56,7 @@ HICON MainIcon()
 
 void DriveBar(const TBarAction& a)
 {
-    HWND bar = a.bar == TBar::Main ? g_progress : g_activity;
+    HWND bar = a.Bar == TBar::Main ? g_progress : g_activity;
     if (!bar) return;
     ApplyBarAction(bar, a);
 }
@@ -91,12 +91,12 @@ void CreateChildren(HWND window)
 {
     HINSTANCE inst = GetModuleHandleA(nullptr);
     const TMainWindowLayout l = MainWindowLayout(LangCharset());
-    g_label = CreateWindowExA(0, "Static", "", kLabelStyle, l.label.x, l.label.y, l.label.width,
-                              l.label.height, window, nullptr, inst, nullptr);
-    g_progress = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, l.progress.x, l.progress.y,
-                                 l.progress.width, l.progress.height, window, nullptr, inst, nullptr);
-    g_activity = CreateWindowExA(0, PROGRESS_CLASSA, "", kActivityStyle, l.activity.x, l.activity.y,
-                                 l.activity.width, l.activity.height, window, nullptr, inst, nullptr);
+    g_label = CreateWindowExA(0, "Static", "", kLabelStyle, l.Label.X, l.Label.Y, l.Label.Width,
+                              l.Label.Height, window, nullptr, inst, nullptr);
+    g_progress = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, l.Progress.X, l.Progress.Y,
+                                 l.Progress.Width, l.Progress.Height, window, nullptr, inst, nullptr);
+    g_activity = CreateWindowExA(0, PROGRESS_CLASSA, "", kActivityStyle, l.Activity.X, l.Activity.Y,
+                                 l.Activity.Width, l.Activity.Height, window, nullptr, inst, nullptr);
     SetTimer(window, kMainTimerId, kMainTimerPeriod, nullptr);
     if (!g_label_font) {
         g_label_font = CreateFontA(-11, 0, 0, 0, FW_DONTCARE, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
@@ -117,7 +117,7 @@ void PaintIcon(HWND window)
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam)
 {
-    const unsigned autoplay = g_hooks.autoplay_cancel_message ? g_hooks.autoplay_cancel_message() : 0;
+    const unsigned autoplay = g_hooks.AutoPlayCancelMessage ? g_hooks.AutoPlayCancelMessage() : 0;
     if (autoplay != 0 && msg == autoplay) return 1;
 
     switch (msg) {
@@ -141,9 +141,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lpa
         break;
     case WM_TIMER:
         if (g_agent_mode) {
-            if (g_hooks.agent_timer_step) g_hooks.agent_timer_step(window);
-        } else if (g_hooks.run_setup_step) {
-            g_hooks.run_setup_step(window, kMainTimerId);
+            if (g_hooks.AgentTimerStep) g_hooks.AgentTimerStep(window);
+        } else if (g_hooks.RunSetupStep) {
+            g_hooks.RunSetupStep(window, kMainTimerId);
         }
         break;
     case kMsgStopCountdown:
@@ -167,11 +167,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lpa
 TMainWindowHooks DefaultMainWindowHooks()
 {
     TMainWindowHooks h;
-    h.remove_setup_temp = RemoveSetupTemp;
-    h.sleep_x = SleepXSwitch;
-    h.free_wininet = FreeWinInet;
-    h.autoplay_cancel_message = AutoPlayMessage;
-    h.set_msgbox_font = SetMsgBoxFont;
+    h.RemoveSetupTemp = RemoveSetupTemp;
+    h.SleepX = SleepXSwitch;
+    h.FreeWinInet = FreeWinInet;
+    h.AutoPlayCancelMessage = AutoPlayMessage;
+    h.SetMsgBoxFont = SetMsgBoxFont;
     return h;
 }
 
@@ -209,7 +209,7 @@ void DestroyMainWindow()
 {
     Trace(".. DestroyMainWindow() - Start");
     SetDownloadAbort(true);
-    if (g_hooks.remove_setup_temp) g_hooks.remove_setup_temp();
+    if (g_hooks.RemoveSetupTemp) g_hooks.RemoveSetupTemp();
     PostQuitMessage(0);
     g_quit = true;
     Trace(".. DestroyMainWindow() - End");
@@ -222,7 +222,7 @@ void StubWin::WinMain(bool agent_mode, const std::string& class_name)
     g_quit = false;
     g_window = g_label = g_progress = g_activity = nullptr;
 
-    const int64_t sleep_x = g_hooks.sleep_x ? g_hooks.sleep_x() : -1;
+    const int64_t sleep_x = g_hooks.SleepX ? g_hooks.SleepX() : -1;
     if (sleep_x >= 0) SetAgentTimerCount(static_cast<int32_t>(-sleep_x));
     // How many ticks the agent waits before its first cycle.
     if (agent_mode)
@@ -254,8 +254,8 @@ void StubWin::WinMain(bool agent_mode, const std::string& class_name)
     const std::string title = LangString(kMainTitleKey, kMainTitleDefault);
     HWND window = CreateWindowExA(0, class_name.c_str(), title.c_str(), kMainWindowStyle, x, y,
                                   kMainWindowWidth, kMainWindowHeight, nullptr, nullptr, inst, nullptr);
-    if (g_hooks.set_msgbox_font)
-        g_hooks.set_msgbox_font(own.GetLangFontName(), own.GetLangFontSize(), own.GetLangCharset());
+    if (g_hooks.SetMsgBoxFont)
+        g_hooks.SetMsgBoxFont(own.GetLangFontName(), own.GetLangFontSize(), own.GetLangCharset());
     if (window) {
         ShowWindow(window, SW_HIDE);
         MSG msg;
@@ -268,6 +268,6 @@ void StubWin::WinMain(bool agent_mode, const std::string& class_name)
     g_own = nullptr;
     KillTimer(window, kMainTimerId);
     SetDownloadAbort(true);
-    if (g_hooks.free_wininet) g_hooks.free_wininet();
+    if (g_hooks.FreeWinInet) g_hooks.FreeWinInet();
     NotifyController(kNotifyLoopEnded, 0);
 }

@@ -18,10 +18,10 @@ bool LauncherIsAgent()
 TSetupLinks DescriptionFileLinks()
 {
     TSetupLinks links;
-    links.start_up_link = GetStartUpLink();
-    links.check_link = GetCheckforNewUpdateLink();
-    links.remove_start_up = GetRemoveStartUpShortcut();
-    links.remove_check = GetRemoveCheckForNewUpdateShortcut();
+    links.StartUpLink = GetStartUpLink();
+    links.CheckLink = GetCheckforNewUpdateLink();
+    links.RemoveStartUp = GetRemoveStartUpShortcut();
+    links.RemoveCheck = GetRemoveCheckForNewUpdateShortcut();
     return links;
 }
 
@@ -45,10 +45,10 @@ uintptr_t StatusLabel()
 TSetupDeps ProgramSetupDeps()
 {
     TSetupDeps deps = DefaultSetupDeps();
-    deps.launcher_is_agent = LauncherIsAgent;
-    deps.read_links = DescriptionFileLinks;
-    deps.show_main_window = ShowMain;
-    deps.show_activity_bar = ShowActivityBar;
-    deps.status_label = StatusLabel;
+    deps.LauncherIsAgent = LauncherIsAgent;
+    deps.ReadLinks = DescriptionFileLinks;
+    deps.ShowMainWindow = ShowMain;
+    deps.ShowActivityBar = ShowActivityBar;
+    deps.StatusLabel = StatusLabel;
     return deps;
 }

@@ -50,12 +50,12 @@ void RunMainWindow()
 {
     TMainWindowHooks hooks = MainWindowHooks();
     // The program's setup dependencies, built once here, go to the setup step.
-    hooks.run_setup_step = [deps = ProgramSetupDeps()](HWND window, UINT_PTR timer_id) {
+    hooks.RunSetupStep = [deps = ProgramSetupDeps()](HWND window, UINT_PTR timer_id) {
         RunSetupStep(deps, window, timer_id);
     };
     // The switch reader and the AutoPlay message stay the window's defaults.
-    hooks.lang_string = MainLangString;
-    hooks.lang_charset = MainLangCharset;
+    hooks.LangString = MainLangString;
+    hooks.LangCharset = MainLangCharset;
     SetMainWindowHooks(hooks);
     StubWin::WinMain(AgentMode, MainWindowClass);
 }

@@ -7,9 +7,9 @@
 TInformLayout InformLayout(int cw, int ch, bool hasLink)
 {
     TInformLayout layout;
-    layout.text = {kInformTextLeft, 0, cw - kInformTextLeft, hasLink ? ch - kInformBarHeight : ch};
+    layout.Text = {kInformTextLeft, 0, cw - kInformTextLeft, hasLink ? ch - kInformBarHeight : ch};
     if (hasLink)
-        layout.button = {(cw - kInformButtonWidth) / 2, ch - kInformButtonFromBottom, kInformButtonWidth,
+        layout.Button = {(cw - kInformButtonWidth) / 2, ch - kInformButtonFromBottom, kInformButtonWidth,
                          kInformButtonHeight};
     return layout;
 }

@@ -18,12 +18,12 @@ constexpr int kInformButtonFromBottom = 33;
 constexpr int kInformTextFontHeight = 15;  // cell height in pixels
 
 struct TInformRect {
-    int left = 0, top = 0, width = 0, height = 0;
+    int Left = 0, Top = 0, Width = 0, Height = 0;
     bool operator==(const TInformRect&) const = default;
 };
 struct TInformLayout {
-    TInformRect text;
-    TInformRect button;  // empty without a link
+    TInformRect Text;
+    TInformRect Button;  // empty without a link
 };
 
 // Text and button in a client area of cw x ch.

@@ -16,30 +16,30 @@ constexpr int kButtonId = 1;
 
 // One window at a time.
 struct TInformState {
-    std::string link;  // an openable link, or "" for no button
-    HINSTANCE instance = nullptr;
-    HFONT buttonFont = nullptr;
-    HFONT textFont = nullptr;
-    HWND window = nullptr;
-    HWND text = nullptr;
-    HWND button = nullptr;
-    bool done = false;
+    std::string Link;  // an openable link, or "" for no button
+    HINSTANCE Instance = nullptr;
+    HFONT ButtonFont = nullptr;
+    HFONT TextFont = nullptr;
+    HWND Window = nullptr;
+    HWND Text = nullptr;
+    HWND Button = nullptr;
+    bool Done = false;
 };
 
 TInformState g_inform;
 
 void Place(HWND control, const TInformRect& r)
 {
-    if (control) MoveWindow(control, r.left, r.top, r.width, r.height, TRUE);
+    if (control) MoveWindow(control, r.Left, r.Top, r.Width, r.Height, TRUE);
 }
 
 void Layout(HWND hwnd)
 {
     RECT client;
     GetClientRect(hwnd, &client);
-    const TInformLayout layout = InformLayout(client.right, client.bottom, !g_inform.link.empty());
-    Place(g_inform.text, layout.text);
-    Place(g_inform.button, layout.button);
+    const TInformLayout layout = InformLayout(client.right, client.bottom, !g_inform.Link.empty());
+    Place(g_inform.Text, layout.Text);
+    Place(g_inform.Button, layout.Button);
 }
 
 void Paint(HWND hwnd)
@@ -49,7 +49,7 @@ void Paint(HWND hwnd)
     RECT client;
     GetClientRect(hwnd, &client);
     FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
-    if (!g_inform.link.empty()) {
+    if (!g_inform.Link.empty()) {
         const int line = client.bottom - kInformBarHeight;
         HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DDKSHADOW));
         HGDIOBJ old = SelectObject(dc, pen);
@@ -78,15 +78,15 @@ LRESULT CALLBACK InformProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
         Paint(hwnd);
         return 0;
     case WM_COMMAND:
-        if (g_inform.button && reinterpret_cast<HWND>(lparam) == g_inform.button &&
+        if (g_inform.Button && reinterpret_cast<HWND>(lparam) == g_inform.Button &&
             HIWORD(wparam) == BN_CLICKED) {
-            OpenLink(g_inform.link);
+            OpenLink(g_inform.Link);
             PostMessageA(hwnd, WM_CLOSE, 0, 0);
             return 0;
         }
         break;
     case WM_DESTROY:
-        g_inform.done = true;
+        g_inform.Done = true;
         return 1;
     }
     return DefWindowProcA(hwnd, message, wparam, lparam);
@@ -110,16 +110,16 @@ bool RunInformWindow(HWND owner, const std::string& caption, const std::string& 
                      const std::string& link, const std::string& text)
 {
     g_inform = TInformState{};
-    g_inform.link = link;
-    g_inform.instance = GetModuleHandleA(nullptr);
+    g_inform.Link = link;
+    g_inform.Instance = GetModuleHandleA(nullptr);
     const TRichEditLibrary& rich = RichEdit();
-    g_inform.buttonFont = MakeFont(-PointsToPixels(fontSize), charset, fontName);
-    g_inform.textFont = MakeFont(kInformTextFontHeight, charset, InformTextFace(fontName));
+    g_inform.ButtonFont = MakeFont(-PointsToPixels(fontSize), charset, fontName);
+    g_inform.TextFont = MakeFont(kInformTextFontHeight, charset, InformTextFace(fontName));
 
     WNDCLASSA wc = {};
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
     wc.lpfnWndProc = InformProc;
-    wc.hInstance = g_inform.instance;
+    wc.hInstance = g_inform.Instance;
     wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
     wc.lpszClassName = kInformWindowClass;
@@ -133,46 +133,46 @@ bool RunInformWindow(HWND owner, const std::string& caption, const std::string& 
     int left = 0, top = 0;
     CenterInWorkArea(w, h, left, top);
 
-    g_inform.window = CreateWindowExA(WS_EX_DLGMODALFRAME, kInformWindowClass, caption.c_str(), kWindowStyle,
-                                      left, top, w, h, owner, nullptr, g_inform.instance, nullptr);
-    const bool shown = g_inform.window != nullptr;
+    g_inform.Window = CreateWindowExA(WS_EX_DLGMODALFRAME, kInformWindowClass, caption.c_str(), kWindowStyle,
+                                      left, top, w, h, owner, nullptr, g_inform.Instance, nullptr);
+    const bool shown = g_inform.Window != nullptr;
     if (shown) {
         RECT client;
-        GetClientRect(g_inform.window, &client);
+        GetClientRect(g_inform.Window, &client);
         const TInformLayout layout = InformLayout(client.right, client.bottom, !link.empty());
-        g_inform.text = CreateWindowExA(0, rich.window_class, "", kTextStyle, layout.text.left,
-                                        layout.text.top, layout.text.width, layout.text.height,
-                                        g_inform.window, nullptr, g_inform.instance, nullptr);
-        if (g_inform.text) {
-            SendMessageA(g_inform.text, WM_SETFONT, reinterpret_cast<WPARAM>(g_inform.textFont), FALSE);
-            SendMessageA(g_inform.text, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
+        g_inform.Text = CreateWindowExA(0, rich.WindowClass, "", kTextStyle, layout.Text.Left,
+                                        layout.Text.Top, layout.Text.Width, layout.Text.Height,
+                                        g_inform.Window, nullptr, g_inform.Instance, nullptr);
+        if (g_inform.Text) {
+            SendMessageA(g_inform.Text, WM_SETFONT, reinterpret_cast<WPARAM>(g_inform.TextFont), FALSE);
+            SendMessageA(g_inform.Text, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
             // Announcements may be longer than the control's default limit.
-            SendMessageA(g_inform.text, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(text.size() + 1024));
-            SendMessageA(g_inform.text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+            SendMessageA(g_inform.Text, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(text.size() + 1024));
+            SendMessageA(g_inform.Text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
         }
         if (!link.empty()) {
-            g_inform.button = CreateWindowExA(
-                0, "Button", buttonText.c_str(), WS_CHILD | WS_VISIBLE, layout.button.left, layout.button.top,
-                layout.button.width, layout.button.height, g_inform.window,
-                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kButtonId)), g_inform.instance, nullptr);
-            if (g_inform.button) {
-                SendMessageA(g_inform.button, WM_SETFONT, reinterpret_cast<WPARAM>(g_inform.buttonFont),
+            g_inform.Button = CreateWindowExA(
+                0, "Button", buttonText.c_str(), WS_CHILD | WS_VISIBLE, layout.Button.Left, layout.Button.Top,
+                layout.Button.Width, layout.Button.Height, g_inform.Window,
+                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kButtonId)), g_inform.Instance, nullptr);
+            if (g_inform.Button) {
+                SendMessageA(g_inform.Button, WM_SETFONT, reinterpret_cast<WPARAM>(g_inform.ButtonFont),
                              FALSE);
                 // Activated first: focus given to a window that is not active is lost again.
-                SetForegroundWindow(g_inform.window);
-                SetActiveWindow(g_inform.window);
-                SetFocus(g_inform.button);
-                SendMessageA(g_inform.button, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+                SetForegroundWindow(g_inform.Window);
+                SetActiveWindow(g_inform.Window);
+                SetFocus(g_inform.Button);
+                SendMessageA(g_inform.Button, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
             }
         }
 
         MSG msg;
-        while (!g_inform.done) {
+        while (!g_inform.Done) {
             const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
             if (got == 0 || got == -1) {
                 // The quit request belongs to the loop that owns the thread.
                 if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
-                DestroyWindow(g_inform.window);
+                DestroyWindow(g_inform.Window);
                 break;
             }
             TranslateMessage(&msg);
@@ -180,9 +180,9 @@ bool RunInformWindow(HWND owner, const std::string& caption, const std::string& 
         }
     }
 
-    UnregisterClassA(kInformWindowClass, g_inform.instance);
-    if (g_inform.buttonFont) DeleteObject(g_inform.buttonFont);
-    if (g_inform.textFont) DeleteObject(g_inform.textFont);
+    UnregisterClassA(kInformWindowClass, g_inform.Instance);
+    if (g_inform.ButtonFont) DeleteObject(g_inform.ButtonFont);
+    if (g_inform.TextFont) DeleteObject(g_inform.TextFont);
     g_inform = TInformState{};
     return shown;
 }
@@ -201,7 +201,7 @@ bool ShowInformWindow(HWND owner, const std::string& caption, const std::string&
         OpenLink(openable);
         return true;
     }
-    if (g_inform.window) return false;
+    if (g_inform.Window) return false;
     return RunInformWindow(owner, caption, buttonText, charset, fontSize, fontName, width, height, openable,
                            text);
 }

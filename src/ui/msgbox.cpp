@@ -34,7 +34,7 @@ std::string DefaultCaption(int item)
 #ifndef _WIN32
 int PresentMsgBox(const TMsgBoxRequest& request)
 {
-    std::cout << "MsgBox [" << request.caption << "] " << ApplyMessageMarkup(request.text).text << std::endl;
+    std::cout << "MsgBox [" << request.Caption << "] " << ApplyMessageMarkup(request.Text).Text << std::endl;
     return 0;
 }
 #endif
@@ -42,9 +42,9 @@ int PresentMsgBox(const TMsgBoxRequest& request)
 void SetMsgBoxFont(const std::string& face, int point_size, int charset)
 {
     TMsgBoxFont& font = FontState();
-    font.face = face;
-    font.charset = charset;
-    if (point_size != 0) font.point_size = point_size;
+    font.Face = face;
+    font.Charset = charset;
+    if (point_size != 0) font.PointSize = point_size;
 }
 
 TMsgBoxFont MsgBoxFont()
@@ -61,13 +61,13 @@ int ShowMsgBox(intptr_t owner_code, const std::string& text, const std::string& 
                uint32_t flags, int charset, const std::string& button_texts)
 {
     TMsgBoxRequest request;
-    request.owner_code = owner_code;
-    request.text = ComposeMsgBoxBody(owner_code, text, caption);
-    request.caption = caption;
-    request.timeout_ms = timeout_ms;
-    request.flags = ComposeMsgBoxFlags(owner_code, flags, charset);
-    request.charset = charset;
-    request.button_texts = button_texts;
+    request.OwnerCode = owner_code;
+    request.Text = ComposeMsgBoxBody(owner_code, text, caption);
+    request.Caption = caption;
+    request.TimeoutMs = timeout_ms;
+    request.Flags = ComposeMsgBoxFlags(owner_code, flags, charset);
+    request.Charset = charset;
+    request.ButtonTexts = button_texts;
     if (Hook()) return Hook()(request);
     return PresentMsgBox(request);
 }

@@ -20,9 +20,9 @@ constexpr int kDefaultCharset = 1;  // DEFAULT_CHARSET
 // Face and charset always; the point size only when not 0. Kept across boxes.
 void SetMsgBoxFont(const std::string& face, int point_size, int charset);
 struct TMsgBoxFont {
-    std::string face = "Tahoma";
-    int charset = kDefaultCharset;
-    int point_size = 8;
+    std::string Face = "Tahoma";
+    int Charset = kDefaultCharset;
+    int PointSize = 8;
 };
 TMsgBoxFont MsgBoxFont();
 
@@ -42,13 +42,13 @@ bool MsgConfirmOkCancel(intptr_t owner_code, const std::string& text, const std:
 
 // A box after composition, as it goes to the screen.
 struct TMsgBoxRequest {
-    intptr_t owner_code = 1;
-    std::string text;     // body with markup (caption included for owner code 0)
-    std::string caption;  // window title
-    int timeout_ms = 0;
-    uint32_t flags = 0;  // with the charset and owner-code additions
-    int charset = kDefaultCharset;
-    std::string button_texts;
+    intptr_t OwnerCode = 1;
+    std::string Text;     // body with markup (caption included for owner code 0)
+    std::string Caption;  // window title
+    int TimeoutMs = 0;
+    uint32_t Flags = 0;  // with the charset and owner-code additions
+    int Charset = kDefaultCharset;
+    std::string ButtonTexts;
 };
 
 // Replaces the screen: every box goes to the hook, which returns the result.

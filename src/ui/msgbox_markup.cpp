@@ -36,20 +36,20 @@ std::string ExpandLineMarkup(const std::string& text)
 TMarkupText ParseBoldMarkup(const std::string& text)
 {
     TMarkupText result;
-    result.text.reserve(text.size());
+    result.Text.reserve(text.size());
     std::deque<size_t> open;  // places of opening tags still waiting for their closing tag
     for (size_t i = 0; i < text.size();) {
         if (text[i] == '<' && TagAt(text, i, "<B>")) {
-            open.push_back(result.text.size());
+            open.push_back(result.Text.size());
             i += 3;
         } else if (text[i] == '<' && TagAt(text, i, "</B>")) {
             if (!open.empty()) {
-                result.bold.push_back({open.front(), result.text.size()});
+                result.Bold.push_back({open.front(), result.Text.size()});
                 open.pop_front();
             }
             i += 4;
         } else {
-            result.text += text[i++];
+            result.Text += text[i++];
         }
     }
     return result;
@@ -64,13 +64,13 @@ TMarkupText ApplyMessageMarkup(const std::string& text)
 
 TMarkupText LimitMarkupText(const TMarkupText& markup, size_t max_chars)
 {
-    if (markup.text.size() <= max_chars) return markup;
+    if (markup.Text.size() <= max_chars) return markup;
     size_t cut = max_chars;
-    if (cut > 0 && markup.text[cut - 1] == '\r' && markup.text[cut] == '\n') --cut;
+    if (cut > 0 && markup.Text[cut - 1] == '\r' && markup.Text[cut] == '\n') --cut;
     TMarkupText out;
-    out.text = markup.text.substr(0, cut) + "...";
-    for (const TBoldRange& r : markup.bold)
-        if (r.start < cut) out.bold.push_back({r.start, std::min(r.end, cut)});
+    out.Text = markup.Text.substr(0, cut) + "...";
+    for (const TBoldRange& r : markup.Bold)
+        if (r.Start < cut) out.Bold.push_back({r.Start, std::min(r.End, cut)});
     return out;
 }
 
@@ -96,7 +96,7 @@ uint32_t ComposeMsgBoxFlags(intptr_t owner_code, uint32_t flags, int charset)
 std::vector<TMsgBoxButton> MsgBoxButtons(uint32_t flags, const std::string& button_texts)
 {
     struct TEntry {
-        int item, result;
+        int Item, Result;
     };
     static const std::vector<TEntry> kSets[] = {
         {{0, 1}},                  // MB_OK
@@ -109,7 +109,7 @@ std::vector<TMsgBoxButton> MsgBoxButtons(uint32_t flags, const std::string& butt
     std::vector<TMsgBoxButton> buttons;
     const uint32_t set = flags & 0x0F;
     if (set >= std::size(kSets)) return buttons;
-    for (const TEntry& e : kSets[set]) buttons.push_back({ListItem(button_texts, e.item), e.result});
+    for (const TEntry& e : kSets[set]) buttons.push_back({ListItem(button_texts, e.Item), e.Result});
     return buttons;
 }
 
@@ -152,26 +152,26 @@ TMsgBoxKeyAction MsgBoxKeyAction(TMsgBoxKeyKind kind, unsigned code, int focused
         const char upper = AnsiUpperCase(std::string(1, ch))[0];
         for (int slot = count - 1; slot >= 0; --slot) {
             const std::string& t = texts[slot];
-            if (t.size() >= 2 && (t[1] == ch || t[1] == upper)) action.choose_slot = slot;
+            if (t.size() >= 2 && (t[1] == ch || t[1] == upper)) action.ChooseSlot = slot;
         }
         return action;
     }
-    if (code == kLeft || code == kUp) action.focus_slot = WrapButtonIndex(focused - 1, count);
+    if (code == kLeft || code == kUp) action.FocusSlot = WrapButtonIndex(focused - 1, count);
     if (code == kTab || code == kRight || code == kDown)
-        action.focus_slot = WrapButtonIndex(focused + 1, count);
-    if (code == kReturn && focused >= 0 && focused < count) action.choose_slot = focused;
+        action.FocusSlot = WrapButtonIndex(focused + 1, count);
+    if (code == kReturn && focused >= 0 && focused < count) action.ChooseSlot = focused;
     // Letter keys only: the numeric keypad shares the low bytes of a..j.
     if (code >= 'A' && code <= 'Z') {
-        action.choose_slot = -1;
+        action.ChooseSlot = -1;
         for (int slot = 0; slot < count; ++slot) {
             const std::string& t = texts[slot];
             const size_t amp = t.find('&');
             const size_t at = amp == std::string::npos ? 0 : amp + 1;
             if (at < t.size() && AnsiUpperCase(t.substr(at, 1)) == std::string(1, static_cast<char>(code)))
-                action.choose_slot = slot;
+                action.ChooseSlot = slot;
         }
     }
-    if (code == kEscape) action.close = true;
+    if (code == kEscape) action.Close = true;
     return action;
 }
 
@@ -195,23 +195,23 @@ TTextBlock MeasureTextBlockWith(const std::string& text, int line_height,
         const bool last_empty = end == pos && next >= body.size();
         if (!last_empty) {
             const int w = std::max(width_of(body.substr(pos, end - pos)), 0);
-            block.width = std::max(block.width, w + 10);
-            block.height += (w / kMaxBlockWidth + 1) * line_height;
+            block.Width = std::max(block.Width, w + 10);
+            block.Height += (w / kMaxBlockWidth + 1) * line_height;
         }
         pos = next;
     }
-    block.width = std::min(block.width, kMaxBlockWidth);
+    block.Width = std::min(block.Width, kMaxBlockWidth);
     return block;
 }
 
 int WidenForBold(const TTextBlock& block, const std::function<void(int, int&, int&)>& resize)
 {
-    int widest = block.width;
+    int widest = block.Width;
     for (int i = 0; i <= 20; ++i) {
-        const int width = block.width + 10 * i;
+        const int width = block.Width + 10 * i;
         int requested_width = 0, requested_height = 0;
         resize(width, requested_width, requested_height);
-        if (requested_height <= block.height) return width;
+        if (requested_height <= block.Height) return width;
         widest = std::max(widest, requested_width);
     }
     int unused_width = 0, unused_height = 0;
@@ -224,20 +224,20 @@ TMsgBoxRect MsgBoxOuterRect(int rw, int rh, const TFrameMetrics& m, const TMsgBo
     const int hmargin = rw < 200 ? 64 : 32;
     const int vmargin = rh < 39 ? 45 : 32;
     TMsgBoxRect r;
-    r.width = std::max(kMinBoxWidth, rw + kBandWidth + 2 * hmargin + 2 * m.frame_cx);
-    r.height = rh + 36 + 2 * vmargin + 2 * m.frame_cy + m.caption_cy;
-    r.left = work.left + (work.width - r.width) / 2;
-    r.top = work.top + (work.height - r.height) / 2;
+    r.Width = std::max(kMinBoxWidth, rw + kBandWidth + 2 * hmargin + 2 * m.FrameCx);
+    r.Height = rh + 36 + 2 * vmargin + 2 * m.FrameCy + m.CaptionCy;
+    r.Left = work.Left + (work.Width - r.Width) / 2;
+    r.Top = work.Top + (work.Height - r.Height) / 2;
     return r;
 }
 
 TMsgBoxRect MsgBoxControlRect(int cw, int ch, int rw, int rh)
 {
     TMsgBoxRect r;
-    r.left = kBandWidth + (cw - kBandWidth - rw) / 2;
-    r.top = (ch - 36 - rh) / 2;
-    r.width = rw;
-    r.height = ch - r.top - 39;
+    r.Left = kBandWidth + (cw - kBandWidth - rw) / 2;
+    r.Top = (ch - 36 - rh) / 2;
+    r.Width = rw;
+    r.Height = ch - r.Top - 39;
     return r;
 }
 

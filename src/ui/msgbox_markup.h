@@ -24,14 +24,14 @@ constexpr const char* kDefaultCaptions = "|Error|Attention|Confirm|";
 // counts as the two characters CR LF. Offsets are full-width: tags far beyond
 // 65,535 characters still mark the right text.
 struct TBoldRange {
-    size_t start = 0;
-    size_t end = 0;
+    size_t Start = 0;
+    size_t End = 0;
     bool operator==(const TBoldRange&) const = default;
 };
 
 struct TMarkupText {
-    std::string text;
-    std::vector<TBoldRange> bold;
+    std::string Text;
+    std::vector<TBoldRange> Bold;
 };
 
 // Line and tab escapes; never rescans inserted text.
@@ -61,8 +61,8 @@ uint32_t ComposeMsgBoxFlags(intptr_t owner_code, uint32_t flags, int charset);
 // ---- buttons, icon and keys -------------------------------------------------
 
 struct TMsgBoxButton {
-    std::string text;  // from the button text list
-    int result = 0;    // IDOK ... IDNO
+    std::string Text;  // from the button text list
+    int Result = 0;    // IDOK ... IDNO
 };
 // The buttons of the set in flags & 0x0F, left to right (slot 0 first);
 // empty for an unknown set.
@@ -80,9 +80,9 @@ enum class TMsgBoxKeyKind {
 };
 // What the keyboard filter does with one key message.
 struct TMsgBoxKeyAction {
-    int focus_slot = -1;   // move the focus to this slot
-    int choose_slot = -1;  // choose this button (consumes the message)
-    bool close = false;    // close without a result (Escape)
+    int FocusSlot = -1;   // move the focus to this slot
+    int ChooseSlot = -1;  // choose this button (consumes the message)
+    bool Close = false;   // close without a result (Escape)
 };
 // `texts` holds the texts of the existing buttons (slot order); `focused` is
 // the slot with the focus or -1. `code` is the character (kSysChar) or the
@@ -99,13 +99,13 @@ constexpr int kMinBoxWidth = 360;
 constexpr int kMaxBlockWidth = 600;
 
 struct TMsgBoxRect {
-    int left = 0, top = 0, width = 0, height = 0;
+    int Left = 0, Top = 0, Width = 0, Height = 0;
     bool operator==(const TMsgBoxRect&) const = default;
 };
 
 struct TTextBlock {
-    int width = 0;
-    int height = 0;
+    int Width = 0;
+    int Height = 0;
 };
 
 // Line height of a font: tmHeight + tmExternalLeading, +1 for "MS PGothic".
@@ -124,7 +124,7 @@ int WidenForBold(const TTextBlock& block,
                  const std::function<void(int width, int& requested_width, int& requested_height)>& resize);
 
 struct TFrameMetrics {
-    int frame_cx = 0, frame_cy = 0, caption_cy = 0;
+    int FrameCx = 0, FrameCy = 0, CaptionCy = 0;
 };
 // Outer box size for a control of rw x rh.
 TMsgBoxRect MsgBoxOuterRect(int rw, int rh, const TFrameMetrics& metrics, const TMsgBoxRect& work_area);

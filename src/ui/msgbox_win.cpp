@@ -18,18 +18,18 @@ constexpr int kMinVisibleTextHeight = 39;
 
 // One box at a time: the state of the box on the screen.
 struct TBoxState {
-    HFONT font = nullptr;
-    HINSTANCE instance = nullptr;
-    HWND box = nullptr;
-    HWND text = nullptr;
+    HFONT Font = nullptr;
+    HINSTANCE Instance = nullptr;
+    HWND Box = nullptr;
+    HWND Text = nullptr;
     HWND buttons[3] = {};
-    int result = 0;
-    int timeout_ms = 0;
-    int requested_width = 0;
-    int requested_height = 0;
-    HWND previous_active = nullptr;
-    bool done = false;
-    uint32_t flags = 0;
+    int Result = 0;
+    int TimeoutMs = 0;
+    int RequestedWidth = 0;
+    int RequestedHeight = 0;
+    HWND PreviousActive = nullptr;
+    bool Done = false;
+    uint32_t Flags = 0;
 };
 
 TBoxState g_box;
@@ -68,9 +68,9 @@ void Paint(HWND hwnd)
     FillRect(dc, &band, band_brush);
     DeleteObject(band_brush);
 
-    const int icon_id = MsgBoxIconId(g_box.flags);
+    const int icon_id = MsgBoxIconId(g_box.Flags);
     HICON icon =
-        icon_id ? LoadIconA(nullptr, MAKEINTRESOURCEA(icon_id)) : LoadIconA(g_box.instance, "MainIcon");
+        icon_id ? LoadIconA(nullptr, MAKEINTRESOURCEA(icon_id)) : LoadIconA(g_box.Instance, "MainIcon");
     if (icon) DrawIcon(dc, 11, 20, icon);
     EndPaint(hwnd, &ps);
 }
@@ -81,7 +81,7 @@ LRESULT CALLBACK BoxProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
     if (autoplay != 0 && message == autoplay) return 1;
     switch (message) {
     case WM_CREATE:
-        if (g_box.timeout_ms > 0) SetTimer(hwnd, kTimeoutTimer, g_box.timeout_ms, nullptr);
+        if (g_box.TimeoutMs > 0) SetTimer(hwnd, kTimeoutTimer, g_box.TimeoutMs, nullptr);
         break;
     case WM_PAINT:
         Paint(hwnd);
@@ -90,8 +90,8 @@ LRESULT CALLBACK BoxProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
         const auto* header = reinterpret_cast<const NMHDR*>(lparam);
         if (header && header->code == EN_REQUESTRESIZE) {
             const auto* request = reinterpret_cast<const REQRESIZE*>(lparam);
-            g_box.requested_width = request->rc.right - request->rc.left;
-            g_box.requested_height = request->rc.bottom - request->rc.top;
+            g_box.RequestedWidth = request->rc.right - request->rc.left;
+            g_box.RequestedHeight = request->rc.bottom - request->rc.top;
         }
         break;
     }
@@ -100,7 +100,7 @@ LRESULT CALLBACK BoxProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
         if (from && HIWORD(wparam) == BN_CLICKED)
             for (HWND button : g_box.buttons)
                 if (button == from) {
-                    g_box.result = ButtonValue(button);
+                    g_box.Result = ButtonValue(button);
                     PostMessageA(hwnd, WM_CLOSE, 0, 0);
                 }
         break;
@@ -108,20 +108,20 @@ LRESULT CALLBACK BoxProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
     case WM_TIMER:
         if (wparam == kTimeoutTimer) {
             KillTimer(hwnd, kTimeoutTimer);  // one answer only
-            g_box.result = g_box.buttons[0] ? ButtonValue(g_box.buttons[0]) : 0;
+            g_box.Result = g_box.buttons[0] ? ButtonValue(g_box.buttons[0]) : 0;
             PostMessageA(hwnd, WM_CLOSE, 0, 0);
         }
         break;
     case WM_CLOSE:
-        if (g_box.previous_active) {
-            EnableWindow(g_box.previous_active, TRUE);
-            SetActiveWindow(g_box.previous_active);
-            SetFocus(g_box.previous_active);
+        if (g_box.PreviousActive) {
+            EnableWindow(g_box.PreviousActive, TRUE);
+            SetActiveWindow(g_box.PreviousActive);
+            SetFocus(g_box.PreviousActive);
         }
-        if (g_box.timeout_ms > 0) KillTimer(hwnd, kTimeoutTimer);
+        if (g_box.TimeoutMs > 0) KillTimer(hwnd, kTimeoutTimer);
         break;
     case WM_DESTROY:
-        g_box.done = true;
+        g_box.Done = true;
         return 1;
     }
     return DefWindowProcA(hwnd, message, wparam, lparam);
@@ -146,11 +146,11 @@ bool FilterKey(const MSG& msg)
     const TMsgBoxKeyAction action =
         MsgBoxKeyAction(msg.message == WM_SYSCHAR ? TMsgBoxKeyKind::kSysChar : TMsgBoxKeyKind::kKeyDown,
                         static_cast<unsigned>(msg.wParam), focused, texts);
-    if (action.focus_slot >= 0) SetFocus(buttons[action.focus_slot]);
-    if (action.close) PostMessageA(g_box.box, WM_CLOSE, 0, 0);
-    if (action.choose_slot < 0) return false;
-    g_box.result = ButtonValue(buttons[action.choose_slot]);
-    PostMessageA(g_box.box, WM_CLOSE, 0, 0);
+    if (action.FocusSlot >= 0) SetFocus(buttons[action.FocusSlot]);
+    if (action.Close) PostMessageA(g_box.Box, WM_CLOSE, 0, 0);
+    if (action.ChooseSlot < 0) return false;
+    g_box.Result = ButtonValue(buttons[action.ChooseSlot]);
+    PostMessageA(g_box.Box, WM_CLOSE, 0, 0);
     return true;
 }
 
@@ -182,14 +182,14 @@ void WindowSize(HWND hwnd, int& width, int& height)
 void FillTextControl(const std::string& text, const std::string& face, bool crlf_counts_two, int& rw, int& rh)
 {
     const TMarkupText markup = LimitMarkupText(ApplyMessageMarkup(text));
-    HWND control = g_box.text;
+    HWND control = g_box.Text;
     // Lay the text out at the widest width first: narrow layouts of long words are slow.
     SizeWindow(control, kMaxBlockWidth + 10, 13);
-    SendMessageA(control, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(markup.text.size() + 1024));
-    SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(markup.text.c_str()));
-    for (const TBoldRange& range : markup.bold) {
-        CHARRANGE sel = {ControlOffset(markup.text, range.start, crlf_counts_two),
-                         ControlOffset(markup.text, range.end, crlf_counts_two)};
+    SendMessageA(control, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(markup.Text.size() + 1024));
+    SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(markup.Text.c_str()));
+    for (const TBoldRange& range : markup.Bold) {
+        CHARRANGE sel = {ControlOffset(markup.Text, range.Start, crlf_counts_two),
+                         ControlOffset(markup.Text, range.End, crlf_counts_two)};
         SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&sel));
         CHARFORMATA format = {};
         format.cbSize = sizeof format;
@@ -200,15 +200,15 @@ void FillTextControl(const std::string& text, const std::string& face, bool crlf
     CHARRANGE none = {0, 0};
     SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&none));
 
-    const TTextBlock block = MeasureTextBlock(control, g_box.font, face, markup.text);
-    SizeWindow(control, block.width + 10, block.height);
-    if (!markup.bold.empty()) {
+    const TTextBlock block = MeasureTextBlock(control, g_box.Font, face, markup.Text);
+    SizeWindow(control, block.Width + 10, block.Height);
+    if (!markup.Bold.empty()) {
         WidenForBold(block, [&](int width, int& requested_width, int& requested_height) {
-            SizeWindow(control, width, block.height);
-            g_box.requested_width = g_box.requested_height = 0;
+            SizeWindow(control, width, block.Height);
+            g_box.RequestedWidth = g_box.RequestedHeight = 0;
             SendMessageA(control, EM_REQUESTRESIZE, 0, 0);
-            requested_width = g_box.requested_width;
-            requested_height = g_box.requested_height;
+            requested_width = g_box.RequestedWidth;
+            requested_height = g_box.RequestedHeight;
         });
     }
     WindowSize(control, rw, rh);
@@ -220,16 +220,16 @@ void CreateButtons(const std::vector<TMsgBoxButton>& defs, int cw, int ch)
     for (int slot = count - 1; slot >= 0; --slot) {
         const TMsgBoxRect r = MsgBoxButtonRect(cw, ch, slot, count);
         HWND button = CreateWindowExA(
-            0, "Button", defs[slot].text.c_str(), WS_CHILD | WS_VISIBLE, r.left, r.top, r.width, r.height,
-            g_box.box, reinterpret_cast<HMENU>(static_cast<INT_PTR>(1000 + slot)), g_box.instance, nullptr);
+            0, "Button", defs[slot].Text.c_str(), WS_CHILD | WS_VISIBLE, r.Left, r.Top, r.Width, r.Height,
+            g_box.Box, reinterpret_cast<HMENU>(static_cast<INT_PTR>(1000 + slot)), g_box.Instance, nullptr);
         if (!button) continue;
-        SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(g_box.font), FALSE);
-        SetWindowLongPtrA(button, GWLP_USERDATA, defs[slot].result);
+        SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(g_box.Font), FALSE);
+        SetWindowLongPtrA(button, GWLP_USERDATA, defs[slot].Result);
         g_box.buttons[slot] = button;
     }
-    const int def = MsgBoxDefaultButton(g_box.flags, count);
+    const int def = MsgBoxDefaultButton(g_box.Flags, count);
     if (def < 0 || !g_box.buttons[def]) return;
-    SetForegroundWindow(g_box.box);
+    SetForegroundWindow(g_box.Box);
     SetFocus(g_box.buttons[def]);
     for (HWND button : g_box.buttons)
         if (button) SendMessageA(button, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
@@ -241,12 +241,12 @@ void CreateButtons(const std::vector<TMsgBoxButton>& defs, int cw, int ch)
 TRichEditLibrary LoadRichEditLibrary()
 {
     TRichEditLibrary lib;
-    lib.module = static_cast<HMODULE>(LoadSystemLibrary("RICHED32.DLL"));
-    if (lib.module) return lib;
-    lib.module = static_cast<HMODULE>(LoadSystemLibrary("riched20.dll"));
-    if (lib.module) {
-        lib.window_class = "RichEdit20A";
-        lib.crlf_counts_two = false;
+    lib.Module = static_cast<HMODULE>(LoadSystemLibrary("RICHED32.DLL"));
+    if (lib.Module) return lib;
+    lib.Module = static_cast<HMODULE>(LoadSystemLibrary("riched20.dll"));
+    if (lib.Module) {
+        lib.WindowClass = "RichEdit20A";
+        lib.CrlfCountsTwo = false;
     }
     return lib;
 }
@@ -272,48 +272,48 @@ TTextBlock MeasureTextBlock(HWND control, HFONT font, const std::string& face, c
 int RunMsgBoxWindow(HWND owner, const std::string& text, const std::string& caption, int timeout_ms,
                     uint32_t flags, const std::string& button_texts)
 {
-    if (g_box.box) return 0;
-    const HWND previous_active = g_box.previous_active;
+    if (g_box.Box) return 0;
+    const HWND previous_active = g_box.PreviousActive;
     g_box = TBoxState{};
-    g_box.previous_active = previous_active;
-    g_box.timeout_ms = timeout_ms;
-    g_box.flags = flags;
+    g_box.PreviousActive = previous_active;
+    g_box.TimeoutMs = timeout_ms;
+    g_box.Flags = flags;
 
     const TMsgBoxFont font = MsgBoxFont();
-    g_box.font = CreateFontA(-PointsToPixels(font.point_size), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE,
-                             static_cast<BYTE>(font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             DEFAULT_QUALITY, FF_SWISS, font.face.c_str());
-    g_box.instance = GetModuleHandleA(nullptr);
+    g_box.Font = CreateFontA(-PointsToPixels(font.PointSize), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE,
+                             static_cast<BYTE>(font.Charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, FF_SWISS, font.Face.c_str());
+    g_box.Instance = GetModuleHandleA(nullptr);
     const TRichEditLibrary rich = LoadRichEditLibrary();
 
     WNDCLASSA wc = {};
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
     wc.lpfnWndProc = BoxProc;
-    wc.hInstance = g_box.instance;
+    wc.hInstance = g_box.Instance;
     wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
     wc.lpszClassName = kMsgBoxClass;
     RegisterClassA(&wc);
 
-    g_box.box = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, kMsgBoxClass, caption.c_str(),
+    g_box.Box = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, kMsgBoxClass, caption.c_str(),
                                 WS_VISIBLE | WS_CAPTION | WS_SYSMENU, -100, -100, 10, 10, owner, nullptr,
-                                g_box.instance, nullptr);
-    if (g_box.box) {
-        if (g_box.flags & MBX_NOCLOSE) {
-            g_box.flags &= ~MBX_NOCLOSE;
-            EnableMenuItem(GetSystemMenu(g_box.box, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+                                g_box.Instance, nullptr);
+    if (g_box.Box) {
+        if (g_box.Flags & MBX_NOCLOSE) {
+            g_box.Flags &= ~MBX_NOCLOSE;
+            EnableMenuItem(GetSystemMenu(g_box.Box, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
         }
         const DWORD style = WS_CHILD | WS_VISIBLE | ES_WANTRETURN | ES_READONLY | ES_MULTILINE |
-                            ((g_box.flags & kMsgBoxRightAlign) ? ES_RIGHT : 0);
-        const DWORD ex_style = (g_box.flags & kMsgBoxRtlReading) ? WS_EX_RTLREADING : 0;
-        g_box.text = CreateWindowExA(ex_style, rich.window_class, "", style, 86, 30, 100, 13, g_box.box,
-                                     nullptr, g_box.instance, nullptr);
+                            ((g_box.Flags & kMsgBoxRightAlign) ? ES_RIGHT : 0);
+        const DWORD ex_style = (g_box.Flags & kMsgBoxRtlReading) ? WS_EX_RTLREADING : 0;
+        g_box.Text = CreateWindowExA(ex_style, rich.WindowClass, "", style, 86, 30, 100, 13, g_box.Box,
+                                     nullptr, g_box.Instance, nullptr);
         int rw = 100, rh = 13;
-        if (g_box.text) {
-            SendMessageA(g_box.text, EM_SETEVENTMASK, 0, ENM_REQUESTRESIZE);
-            SendMessageA(g_box.text, WM_SETFONT, reinterpret_cast<WPARAM>(g_box.font), FALSE);
-            SendMessageA(g_box.text, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
-            FillTextControl(text, font.face, rich.crlf_counts_two, rw, rh);
+        if (g_box.Text) {
+            SendMessageA(g_box.Text, EM_SETEVENTMASK, 0, ENM_REQUESTRESIZE);
+            SendMessageA(g_box.Text, WM_SETFONT, reinterpret_cast<WPARAM>(g_box.Font), FALSE);
+            SendMessageA(g_box.Text, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
+            FillTextControl(text, font.Face, rich.CrlfCountsTwo, rw, rh);
         }
 
         const TFrameMetrics metrics{GetSystemMetrics(SM_CXFRAME), GetSystemMetrics(SM_CYFRAME),
@@ -323,33 +323,33 @@ int RunMsgBoxWindow(HWND owner, const std::string& text, const std::string& capt
         const TMsgBoxRect work{work_rect.left, work_rect.top, work_rect.right - work_rect.left,
                                work_rect.bottom - work_rect.top};
         TMsgBoxRect outer = MsgBoxOuterRect(rw, rh, metrics, work);
-        if (outer.height > work.height && g_box.text) {
+        if (outer.Height > work.Height && g_box.Text) {
             // Too tall for the screen: keep the buttons visible and let the text scroll.
-            rh = std::max(kMinVisibleTextHeight, rh - (outer.height - work.height));
-            SetWindowLongPtrA(g_box.text, GWL_STYLE, GetWindowLongPtrA(g_box.text, GWL_STYLE) | WS_VSCROLL);
-            SetWindowPos(g_box.text, nullptr, 0, 0, rw, rh,
+            rh = std::max(kMinVisibleTextHeight, rh - (outer.Height - work.Height));
+            SetWindowLongPtrA(g_box.Text, GWL_STYLE, GetWindowLongPtrA(g_box.Text, GWL_STYLE) | WS_VSCROLL);
+            SetWindowPos(g_box.Text, nullptr, 0, 0, rw, rh,
                          SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_NOACTIVATE);
             outer = MsgBoxOuterRect(rw, rh, metrics, work);
         }
-        MoveWindow(g_box.box, outer.left, outer.top, outer.width, outer.height, TRUE);
-        ShowWindow(g_box.box, SW_SHOW);
+        MoveWindow(g_box.Box, outer.Left, outer.Top, outer.Width, outer.Height, TRUE);
+        ShowWindow(g_box.Box, SW_SHOW);
 
         RECT client;
-        GetClientRect(g_box.box, &client);
-        if (g_box.text) {
+        GetClientRect(g_box.Box, &client);
+        if (g_box.Text) {
             const TMsgBoxRect r = MsgBoxControlRect(client.right, client.bottom, rw, rh);
-            MoveWindow(g_box.text, r.left, r.top, r.width, r.height, TRUE);
-            ShowWindow(g_box.text, SW_SHOW);
+            MoveWindow(g_box.Text, r.Left, r.Top, r.Width, r.Height, TRUE);
+            ShowWindow(g_box.Text, SW_SHOW);
         }
-        CreateButtons(MsgBoxButtons(g_box.flags, button_texts), client.right, client.bottom);
+        CreateButtons(MsgBoxButtons(g_box.Flags, button_texts), client.right, client.bottom);
 
         MSG msg;
-        while (!g_box.done) {
+        while (!g_box.Done) {
             const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
             if (got == 0 || got == -1) {
                 // Leave the quit request to the loop that owns the thread.
                 if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
-                DestroyWindow(g_box.box);
+                DestroyWindow(g_box.Box);
                 break;
             }
             if (FilterKey(msg)) continue;
@@ -358,26 +358,26 @@ int RunMsgBoxWindow(HWND owner, const std::string& text, const std::string& capt
         }
     }
 
-    if (g_box.previous_active && !IsWindowEnabled(g_box.previous_active))
-        EnableWindow(g_box.previous_active, TRUE);
-    UnregisterClassA(kMsgBoxClass, g_box.instance);
-    if (g_box.font) DeleteObject(g_box.font);
-    if (rich.module) FreeLibrary(rich.module);
-    const int result = g_box.result;
+    if (g_box.PreviousActive && !IsWindowEnabled(g_box.PreviousActive))
+        EnableWindow(g_box.PreviousActive, TRUE);
+    UnregisterClassA(kMsgBoxClass, g_box.Instance);
+    if (g_box.Font) DeleteObject(g_box.Font);
+    if (rich.Module) FreeLibrary(rich.Module);
+    const int result = g_box.Result;
     g_box = TBoxState{};
     return result;
 }
 
 int PresentMsgBox(const TMsgBoxRequest& request)
 {
-    const bool active_owner = request.owner_code >= 0 && request.owner_code <= 2;
-    HWND owner = active_owner ? GetActiveWindow() : reinterpret_cast<HWND>(request.owner_code);
-    if (!g_kept_rich_edit) g_kept_rich_edit = LoadRichEditLibrary().module;
-    if (g_box.box) return 0;  // one box at a time
-    g_box.previous_active = GetActiveWindow();
-    if (g_box.previous_active) EnableWindow(g_box.previous_active, FALSE);
-    const int result = RunMsgBoxWindow(owner, request.text, request.caption, request.timeout_ms,
-                                       request.flags, request.button_texts);
+    const bool active_owner = request.OwnerCode >= 0 && request.OwnerCode <= 2;
+    HWND owner = active_owner ? GetActiveWindow() : reinterpret_cast<HWND>(request.OwnerCode);
+    if (!g_kept_rich_edit) g_kept_rich_edit = LoadRichEditLibrary().Module;
+    if (g_box.Box) return 0;  // one box at a time
+    g_box.PreviousActive = GetActiveWindow();
+    if (g_box.PreviousActive) EnableWindow(g_box.PreviousActive, FALSE);
+    const int result = RunMsgBoxWindow(owner, request.Text, request.Caption, request.TimeoutMs, request.Flags,
+                                       request.ButtonTexts);
     WaitPumping(100);
     return result;
 }

@@ -21,8 +21,8 @@ TTextBlock MeasureTextBlock(HWND control, HFONT font, const std::string& face, c
 // The rich-text control class in use: "RICHEDIT" from RICHED32.DLL, else
 // "RichEdit20A" from riched20.dll; loads the library (system folder only).
 struct TRichEditLibrary {
-    HMODULE module = nullptr;
-    const char* window_class = "RICHEDIT";
-    bool crlf_counts_two = true;  // false: line breaks are one character in the control
+    HMODULE Module = nullptr;
+    const char* WindowClass = "RICHEDIT";
+    bool CrlfCountsTwo = true;  // false: line breaks are one character in the control
 };
 TRichEditLibrary LoadRichEditLibrary();

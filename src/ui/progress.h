@@ -29,9 +29,9 @@ enum class TBarOp {
     StepIt
 };
 struct TBarAction {
-    TBar bar;
-    TBarOp op;
-    int value;  // range maximum (minimum is 0), position or step; 0 for StepIt
+    TBar Bar;
+    TBarOp Op;
+    int Value;  // range maximum (minimum is 0), position or step; 0 for StepIt
     bool operator==(const TBarAction&) const = default;
 };
 
@@ -46,9 +46,9 @@ std::vector<TBarAction> ProgressActions(int kind, int maximum, int position, int
 // common controls knows, and PBM_SETRANGE32 (WM_USER + 6, lParam = maximum)
 // only above it. Negative maxima count as 0.
 struct TRangeMessage {
-    unsigned message;
-    uintptr_t wparam;
-    intptr_t lparam;
+    unsigned Message;
+    uintptr_t Wparam;
+    intptr_t Lparam;
     bool operator==(const TRangeMessage&) const = default;
 };
 TRangeMessage ProgressRangeMessage(int maximum);

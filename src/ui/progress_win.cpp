@@ -6,17 +6,17 @@
 void ApplyBarAction(HWND bar, const TBarAction& a)
 {
     if (!bar) return;
-    switch (a.op) {
+    switch (a.Op) {
     case TBarOp::SetRange: {
-        const TRangeMessage m = ProgressRangeMessage(a.value);
-        SendMessageA(bar, m.message, m.wparam, m.lparam);
+        const TRangeMessage m = ProgressRangeMessage(a.Value);
+        SendMessageA(bar, m.Message, m.Wparam, m.Lparam);
         break;
     }
     case TBarOp::SetPos:
-        SendMessageA(bar, PBM_SETPOS, a.value, 0);
+        SendMessageA(bar, PBM_SETPOS, a.Value, 0);
         break;
     case TBarOp::SetStep:
-        SendMessageA(bar, PBM_SETSTEP, a.value, 0);
+        SendMessageA(bar, PBM_SETSTEP, a.Value, 0);
         break;
     case TBarOp::StepIt:
         SendMessageA(bar, PBM_STEPIT, 0, 0);

@@ -12,11 +12,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string input(reinterpret_cast<const char*>(data), size);
     const size_t cut = input.find('\n');
     TSetupCommand c;
-    c.temp_folder = "C:\\T\\SETUP_1";
-    c.main_entry = input.substr(0, cut);
-    c.extra_parameters = cut == std::string::npos ? "" : input.substr(cut + 1);
-    c.thread_tag = "_7";
-    c.launcher_path = "C:\\a b\\setup.exe";
+    c.TempFolder = "C:\\T\\SETUP_1";
+    c.MainEntry = input.substr(0, cut);
+    c.ExtraParameters = cut == std::string::npos ? "" : input.substr(cut + 1);
+    c.ThreadTag = "_7";
+    c.LauncherPath = "C:\\a b\\setup.exe";
     const std::string line = BuildSetupCommandLine(c);
     if (line.find("/TH_ID=_7") == std::string::npos) std::abort();
 

@@ -41,7 +41,7 @@ int g_messages = 0;
 
 void DriveBar(const TBarAction& a)
 {
-    HWND bar = a.bar == TBar::Main ? g_bar : g_activity;
+    HWND bar = a.Bar == TBar::Main ? g_bar : g_activity;
     ApplyBarAction(bar, a);
 }
 

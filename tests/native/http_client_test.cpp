@@ -146,9 +146,9 @@ TEST(ParseContentRange, FirstLastAndTotal)
         TContentRange r;
         ASSERT_EQ(ParseContentRange(c.text, r), c.ok) << c.text;
         if (!c.ok) continue;
-        EXPECT_EQ(r.first, c.first) << c.text;
-        EXPECT_EQ(r.last, c.last) << c.text;
-        EXPECT_EQ(r.total, c.total) << c.text;
+        EXPECT_EQ(r.First, c.first) << c.text;
+        EXPECT_EQ(r.Last, c.last) << c.text;
+        EXPECT_EQ(r.Total, c.total) << c.text;
     }
 }
 

@@ -18,8 +18,8 @@ TEST(InformWindow, LayoutOfTextAndButton)
     };
     for (const auto& c : cases) {
         const TInformLayout layout = InformLayout(c.cw, c.ch, c.link);
-        EXPECT_EQ(layout.text, c.text) << c.cw << "x" << c.ch;
-        EXPECT_EQ(layout.button, c.button) << c.cw << "x" << c.ch;
+        EXPECT_EQ(layout.Text, c.text) << c.cw << "x" << c.ch;
+        EXPECT_EQ(layout.Button, c.button) << c.cw << "x" << c.ch;
     }
 }
 

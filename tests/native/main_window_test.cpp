@@ -20,19 +20,19 @@ TEST(MainWindowLayout, RightToLeftCharsetsSwapLabelAndActivityBar)
     for (const Case c :
          {Case{0, 70, 416}, Case{162, 70, 416}, Case{177, 122, 70}, Case{178, 122, 70}, Case{179, 70, 416}}) {
         const TMainWindowLayout l = MainWindowLayout(c.charset);
-        EXPECT_EQ(l.label.x, c.label_x) << c.charset;
-        EXPECT_EQ(l.activity.x, c.activity_x) << c.charset;
+        EXPECT_EQ(l.Label.X, c.label_x) << c.charset;
+        EXPECT_EQ(l.Activity.X, c.activity_x) << c.charset;
         // What does not depend on the charset.
-        EXPECT_EQ(l.label.y, 20);
-        EXPECT_EQ(l.label.width, 340);
-        EXPECT_EQ(l.label.height, 18);
-        EXPECT_EQ(l.progress.x, 70);
-        EXPECT_EQ(l.progress.y, 38);
-        EXPECT_EQ(l.progress.width, 392);
-        EXPECT_EQ(l.progress.height, 13);
-        EXPECT_EQ(l.activity.y, 20);
-        EXPECT_EQ(l.activity.width, 46);
-        EXPECT_EQ(l.activity.height, 13);
+        EXPECT_EQ(l.Label.Y, 20);
+        EXPECT_EQ(l.Label.Width, 340);
+        EXPECT_EQ(l.Label.Height, 18);
+        EXPECT_EQ(l.Progress.X, 70);
+        EXPECT_EQ(l.Progress.Y, 38);
+        EXPECT_EQ(l.Progress.Width, 392);
+        EXPECT_EQ(l.Progress.Height, 13);
+        EXPECT_EQ(l.Activity.Y, 20);
+        EXPECT_EQ(l.Activity.Width, 46);
+        EXPECT_EQ(l.Activity.Height, 13);
     }
 }
 
@@ -88,20 +88,20 @@ struct FakeAgent {
     static TAgentRequestSeam Seam()
     {
         TAgentRequestSeam s;
-        s.version_original = VersionOriginal;
-        s.version_new = VersionNew;
-        s.stage = Stage;
-        s.probe_interval = ProbeInterval;
-        s.reask_interval = ReAskInterval;
-        s.probe_last = ProbeLast;
-        s.reask_last = ReAskLast;
-        s.set_probe_interval = SetProbeInterval;
-        s.set_reask_interval = SetReAskInterval;
-        s.set_probe_last = SetProbeLast;
-        s.set_reask_last = SetReAskLast;
-        s.set_transient_slot = SetSlot;
-        s.probe_now = ProbeNow;
-        s.just_fetch_info = JustFetch;
+        s.VersionOriginal = VersionOriginal;
+        s.VersionNew = VersionNew;
+        s.Stage = Stage;
+        s.ProbeInterval = ProbeInterval;
+        s.ReAskInterval = ReAskInterval;
+        s.ProbeLast = ProbeLast;
+        s.ReAskLast = ReAskLast;
+        s.SetProbeInterval = SetProbeInterval;
+        s.SetReAskInterval = SetReAskInterval;
+        s.SetProbeLast = SetProbeLast;
+        s.SetReAskLast = SetReAskLast;
+        s.SetTransientSlot = SetSlot;
+        s.ProbeNow = ProbeNow;
+        s.JustFetchInfo = JustFetch;
         return s;
     }
 };

@@ -40,16 +40,16 @@ TEST(MsgBoxMarkup, BoldTags)
     };
     for (const auto& c : cases) {
         const TMarkupText got = ParseBoldMarkup(c.in);
-        EXPECT_EQ(got.text, c.text) << c.in;
-        EXPECT_EQ(got.bold, c.bold) << c.in;
+        EXPECT_EQ(got.Text, c.text) << c.in;
+        EXPECT_EQ(got.Bold, c.bold) << c.in;
     }
 }
 
 TEST(MsgBoxMarkup, OffsetsCountLineBreaksAsTwo)
 {
     const TMarkupText got = ApplyMessageMarkup("a<P><b>b</b>");
-    EXPECT_EQ(got.text, "a\r\nb");
-    EXPECT_EQ(got.bold, (Ranges{{3, 4}}));
+    EXPECT_EQ(got.Text, "a\r\nb");
+    EXPECT_EQ(got.Bold, (Ranges{{3, 4}}));
 }
 
 TEST(MsgBoxMarkup, OwnerCodeZeroPutsCaptionInBold)
@@ -62,8 +62,8 @@ TEST(MsgBoxMarkup, OwnerCodeZeroPutsCaptionInBold)
     for (const auto& c : cases) {
         const TMarkupText got = ApplyMessageMarkup(ComposeMsgBoxBody(0, "Disk full", c.caption));
         const std::string shown = c.shown;
-        EXPECT_EQ(got.text, shown + "\r\n\r\nDisk full\r\n") << c.caption;
-        EXPECT_EQ(got.bold, (Ranges{{0, shown.size()}})) << c.caption;
+        EXPECT_EQ(got.Text, shown + "\r\n\r\nDisk full\r\n") << c.caption;
+        EXPECT_EQ(got.Bold, (Ranges{{0, shown.size()}})) << c.caption;
     }
     EXPECT_EQ(ComposeMsgBoxBody(1, "Disk full", "Error"), "Disk full");
     EXPECT_EQ(ComposeMsgBoxBody(0x1234, "Disk full", "Error"), "Disk full");
@@ -84,24 +84,24 @@ TEST(MsgBoxMarkup, LargeTextAndUnbalancedTags)
     text += "<b>far</b>";
     for (int i = 0; i < 20000; ++i) text += (i % 3 == 0) ? "<b>" : (i % 3 == 1 ? "</B>y" : "</b>");
     const TMarkupText got = ApplyMessageMarkup(text);
-    ASSERT_FALSE(got.bold.empty());
-    EXPECT_EQ(got.bold[0], (TBoldRange{70000, 70003}));
-    EXPECT_EQ(got.text.substr(70000, 3), "far");
-    for (const TBoldRange& r : got.bold) {
-        EXPECT_LE(r.start, r.end);
-        EXPECT_LE(r.end, got.text.size());
+    ASSERT_FALSE(got.Bold.empty());
+    EXPECT_EQ(got.Bold[0], (TBoldRange{70000, 70003}));
+    EXPECT_EQ(got.Text.substr(70000, 3), "far");
+    for (const TBoldRange& r : got.Bold) {
+        EXPECT_LE(r.Start, r.End);
+        EXPECT_LE(r.End, got.Text.size());
     }
 }
 
 TEST(MsgBoxMarkup, LimitKeepsTheStartAndClipsBold)
 {
     const TMarkupText small = ApplyMessageMarkup("a<b>b</b>");
-    EXPECT_EQ(LimitMarkupText(small, 10).text, "ab");
+    EXPECT_EQ(LimitMarkupText(small, 10).Text, "ab");
     const TMarkupText cut = LimitMarkupText(ApplyMessageMarkup("ab<b>cdef</b>gh<b>ij</b>"), 4);
-    EXPECT_EQ(cut.text, "abcd...");
-    EXPECT_EQ(cut.bold, (Ranges{{2, 4}}));
+    EXPECT_EQ(cut.Text, "abcd...");
+    EXPECT_EQ(cut.Bold, (Ranges{{2, 4}}));
     // Never between CR and LF.
-    EXPECT_EQ(LimitMarkupText(ApplyMessageMarkup("abc<P>def"), 4).text, "abc...");
+    EXPECT_EQ(LimitMarkupText(ApplyMessageMarkup("abc<P>def"), 4).Text, "abc...");
 }
 
 TEST(MsgBoxButtons, SetsTextsAndResults)
@@ -124,13 +124,13 @@ TEST(MsgBoxButtons, SetsTextsAndResults)
         std::vector<std::string> texts;
         std::vector<int> results;
         for (const TMsgBoxButton& b : MsgBoxButtons(c.flags, kDefaultButtonTexts)) {
-            texts.push_back(b.text);
-            results.push_back(b.result);
+            texts.push_back(b.Text);
+            results.push_back(b.Result);
         }
         EXPECT_EQ(texts, c.texts) << c.flags;
         EXPECT_EQ(results, c.results) << c.flags;
     }
-    EXPECT_EQ(MsgBoxButtons(4, "/&Ja/&Abbrechen/J&a/&Nein/x/y/z/")[1].text, "&Nein");
+    EXPECT_EQ(MsgBoxButtons(4, "/&Ja/&Abbrechen/J&a/&Nein/x/y/z/")[1].Text, "&Nein");
 }
 
 TEST(MsgBoxButtons, DefaultButtonAndIcon)
@@ -180,22 +180,22 @@ TEST(MsgBoxKeys, KeyDownRules)
     };
     for (const auto& c : cases) {
         const TMsgBoxKeyAction a = MsgBoxKeyAction(TMsgBoxKeyKind::kKeyDown, c.key, c.focused, *c.texts);
-        EXPECT_EQ(a.focus_slot, c.focus) << c.key;
-        EXPECT_EQ(a.choose_slot, c.choose) << c.key;
-        EXPECT_EQ(a.close, c.close) << c.key;
+        EXPECT_EQ(a.FocusSlot, c.focus) << c.key;
+        EXPECT_EQ(a.ChooseSlot, c.choose) << c.key;
+        EXPECT_EQ(a.Close, c.close) << c.key;
     }
     // Without "&" the first character is the accelerator; the last match wins.
-    EXPECT_EQ(MsgBoxKeyAction(TMsgBoxKeyKind::kKeyDown, 'S', 0, {"Save", "Skip"}).choose_slot, 1);
+    EXPECT_EQ(MsgBoxKeyAction(TMsgBoxKeyKind::kKeyDown, 'S', 0, {"Save", "Skip"}).ChooseSlot, 1);
 }
 
 TEST(MsgBoxKeys, AltLetterUsesSecondCharacter)
 {
     const std::vector<std::string> texts = {"&Retry", "&Cancel"};
-    EXPECT_EQ(MsgBoxKeyAction(TMsgBoxKeyKind::kSysChar, 'c', 0, texts).choose_slot, 1);
-    EXPECT_EQ(MsgBoxKeyAction(TMsgBoxKeyKind::kSysChar, 'R', 1, texts).choose_slot, 0);
-    EXPECT_EQ(MsgBoxKeyAction(TMsgBoxKeyKind::kSysChar, 'x', 0, texts).choose_slot, -1);
+    EXPECT_EQ(MsgBoxKeyAction(TMsgBoxKeyKind::kSysChar, 'c', 0, texts).ChooseSlot, 1);
+    EXPECT_EQ(MsgBoxKeyAction(TMsgBoxKeyKind::kSysChar, 'R', 1, texts).ChooseSlot, 0);
+    EXPECT_EQ(MsgBoxKeyAction(TMsgBoxKeyKind::kSysChar, 'x', 0, texts).ChooseSlot, -1);
     // Two matches: the lowest slot wins.
-    EXPECT_EQ(MsgBoxKeyAction(TMsgBoxKeyKind::kSysChar, 'a', 0, {"&Abort", "&Again"}).choose_slot, 0);
+    EXPECT_EQ(MsgBoxKeyAction(TMsgBoxKeyKind::kSysChar, 'a', 0, {"&Abort", "&Again"}).ChooseSlot, 0);
 }
 
 TEST(MsgBoxLayout, MeasureTextBlock)
@@ -213,8 +213,8 @@ TEST(MsgBoxLayout, MeasureTextBlock)
     };
     for (const auto& c : cases) {
         const TTextBlock b = MeasureTextBlockWith(c.text, 13, width7);
-        EXPECT_EQ(b.width, c.width) << c.text.size();
-        EXPECT_EQ(b.height, c.height) << c.text.size();
+        EXPECT_EQ(b.Width, c.width) << c.text.size();
+        EXPECT_EQ(b.Height, c.height) << c.text.size();
     }
     EXPECT_EQ(MsgBoxLineHeight(13, 1, " ms pgothic "), 15);
     EXPECT_EQ(MsgBoxLineHeight(13, 1, "Tahoma"), 14);
@@ -248,14 +248,14 @@ TEST(MsgBoxLayout, BoxControlAndButtons)
     const TFrameMetrics m{4, 4, 19};
     const TMsgBoxRect work{0, 0, 1280, 994};
     const TMsgBoxRect small = MsgBoxOuterRect(60, 13, m, work);
-    EXPECT_EQ(small.width, 360);
-    EXPECT_EQ(small.height, 13 + 36 + 90 + 8 + 19);
-    EXPECT_EQ(small.left, (1280 - 360) / 2);
-    EXPECT_EQ(small.top, (994 - small.height) / 2);
+    EXPECT_EQ(small.Width, 360);
+    EXPECT_EQ(small.Height, 13 + 36 + 90 + 8 + 19);
+    EXPECT_EQ(small.Left, (1280 - 360) / 2);
+    EXPECT_EQ(small.Top, (994 - small.Height) / 2);
     const TMsgBoxRect wide = MsgBoxOuterRect(610, 100, m, {10, 20, 1280, 994});
-    EXPECT_EQ(wide.width, 610 + 54 + 64 + 8);
-    EXPECT_EQ(wide.height, 100 + 36 + 64 + 8 + 19);
-    EXPECT_EQ(wide.left, 10 + (1280 - wide.width) / 2);
+    EXPECT_EQ(wide.Width, 610 + 54 + 64 + 8);
+    EXPECT_EQ(wide.Height, 100 + 36 + 64 + 8 + 19);
+    EXPECT_EQ(wide.Left, 10 + (1280 - wide.Width) / 2);
 
     EXPECT_EQ(MsgBoxControlRect(400, 200, 100, 40), (TMsgBoxRect{54 + 123, 62, 100, 200 - 62 - 39}));
     EXPECT_EQ(MsgBoxButtonRect(400, 200, 2, 3), (TMsgBoxRect{320, 171, 70, 23}));

@@ -29,23 +29,23 @@ TEST_F(MsgBoxWrappersTest, DefaultsFillEmptyCaptionAndButtons)
     MsgConfirmOkCancel(0x4242, "Ok?");
     ASSERT_EQ(asked.size(), 4u);
 
-    EXPECT_EQ(asked[0].caption, "Error");
-    EXPECT_EQ(asked[0].text, "<<b>ERROR</b><P><P>Disk full<P>");
-    EXPECT_EQ(asked[0].flags, 0x10u);
-    EXPECT_EQ(asked[0].button_texts, kDefaultButtonTexts);
+    EXPECT_EQ(asked[0].Caption, "Error");
+    EXPECT_EQ(asked[0].Text, "<<b>ERROR</b><P><P>Disk full<P>");
+    EXPECT_EQ(asked[0].Flags, 0x10u);
+    EXPECT_EQ(asked[0].ButtonTexts, kDefaultButtonTexts);
 
-    EXPECT_EQ(asked[1].caption, "Attention");
-    EXPECT_EQ(asked[1].text, "Look");
-    EXPECT_EQ(asked[1].flags, 0x30u);
-    EXPECT_EQ(asked[1].timeout_ms, 500);
+    EXPECT_EQ(asked[1].Caption, "Attention");
+    EXPECT_EQ(asked[1].Text, "Look");
+    EXPECT_EQ(asked[1].Flags, 0x30u);
+    EXPECT_EQ(asked[1].TimeoutMs, 500);
 
-    EXPECT_EQ(asked[2].caption, "Question");
-    EXPECT_EQ(asked[2].flags, 0x24u | MBX_NOCLOSE | 0x180000u);
-    EXPECT_EQ(asked[2].button_texts, "|1|2|3|4|5|6|7|");
+    EXPECT_EQ(asked[2].Caption, "Question");
+    EXPECT_EQ(asked[2].Flags, 0x24u | MBX_NOCLOSE | 0x180000u);
+    EXPECT_EQ(asked[2].ButtonTexts, "|1|2|3|4|5|6|7|");
 
-    EXPECT_EQ(asked[3].caption, "Confirm");
-    EXPECT_EQ(asked[3].flags, 0x21u);
-    EXPECT_EQ(asked[3].owner_code, 0x4242);
+    EXPECT_EQ(asked[3].Caption, "Confirm");
+    EXPECT_EQ(asked[3].Flags, 0x21u);
+    EXPECT_EQ(asked[3].OwnerCode, 0x4242);
 }
 
 TEST_F(MsgBoxWrappersTest, ConfirmAnswers)
@@ -66,9 +66,9 @@ TEST(MsgBoxFontState, SizeZeroKeepsTheSize)
     SetMsgBoxFont("Arial", 10, 204);
     SetMsgBoxFont("Verdana", 0, 0);
     const TMsgBoxFont font = MsgBoxFont();
-    EXPECT_EQ(font.face, "Verdana");
-    EXPECT_EQ(font.point_size, 10);
-    EXPECT_EQ(font.charset, 0);
+    EXPECT_EQ(font.Face, "Verdana");
+    EXPECT_EQ(font.PointSize, 10);
+    EXPECT_EQ(font.Charset, 0);
     SetMsgBoxFont("Tahoma", 8, 1);
 }
 

@@ -34,7 +34,7 @@ TEST(ProgressActions, SixStepsCycleTheActivityBarBackToZero)
     int counter = 0;
     std::vector<int> positions;
     for (int i = 0; i < 7; ++i)
-        positions.push_back(ProgressActions(kProgressStep, 0, 0, 0, counter)[1].value);
+        positions.push_back(ProgressActions(kProgressStep, 0, 0, 0, counter)[1].Value);
     EXPECT_EQ(positions, (std::vector<int>{1, 2, 3, 4, 5, 0, 1}));
 }
 

@@ -54,22 +54,22 @@ TEST(RemoveSwitch, TakesTheSwitchItsValueAndTheBlanksUpToTheNextSwitch)
 
 TEST(SplitMainEntry, NameBeforeTheStarParametersAfter)
 {
-    EXPECT_EQ(SplitMainEntry("setup.exe*/S").file_name, "setup.exe");
-    EXPECT_EQ(SplitMainEntry("setup.exe*/S").parameters, "/S");
-    EXPECT_EQ(SplitMainEntry(" setup.exe * /S /Q ").parameters, "/S /Q");
-    EXPECT_EQ(SplitMainEntry("setup.exe*").parameters, "");
-    EXPECT_EQ(SplitMainEntry("setup.exe").file_name, "setup.exe");
-    EXPECT_EQ(SplitMainEntry("a*b*c").parameters, "b*c");
+    EXPECT_EQ(SplitMainEntry("setup.exe*/S").FileName, "setup.exe");
+    EXPECT_EQ(SplitMainEntry("setup.exe*/S").Parameters, "/S");
+    EXPECT_EQ(SplitMainEntry(" setup.exe * /S /Q ").Parameters, "/S /Q");
+    EXPECT_EQ(SplitMainEntry("setup.exe*").Parameters, "");
+    EXPECT_EQ(SplitMainEntry("setup.exe").FileName, "setup.exe");
+    EXPECT_EQ(SplitMainEntry("a*b*c").Parameters, "b*c");
 }
 
 TSetupCommand Command(const std::string& entry, const std::string& extra)
 {
     TSetupCommand c;
-    c.temp_folder = "C:\\TEMP\\SETUP_40960";
-    c.main_entry = entry;
-    c.extra_parameters = extra;
-    c.thread_tag = "_4068";
-    c.launcher_path = "D:\\Downloads\\my setup.exe";
+    c.TempFolder = "C:\\TEMP\\SETUP_40960";
+    c.MainEntry = entry;
+    c.ExtraParameters = extra;
+    c.ThreadTag = "_4068";
+    c.LauncherPath = "D:\\Downloads\\my setup.exe";
     return c;
 }
 
@@ -105,8 +105,8 @@ TEST(BuildSetupCommandLine, LauncherArgumentsFirstThenTheRecordsThenThreadAndOri
 TEST(BuildSetupCommandLine, AgentAddsAutoUpdateProgAndABlankTempFolderIsQuoted)
 {
     TSetupCommand c = Command("upd.exe*/S", "/OriginalInfoFile=\"C:\\A\\x.info\"");
-    c.auto_update_prog = true;
-    c.temp_folder = "C:\\Documents and Settings\\Jo\\Temp\\SETUP_1";
+    c.AutoUpdateProg = true;
+    c.TempFolder = "C:\\Documents and Settings\\Jo\\Temp\\SETUP_1";
     EXPECT_EQ(BuildSetupCommandLine(c), "\"C:\\Documents and Settings\\Jo\\Temp\\SETUP_1\\upd.exe\" "
                                         "/OriginalInfoFile=\"C:\\A\\x.info\" /S /TH_ID=_4068 "
                                         "/OriginExe=\"D:\\Downloads\\my setup.exe\" /AutoUpdateProg");
@@ -130,8 +130,8 @@ TEST(SplitCommandLine, ProgramUnquotedAndParametersTrimmed)
              Case{"", "", ""},
          }) {
         const TCommandLineParts parts = SplitCommandLine(c.line);
-        EXPECT_EQ(parts.program, c.program) << c.line;
-        EXPECT_EQ(parts.parameters, c.parameters) << c.line;
+        EXPECT_EQ(parts.Program, c.program) << c.line;
+        EXPECT_EQ(parts.Parameters, c.parameters) << c.line;
     }
 }
 
@@ -170,18 +170,18 @@ TEST(StartProgramWith, ElevationRequiredGoesThroughTheShellOtherFailuresDoNot)
          }) {
         std::vector<std::string> calls;
         TStartSteps steps;
-        steps.create_process = [&](const std::string& line, int show) {
+        steps.Create = [&](const std::string& line, int show) {
             calls.push_back("create|" + line + "|" + std::to_string(show));
             return c.direct;
         };
-        steps.shell_execute = [&](const std::string& program, const std::string& parameters, int show) {
+        steps.ShellOpen = [&](const std::string& program, const std::string& parameters, int show) {
             calls.push_back("shell|" + program + "|" + parameters + "|" + std::to_string(show));
             return c.shell;
         };
         const TProcessStart got =
             StartProgramWith(steps, "\"C:\\my temp\\setup.exe\" /S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"", 5);
-        EXPECT_EQ(got.process, c.result.process) << c.what;
-        EXPECT_EQ(got.error, c.result.error) << c.what;
+        EXPECT_EQ(got.Process, c.result.Process) << c.what;
+        EXPECT_EQ(got.Error, c.result.Error) << c.what;
         std::vector<std::string> expected{
             "create|\"C:\\my temp\\setup.exe\" /S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"|5"};
         if (c.shell_called)

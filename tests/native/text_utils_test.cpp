@@ -189,8 +189,8 @@ TEST(Dates, EncodeDecodeRoundTrip)
     for (TDateTimeParts p : {TDateTimeParts{2024, 2, 29, 23, 59, 58}, TDateTimeParts{1900, 3, 1, 0, 0, 0},
                              TDateTimeParts{1601, 1, 1, 12, 0, 0}, TDateTimeParts{2100, 12, 31, 1, 2, 3}}) {
         const TDateTimeParts q = DecodeDateTime(EncodeDateTime(p));
-        EXPECT_EQ(std::tie(q.year, q.month, q.day, q.hour, q.minute, q.second),
-                  std::tie(p.year, p.month, p.day, p.hour, p.minute, p.second));
+        EXPECT_EQ(std::tie(q.Year, q.Month, q.Day, q.Hour, q.Minute, q.Second),
+                  std::tie(p.Year, p.Month, p.Day, p.Hour, p.Minute, p.Second));
     }
 }
 
@@ -211,10 +211,10 @@ TEST(Dates, Texts)
 TEST(Dates, NowIsCurrent)
 {
     const TDateTimeParts now = DecodeDateTime(kDateTimeNow);
-    EXPECT_GE(now.year, 2020);
+    EXPECT_GE(now.Year, 2020);
     const std::string text = DateText();
     EXPECT_EQ(text.size(), 11u);
-    EXPECT_EQ(text.substr(7), ZeroPad(now.year, 4));
+    EXPECT_EQ(text.substr(7), ZeroPad(now.Year, 4));
 }
 
 }  // namespace

@@ -30,8 +30,8 @@ protected:
         SetUserSeparators({'/', ':', '.'});
         // What the scheduler installed before: must survive.
         TAgentRequestSeam scheduler;
-        scheduler.probe_now = [](int32_t level) { g_probeNowLevel = level; };
-        scheduler.just_fetch_info = [] { ++g_justFetchCalls; };
+        scheduler.ProbeNow = [](int32_t level) { g_probeNowLevel = level; };
+        scheduler.JustFetchInfo = [] { ++g_justFetchCalls; };
         SetAgentRequestSeam(scheduler);
         InstallAgentRequestAccessors();
     }

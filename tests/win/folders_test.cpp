@@ -340,10 +340,10 @@ TEST(RuntimeFolderSlots, ResolvedOnceWithTheMessage)
     SetRuntimeFolderNotFoundAction(nullptr);
 
     ASSERT_EQ(boxes.size(), 1u);  // once: the empty result is kept
-    EXPECT_NE(boxes[0].text.find("RunTimeDir (velmora_no_such_tool.exe)<P><P>Not Found!"), std::string::npos);
-    EXPECT_EQ(boxes[0].owner_code, 0);
-    EXPECT_EQ(boxes[0].caption, "Error");
-    EXPECT_EQ(boxes[0].charset, 0);
+    EXPECT_NE(boxes[0].Text.find("RunTimeDir (velmora_no_such_tool.exe)<P><P>Not Found!"), std::string::npos);
+    EXPECT_EQ(boxes[0].OwnerCode, 0);
+    EXPECT_EQ(boxes[0].Caption, "Error");
+    EXPECT_EQ(boxes[0].Charset, 0);
 
     // The macro reaches the same slot.
     EXPECT_EQ(ExpandMacros("<RunTimeDir_2>\\t.exe", "\\", false, true, false), "C:\\VelmoraSlot\\t.exe");

@@ -92,15 +92,15 @@ void RunWindow(std::function<void(HWND)> scenario, bool agent = false)
     g_ticks = g_removed = g_freed = 0;
     SetDownloadAbort(false);
     TMainWindowHooks hooks = DefaultMainWindowHooks();
-    hooks.run_setup_step = [](HWND window, UINT_PTR) { OnTick(window); };
-    hooks.agent_timer_step = OnTick;
-    hooks.remove_setup_temp = [] { ++g_removed; };
-    hooks.free_wininet = [] { ++g_freed; };
-    hooks.lang_charset = [] { return g_charset; };
-    hooks.lang_string = [](const std::string& key, const std::string& def) {
+    hooks.RunSetupStep = [](HWND window, UINT_PTR) { OnTick(window); };
+    hooks.AgentTimerStep = OnTick;
+    hooks.RemoveSetupTemp = [] { ++g_removed; };
+    hooks.FreeWinInet = [] { ++g_freed; };
+    hooks.LangCharset = [] { return g_charset; };
+    hooks.LangString = [](const std::string& key, const std::string& def) {
         return key == "s0" ? std::string("Test Title") : def;
     };
-    hooks.autoplay_cancel_message = [] { return g_autoplay; };
+    hooks.AutoPlayCancelMessage = [] { return g_autoplay; };
     SetMainWindowHooks(hooks);
     StubWin::WinMain(agent, kClass);
     SetMainWindowHooks(DefaultMainWindowHooks());
@@ -147,19 +147,19 @@ TEST(MainWindow, HiddenWindowWithLabelAndBarsWhereTheLayoutSays)
                 TRect at;
                 bool visible;
             };
-            for (const Child& c : {Child{MainStatusLabel(), "Static", l.label, true},
-                                   Child{MainProgressBar(), "msctls_progress32", l.progress, true},
-                                   Child{MainActivityBar(), "msctls_progress32", l.activity, false}}) {
+            for (const Child& c : {Child{MainStatusLabel(), "Static", l.Label, true},
+                                   Child{MainProgressBar(), "msctls_progress32", l.Progress, true},
+                                   Child{MainActivityBar(), "msctls_progress32", l.Activity, false}}) {
                 ASSERT_TRUE(IsWindow(c.h)) << c.cls;
                 EXPECT_EQ(GetParent(c.h), w);
                 char ccls[64] = {};
                 GetClassNameA(c.h, ccls, sizeof ccls);
                 EXPECT_STRCASEEQ(ccls, c.cls);
                 const RECT r = ChildRect(w, c.h);
-                EXPECT_EQ(r.left, c.at.x) << c.cls << " charset " << charset;
-                EXPECT_EQ(r.top, c.at.y) << c.cls;
-                EXPECT_EQ(r.right - r.left, c.at.width) << c.cls;
-                EXPECT_EQ(r.bottom - r.top, c.at.height) << c.cls;
+                EXPECT_EQ(r.left, c.at.X) << c.cls << " charset " << charset;
+                EXPECT_EQ(r.top, c.at.Y) << c.cls;
+                EXPECT_EQ(r.right - r.left, c.at.Width) << c.cls;
+                EXPECT_EQ(r.bottom - r.top, c.at.Height) << c.cls;
                 EXPECT_EQ((GetWindowLongPtrA(c.h, GWL_STYLE) & WS_VISIBLE) != 0, c.visible) << c.cls;
             }
         });
@@ -214,8 +214,8 @@ TEST(MainWindow, AnswersTheControlMessagesOfAnotherProcess)
     ASSERT_TRUE(controller);
     g_notes.clear();
     TAgentRequestSeam seam;
-    seam.probe_interval = [] { return int64_t{3600}; };
-    seam.version_original = [] { return int32_t{104}; };
+    seam.ProbeInterval = [] { return int64_t{3600}; };
+    seam.VersionOriginal = [] { return int32_t{104}; };
     SetAgentRequestSeam(seam);
     SetStopCountdown(-1);
     SetController(0, 0);

@@ -271,8 +271,8 @@ TEST(MsgBoxWindow, GeometryFollowsTheTextInTheBoxFont)
         ASSERT_EQ(box.line_widths.size(), c.lines.size()) << "no font on the buttons";
 
         // The font the package asks for, whatever the system substitutes for it.
-        EXPECT_STREQ(box.font.lfFaceName, want_font.face.c_str());
-        EXPECT_EQ(box.font.lfHeight, -PointsToPixels(want_font.point_size));
+        EXPECT_STREQ(box.font.lfFaceName, want_font.Face.c_str());
+        EXPECT_EQ(box.font.lfHeight, -PointsToPixels(want_font.PointSize));
 
         // The control: 10 pixels beside the widest line, 10 more of room; one
         // line height per line (each of these lines fits into 600 pixels).
@@ -477,13 +477,13 @@ TEST(MsgBoxWindow, HugeTextWithUnbalancedTagsIsCutAndScrolls)
 TEST(MsgBoxWindow, RichEditLibraryFromTheSystemFolder)
 {
     const TRichEditLibrary lib = LoadRichEditLibrary();
-    ASSERT_NE(lib.module, nullptr);
+    ASSERT_NE(lib.Module, nullptr);
     char path[MAX_PATH] = {}, system[MAX_PATH] = {};
-    GetModuleFileNameA(lib.module, path, MAX_PATH);
+    GetModuleFileNameA(lib.Module, path, MAX_PATH);
     GetSystemDirectoryA(system, MAX_PATH);
-    EXPECT_EQ(CharUpperA(path), std::string(CharUpperA(system)) + "\\" +
-                                    (lib.crlf_counts_two ? "RICHED32.DLL" : "RICHED20.DLL"));
-    FreeLibrary(lib.module);
+    EXPECT_EQ(CharUpperA(path),
+              std::string(CharUpperA(system)) + "\\" + (lib.CrlfCountsTwo ? "RICHED32.DLL" : "RICHED20.DLL"));
+    FreeLibrary(lib.Module);
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ TEST_F(ProcessViewerTest, RunningTestSeesWindowedProgramsOnly)
     EXPECT_TRUE(IsProgramRunning(Quoted(Owner())));
     EXPECT_FALSE(IsProgramRunning(Missing()));
     EXPECT_FALSE(IsProgramRunning(""));
-    if (!CurrentOsClass().xp) {
+    if (!CurrentOsClass().Xp) {
         EXPECT_FALSE(IsProgramRunning(NoWindow()));
     }
 }

@@ -33,7 +33,7 @@ TFakeWorld* g_world = nullptr;
 TUnPackResult FakeUnPack(const TUnPackRequest& r)
 {
     g_world->unpacks.push_back(r);
-    CopyFileA(g_world->fake_exe.c_str(), (r.target_dir + "\\fake_setup_gui.exe").c_str(), FALSE);
+    CopyFileA(g_world->fake_exe.c_str(), (r.TargetDir + "\\fake_setup_gui.exe").c_str(), FALSE);
     return {g_world->success, g_world->main_entry};
 }
 bool FakeConfirm(intptr_t owner, const std::string& text, const std::string& caption, int, int,
@@ -58,11 +58,11 @@ protected:
     {
         SetupFlowTest::SetUp();
         deps_ = DefaultSetupDeps();
-        deps_.unpack = FakeUnPack;
-        deps_.confirm = FakeConfirm;
-        deps_.error = FakeError;
-        deps_.read_links = FakeLinks;
-        deps_.wait_pumping = FastPump;
+        deps_.Unpack = FakeUnPack;
+        deps_.Confirm = FakeConfirm;
+        deps_.Error = FakeError;
+        deps_.ReadLinks = FakeLinks;
+        deps_.WaitPumping = FastPump;
         world_.fake_exe = ProgramFolder() + "fake_setup_gui.exe";
         g_world = &world_;
         target_ = work_ + "\\target";
@@ -115,12 +115,12 @@ TEST_F(ExtractAndRunSetupTest, RunsTheEntryTakesItsExitCodeAndReportsCompletion)
     }
     ASSERT_EQ(world_.unpacks.size(), 2u);
     const TUnPackRequest& r = world_.unpacks[0];
-    EXPECT_EQ(r.package_file, package_);
-    EXPECT_EQ(r.target_dir, target_);
-    EXPECT_EQ(r.agent_name, "agent.exe");
-    EXPECT_EQ(r.disk_prompt, kTextDiskPrompt);
-    EXPECT_EQ(r.prompt_caption, "Attention");
-    EXPECT_EQ(r.button_texts, kDefaultButtonTexts);
+    EXPECT_EQ(r.PackageFile, package_);
+    EXPECT_EQ(r.TargetDir, target_);
+    EXPECT_EQ(r.AgentName, "agent.exe");
+    EXPECT_EQ(r.DiskPrompt, kTextDiskPrompt);
+    EXPECT_EQ(r.PromptCaption, "Attention");
+    EXPECT_EQ(r.ButtonTexts, kDefaultButtonTexts);
     EXPECT_TRUE(world_.questions.empty()) << "enough space and no notice: no question";
     EXPECT_TRUE(world_.errors.empty());
 }
@@ -128,18 +128,18 @@ TEST_F(ExtractAndRunSetupTest, RunsTheEntryTakesItsExitCodeAndReportsCompletion)
 TEST_F(ExtractAndRunSetupTest, RemovesTheLinkFilesOnlyAfterACompletedRun)
 {
     WritePackage(0, 1000);
-    world_.links.start_up_link = work_ + "\\startup.lnk";
-    world_.links.check_link = work_ + "\\check.lnk";
-    world_.links.remove_start_up = true;
-    world_.links.remove_check = false;
+    world_.links.StartUpLink = work_ + "\\startup.lnk";
+    world_.links.CheckLink = work_ + "\\check.lnk";
+    world_.links.RemoveStartUp = true;
+    world_.links.RemoveCheck = false;
     for (const char* keep : {"1", "0"}) {
-        WriteBytes(world_.links.start_up_link, "l");
-        WriteBytes(world_.links.check_link, "l");
+        WriteBytes(world_.links.StartUpLink, "l");
+        WriteBytes(world_.links.CheckLink, "l");
         SetEnvironmentVariableA("VEL_FAKE_KEEP_ATOM", keep);
         const bool completed = ExtractAndRunSetup(deps_, target_, package_, "", false, "");
         EXPECT_EQ(completed, std::string(keep) == "0");
-        EXPECT_EQ(Exists(world_.links.start_up_link), !completed) << keep;
-        EXPECT_TRUE(Exists(world_.links.check_link)) << "its flag is off";
+        EXPECT_EQ(Exists(world_.links.StartUpLink), !completed) << keep;
+        EXPECT_TRUE(Exists(world_.links.CheckLink)) << "its flag is off";
     }
 }
 
@@ -263,31 +263,31 @@ protected:
     {
         ExtractAndRunSetupTest::SetUp();
         g_process = &process_;
-        deps_.add_atom = [](const std::string& name) -> uint16_t {
+        deps_.AddCompletionAtom = [](const std::string& name) -> uint16_t {
             g_process->calls.push_back("atom|" + name);
             return g_process->atom_added ? GlobalAddAtomA(name.c_str()) : 0;
         };
-        deps_.start_process = [](const std::string& line, int show) {
+        deps_.StartProcess = [](const std::string& line, int show) {
             g_process->calls.push_back("start|" + line + "|" + std::to_string(show));
             g_process->atom_at_start = GlobalFindAtomA(CompletionAtom().c_str()) != 0;
             return g_process->start;
         };
-        deps_.wait_process = [](TProcessRef p) {
+        deps_.WaitProcess = [](TProcessRef p) {
             g_process->calls.push_back("wait|" + std::to_string(p));
             if (g_process->removes_atom)
                 if (const ATOM a = GlobalFindAtomA(CompletionAtom().c_str())) GlobalDeleteAtom(a);
         };
-        deps_.exit_code = [](TProcessRef p, uint32_t& code) {
+        deps_.ExitCode = [](TProcessRef p, uint32_t& code) {
             g_process->calls.push_back("exit|" + std::to_string(p));
             code = g_process->exit;
             return true;
         };
-        deps_.close_process = [](TProcessRef p) { g_process->calls.push_back("close|" + std::to_string(p)); };
+        deps_.CloseProcess = [](TProcessRef p) { g_process->calls.push_back("close|" + std::to_string(p)); };
         WritePackage(0, 1000);
-        world_.links.start_up_link = work_ + "\\startup.lnk";
-        world_.links.check_link = work_ + "\\check.lnk";
-        world_.links.remove_start_up = true;
-        world_.links.remove_check = true;
+        world_.links.StartUpLink = work_ + "\\startup.lnk";
+        world_.links.CheckLink = work_ + "\\check.lnk";
+        world_.links.RemoveStartUp = true;
+        world_.links.RemoveCheck = true;
         char self[MAX_PATH] = {};
         GetModuleFileNameA(nullptr, self, MAX_PATH);
         program_ = target_ + "\\fake_setup_gui.exe";
@@ -343,35 +343,35 @@ TEST_F(SetupProcessSeamTest, ExitCodesFailedStartsAndTheCompletionAtom)
             process_.removes_atom = c.removes_atom;
             process_.atom_added = c.atom_added;
             world_.errors.clear();
-            WriteBytes(world_.links.start_up_link, "l");
-            WriteBytes(world_.links.check_link, "l");
+            WriteBytes(world_.links.StartUpLink, "l");
+            WriteBytes(world_.links.CheckLink, "l");
             SetSetupExitCode(0);
             CaptureCout out;
             const bool completed = ExtractAndRunSetup(deps_, target_, package_, "", foreground, "");
 
             EXPECT_EQ(completed, c.completed) << what;
             EXPECT_EQ(SetupExitCode(), c.launcher_exit) << what;
-            EXPECT_EQ(Exists(world_.links.start_up_link), !c.completed) << what;
-            EXPECT_EQ(Exists(world_.links.check_link), !c.completed) << what;
+            EXPECT_EQ(Exists(world_.links.StartUpLink), !c.completed) << what;
+            EXPECT_EQ(Exists(world_.links.CheckLink), !c.completed) << what;
             EXPECT_EQ(process_.atom_at_start, c.atom_added) << what;
 
             const std::string show = foreground ? "5" : "0";
             std::vector<std::string> calls{"atom|" + CompletionAtom(), "start|" + line_ + "|" + show};
-            if (c.start.process) {
+            if (c.start.Process) {
                 // One wait and one question for the code: 259 does not make the flow ask again.
-                const std::string p = std::to_string(c.start.process);
+                const std::string p = std::to_string(c.start.Process);
                 calls.insert(calls.end(), {"wait|" + p, "exit|" + p, "close|" + p});
             }
             EXPECT_EQ(process_.calls, calls) << what;
 
-            const bool failed = c.start.process == 0;
+            const bool failed = c.start.Process == 0;
             std::vector<std::string> boxes;
             if (failed && foreground)
                 boxes.push_back("0|Error|" +
-                                StartFailureText(program_, c.start.error ? SystemText(c.start.error) : ""));
+                                StartFailureText(program_, c.start.Error ? SystemText(c.start.Error) : ""));
             EXPECT_EQ(world_.errors, boxes) << what;
             const std::string debug = out.Text();
-            EXPECT_EQ(debug.find(" ==== Setup program not started (" + std::to_string(c.start.error) +
+            EXPECT_EQ(debug.find(" ==== Setup program not started (" + std::to_string(c.start.Error) +
                                  "): " + line_) != std::string::npos,
                       failed)
                 << what << "\n"
