@@ -49,16 +49,16 @@ TEST_F(AgentSettingsText, ReadableTimeShowsDayMonthYearAndTime)
 TEST_F(AgentSettingsText, ValidVersionsAreMatchedAsWholeCommaSeparatedNumbers)
 {
     struct Case {
-        const char* list;
-        int32_t version;
-        bool valid;
+        const char* List;
+        int32_t Version;
+        bool Valid;
     } cases[] = {
         {"", 10, true},          {"100,101", 10, false}, {"100,101", 101, true},
         {"100,101", 100, true},  {"100,101", 1, false},  {"103, 104", 104, false},  // no trimming
         {"103,104,", 104, true}, {"-5,7", -5, true},     {"7", 7, true},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(IsValidVersion(c.list, c.version), c.valid) << c.list << " / " << c.version;
+        EXPECT_EQ(IsValidVersion(c.List, c.Version), c.Valid) << c.List << " / " << c.Version;
 }
 
 TEST_F(AgentSettingsText, InformTextSplitsAfterTheFourthBar)

@@ -16,30 +16,30 @@ std::string Upper(std::string s)
 
 // Records every call of the dispatch as one line.
 struct Recorder {
-    std::set<std::string> windows;  // classes with a running window
-    std::vector<std::string> calls;
-    std::vector<std::string> traces;
+    std::set<std::string> Windows;  // classes with a running window
+    std::vector<std::string> Calls;
+    std::vector<std::string> Traces;
 
     TDispatchActions Actions()
     {
         TDispatchActions a;
         // Window class names compare without regard to case.
         a.WindowExists = [this](const std::string& c) {
-            for (const auto& w : windows)
+            for (const auto& w : Windows)
                 if (Upper(w) == Upper(c)) return true;
             return false;
         };
-        a.Trace = [this](const std::string& m) { traces.push_back(m); };
-        a.CreateAndRun_X_Exe = [this] { calls.push_back("CreateAndRun_X_Exe"); };
-        a.CheckTestMode = [this] { calls.push_back("CheckTestMode"); };
-        a.RunMainWindow = [this] { calls.push_back("WinMain"); };
-        a.RelaunchFromTemp = [this] { calls.push_back("RelaunchFromTemp"); };
+        a.Trace = [this](const std::string& m) { Traces.push_back(m); };
+        a.CreateAndRun_X_Exe = [this] { Calls.push_back("CreateAndRun_X_Exe"); };
+        a.CheckTestMode = [this] { Calls.push_back("CheckTestMode"); };
+        a.RunMainWindow = [this] { Calls.push_back("WinMain"); };
+        a.RelaunchFromTemp = [this] { Calls.push_back("RelaunchFromTemp"); };
         a.DeleteMySelf = [this](bool folder, bool shortNames) {
-            calls.push_back(std::string("DeleteMySelf(") + (folder ? "1" : "0") + (shortNames ? "1" : "0") +
+            Calls.push_back(std::string("DeleteMySelf(") + (folder ? "1" : "0") + (shortNames ? "1" : "0") +
                             ")");
         };
         a.HandleParamOK = [this](bool running) {
-            calls.push_back(std::string("HandleParamOK(") + (running ? "1" : "0") + ")");
+            Calls.push_back(std::string("HandleParamOK(") + (running ? "1" : "0") + ")");
             return false;
         };
         return a;
@@ -125,7 +125,7 @@ TEST(Dispatch, PathTable)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Recorder rec;
-        rec.windows.insert(c.windows.begin(), c.windows.end());
+        rec.Windows.insert(c.windows.begin(), c.windows.end());
         TDispatchInput in;
         in.AgentMode = c.agent;
         in.ProgramPath = c.path;
@@ -134,7 +134,7 @@ TEST(Dispatch, PathTable)
         in.SpanCdLvl = c.lvl;
         const TDispatchResult r = RunDispatch(in, rec.Actions());
         EXPECT_EQ(r.Path, c.expected);
-        EXPECT_EQ(Join(rec.calls), c.calls);
+        EXPECT_EQ(Join(rec.Calls), c.calls);
     }
 }
 
@@ -143,7 +143,7 @@ TEST(Dispatch, TracesOfTheXAgent)
     Recorder rec;
     TDispatchInput in{true, XCopy, "Agent.exe", false, 1};
     RunDispatch(in, rec.Actions());
-    EXPECT_EQ(Join(rec.traces),
+    EXPECT_EQ(Join(rec.Traces),
               "DoRunStubWin() --- Start X_ExeIsRunning=FALSE ThisIs_Plain_AutoUpdate_Exe=FALSE "
               "ThisIs_X_AutoUpdate_Exe=TRUE CheckTestMode WinMain DeleteMySelf DoRunStubWin() --- End");
 }
@@ -151,10 +151,10 @@ TEST(Dispatch, TracesOfTheXAgent)
 TEST(Dispatch, TracesOfASecondStart)
 {
     Recorder rec;
-    rec.windows = {".AutoUpdate.Agent", XClass};
+    rec.Windows = {".AutoUpdate.Agent", XClass};
     TDispatchInput in{true, Plain, "Agent.exe", false, 1};
     RunDispatch(in, rec.Actions());
-    EXPECT_EQ(Join(rec.traces),
+    EXPECT_EQ(Join(rec.Traces),
               "DoRunStubWin() --- Start X_ExeIsRunning=TRUE ThisIs_Plain_AutoUpdate_Exe=TRUE "
               "ThisIs_X_AutoUpdate_Exe=FALSE DoRunStubWin() --- End");
 }

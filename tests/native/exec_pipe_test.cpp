@@ -5,9 +5,9 @@
 TEST(BuildCommandLine, QuotesOnlyUnquotedProgramsWithBlanks)
 {
     struct Case {
-        const char* program;
-        const char* arguments;
-        const char* expected;
+        const char* Program;
+        const char* Arguments;
+        const char* Expected;
     } cases[] = {
         {"C:\\Program Files\\App\\app.exe", "", "\"C:\\Program Files\\App\\app.exe\""},
         {"C:\\Program Files\\App\\app.exe", "/a b", "\"C:\\Program Files\\App\\app.exe\" /a b"},
@@ -17,5 +17,5 @@ TEST(BuildCommandLine, QuotesOnlyUnquotedProgramsWithBlanks)
         // A quote anywhere means the caller has quoted it already.
         {"C:\\A B\\x.exe \"arg\"", "", "C:\\A B\\x.exe \"arg\""},
     };
-    for (const Case& c : cases) EXPECT_EQ(BuildCommandLine(c.program, c.arguments), c.expected) << c.program;
+    for (const Case& c : cases) EXPECT_EQ(BuildCommandLine(c.Program, c.Arguments), c.Expected) << c.Program;
 }

@@ -15,8 +15,8 @@ TEST(ReadFileToString, OffsetsAndLimits)
     TTempFolder::Write(file, std::string("0123456789\0AB", 13));
 
     struct Case {
-        int64_t maxLen, offset;
-        std::string expected;
+        int64_t MaxLen, Offset;
+        std::string Expected;
     };
     const Case cases[] = {
         {0, 0, std::string("0123456789\0AB", 13)},
@@ -29,8 +29,8 @@ TEST(ReadFileToString, OffsetsAndLimits)
         {0, -1, ""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ReadFileToString(file, c.maxLen, c.offset), c.expected)
-            << "maxLen " << c.maxLen << " offset " << c.offset;
+        EXPECT_EQ(ReadFileToString(file, c.MaxLen, c.Offset), c.Expected)
+            << "maxLen " << c.MaxLen << " offset " << c.Offset;
     EXPECT_EQ(ReadFileToString(dir / "missing.bin"), "");
     EXPECT_EQ(ReadFileToString(dir.Path()), "");
 }
@@ -55,13 +55,13 @@ TEST(SaveFile, CreateTruncateAndAppend)
 TEST(SaveFile, ChunkSizes)
 {
     struct Case {
-        std::size_t length, chunk;
+        std::size_t Length, Chunk;
     };
     const Case cases[] = {
         {0, 0},        {500, 500},      {1024, 1024},          {10240, 1024},
         {10241, 1024}, {100000, 10000}, {5 * 1048576, 524288}, {50 * 1048576, 1048576},
     };
-    for (const Case& c : cases) EXPECT_EQ(SaveFileChunkSize(c.length), c.chunk) << c.length;
+    for (const Case& c : cases) EXPECT_EQ(SaveFileChunkSize(c.Length), c.Chunk) << c.Length;
 }
 
 TEST(SaveFile, ProgressSeesEveryChunkAndCanCancel)
@@ -143,9 +143,9 @@ TEST(Folders, ForceDirectoriesMakesEveryParent)
 TEST(DriveRootOf, Table)
 {
     struct Case {
-        const char* path;
-        bool force;
-        const char* root;
+        const char* Path;
+        bool Force;
+        const char* Root;
     };
     const Case cases[] = {
         {"c:\\Program Files\\App\\x.exe", true, "C:\\"},
@@ -157,7 +157,7 @@ TEST(DriveRootOf, Table)
         {"\\\\server\\share", false, "\\\\server\\share"},
         {"", false, ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(DriveRootOf(c.path, c.force), c.root) << c.path;
+    for (const Case& c : cases) EXPECT_EQ(DriveRootOf(c.Path, c.Force), c.Root) << c.Path;
 }
 
 TEST(DiskFree, RealFolderHasSpaceMissingDriveHasNone)

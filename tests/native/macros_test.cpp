@@ -79,14 +79,14 @@ TMacroSources FakeSources()
 }
 
 struct TExpandCase {
-    const char* text;
-    const char* expected;
+    const char* Text;
+    const char* Expected;
 };
 
 void ExpectExpanded(TMacroExpander& expander, const std::vector<TExpandCase>& cases)
 {
     for (const TExpandCase& c : cases)
-        EXPECT_EQ(expander.ExpandMacros(c.text, "\\", true, true, true), c.expected) << c.text;
+        EXPECT_EQ(expander.ExpandMacros(c.Text, "\\", true, true, true), c.Expected) << c.Text;
 }
 
 TEST(Macros, FolderSuffixAndCase)
@@ -247,8 +247,8 @@ TEST(Macros, DateMacro)
         {"<Date=6> <Date=1>", "2024-12-06 <Date=1>"},
     };
     for (const TExpandCase& c : cases) {
-        EXPECT_EQ(e.ExpandDateMacro(c.text), c.expected) << c.text;
-        EXPECT_EQ(e.ExpandMacros(c.text, "\\", false, false, false), c.expected) << c.text;
+        EXPECT_EQ(e.ExpandDateMacro(c.Text), c.Expected) << c.Text;
+        EXPECT_EQ(e.ExpandMacros(c.Text, "\\", false, false, false), c.Expected) << c.Text;
     }
 
     // Days before 2000 count as their distance too.
@@ -270,7 +270,7 @@ TEST(Macros, UserMacros)
         {"<Name", "<Name"},
         {"<Nest>", "<<Name>>"},  // values are not scanned again
     };
-    for (const TExpandCase& c : cases) EXPECT_EQ(e.ExpandUserMacros(c.text), c.expected) << c.text;
+    for (const TExpandCase& c : cases) EXPECT_EQ(e.ExpandUserMacros(c.Text), c.Expected) << c.Text;
     EXPECT_EQ(e.ExpandMacros(R"(<Dir>\x)", "\\", false, true, true), R"(C:\WINDOWS\x)");
     EXPECT_EQ(e.ExpandMacros(R"(<Dir>\x)", "\\", false, true, false), R"(<Dir>\x)");
 }
@@ -286,9 +286,9 @@ TEST(Macros, DotDotPaths)
         {R"(,x,..\y,..\z)", R"(,x,C:\Work\y,..\z)"},  // an unclosed tail is no item
     };
     for (const TExpandCase& c : cases) {
-        EXPECT_EQ(e.ExpandDotDotPaths(c.text), c.expected) << c.text;
+        EXPECT_EQ(e.ExpandDotDotPaths(c.Text), c.Expected) << c.Text;
         // A text without "<" still goes through this step.
-        EXPECT_EQ(e.ExpandMacros(c.text, "\\", true, true, true), c.expected) << c.text;
+        EXPECT_EQ(e.ExpandMacros(c.Text, "\\", true, true, true), c.Expected) << c.Text;
     }
     EXPECT_EQ(e.ExpandMacros(R"(..\x)", "\\", false, true, true), R"(..\x)");
     EXPECT_EQ(e.ExpandMacros(R"(<TempDir>..\x)", "\\", true, true, true), R"(C:\x)");

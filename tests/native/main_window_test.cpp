@@ -13,15 +13,15 @@ namespace {
 TEST(MainWindowLayout, RightToLeftCharsetsSwapLabelAndActivityBar)
 {
     struct Case {
-        int charset;
-        int label_x;
-        int activity_x;
+        int Charset;
+        int LabelX;
+        int ActivityX;
     };
     for (const Case c :
          {Case{0, 70, 416}, Case{162, 70, 416}, Case{177, 122, 70}, Case{178, 122, 70}, Case{179, 70, 416}}) {
-        const TMainWindowLayout l = MainWindowLayout(c.charset);
-        EXPECT_EQ(l.Label.X, c.label_x) << c.charset;
-        EXPECT_EQ(l.Activity.X, c.activity_x) << c.charset;
+        const TMainWindowLayout l = MainWindowLayout(c.Charset);
+        EXPECT_EQ(l.Label.X, c.LabelX) << c.Charset;
+        EXPECT_EQ(l.Activity.X, c.ActivityX) << c.Charset;
         // What does not depend on the charset.
         EXPECT_EQ(l.Label.Y, 20);
         EXPECT_EQ(l.Label.Width, 340);
@@ -121,13 +121,13 @@ protected:
 TEST_F(AgentRequestTest, ReadRequestsAnswerTheValue)
 {
     struct Case {
-        int32_t request;
-        int32_t result;
+        int32_t Request;
+        int32_t Result;
     };
     for (const Case c :
          {Case{4, 104}, Case{5, 110}, Case{7, 2}, Case{8, 3600}, Case{9, 86400}, Case{10, 7}, Case{11, -5},
           Case{99, 0}, Case{0, 0}, Case{6, 0}, Case{16, 0}, Case{26, 0}, Case{19, 0}, Case{33, 0}}) {
-        EXPECT_EQ(AgentRequest(c.request, 12345), c.result) << c.request;
+        EXPECT_EQ(AgentRequest(c.Request, 12345), c.Result) << c.Request;
     }
     EXPECT_TRUE(FakeAgent::calls.empty()) << "a read request changed something";
 }
@@ -135,20 +135,20 @@ TEST_F(AgentRequestTest, ReadRequestsAnswerTheValue)
 TEST_F(AgentRequestTest, WriteRequestsChangeOneThingAndAnswerZero)
 {
     struct Case {
-        int32_t request;
-        int32_t argument;
-        const char* call;
-        int64_t value;
+        int32_t Request;
+        int32_t Argument;
+        const char* Call;
+        int64_t Value;
     };
     for (const Case c :
          {Case{12, 60, "probe_interval", 60}, Case{13, -1, "reask_interval", -1},
           Case{14, -2, "probe_last", -2}, Case{15, 77, "reask_last", 77}, Case{20, 1, "slot", 1},
           Case{25, 255, "slot", 5255}, Case{31, 2, "probe_now", 2}, Case{32, 9, "just_fetch", 0}}) {
         FakeAgent::calls.clear();
-        EXPECT_EQ(AgentRequest(c.request, c.argument), 0) << c.request;
-        ASSERT_EQ(FakeAgent::calls.size(), 1u) << c.request;
-        EXPECT_STREQ(FakeAgent::calls[0].first, c.call);
-        EXPECT_EQ(FakeAgent::calls[0].second, c.value) << c.request;
+        EXPECT_EQ(AgentRequest(c.Request, c.Argument), 0) << c.Request;
+        ASSERT_EQ(FakeAgent::calls.size(), 1u) << c.Request;
+        EXPECT_STREQ(FakeAgent::calls[0].first, c.Call);
+        EXPECT_EQ(FakeAgent::calls[0].second, c.Value) << c.Request;
     }
 }
 
@@ -171,10 +171,10 @@ TEST(AgentRequest, WithoutAgentModulesEveryRequestGivesZero)
 }
 
 struct Posted {
-    uintptr_t window;
-    uint32_t message;
-    uintptr_t wparam;
-    intptr_t lparam;
+    uintptr_t Window;
+    uint32_t Message;
+    uintptr_t Wparam;
+    intptr_t Lparam;
 };
 std::vector<Posted> g_posted;
 void FakePoster(uintptr_t w, uint32_t m, uintptr_t wp, intptr_t lp)
@@ -198,12 +198,12 @@ TEST(NotifyController, PostsOnlyWhenWindowAndMessageAreSet)
     NotifyController(kNotifyRunUpdate, 2);
     NotifyController(kNotifyLoopEnded, 0);
     ASSERT_EQ(g_posted.size(), 2u);
-    EXPECT_EQ(g_posted[0].window, 0x1234u);
-    EXPECT_EQ(g_posted[0].message, 0x8001u);
-    EXPECT_EQ(g_posted[0].wparam, 42u);
-    EXPECT_EQ(g_posted[0].lparam, 2);
-    EXPECT_EQ(g_posted[1].wparam, 43u);
-    EXPECT_EQ(g_posted[1].lparam, 0);
+    EXPECT_EQ(g_posted[0].Window, 0x1234u);
+    EXPECT_EQ(g_posted[0].Message, 0x8001u);
+    EXPECT_EQ(g_posted[0].Wparam, 42u);
+    EXPECT_EQ(g_posted[0].Lparam, 2);
+    EXPECT_EQ(g_posted[1].Wparam, 43u);
+    EXPECT_EQ(g_posted[1].Lparam, 0);
     SetController(0, 0);
     SetNotifyPoster(nullptr);
 }

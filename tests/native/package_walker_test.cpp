@@ -34,11 +34,11 @@ std::string WithTrailerSize(const std::string& bytes, uint32_t size)
 }
 
 struct TCase {
-    std::string what;
-    std::function<std::string()> bytes;   // volume 1
-    std::function<std::string()> second;  // volume 2, when there is one
-    bool sound;                           // the extraction succeeds
-    std::vector<std::string> files;       // records inspect reads cleanly, in order
+    std::string What;
+    std::function<std::string()> Bytes;   // volume 1
+    std::function<std::string()> Second;  // volume 2, when there is one
+    bool Sound;                           // the extraction succeeds
+    std::vector<std::string> Files;       // records inspect reads cleanly, in order
 };
 
 TTestPackage TwoFiles(uint8_t blockCount = 2)
@@ -146,12 +146,12 @@ std::vector<TCase> Cases()
 TEST(PackageWalker, ReaderInspectAndExtractionAgree)
 {
     for (const TCase& c : Cases()) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.What);
         TTempFolder dir;
         const std::string first = dir / "pkg.exe";
-        const std::string bytes = c.bytes();
+        const std::string bytes = c.Bytes();
         TTempFolder::Write(first, bytes);
-        if (c.second) TTempFolder::Write(dir / "pkg.exe.002", c.second());
+        if (c.Second) TTempFolder::Write(dir / "pkg.exe.002", c.Second());
 
         bool success = false;
         std::string mainEntry;
@@ -163,7 +163,7 @@ TEST(PackageWalker, ReaderInspectAndExtractionAgree)
         TUnPackHost host;  // no prompts, no boxes
         UnPack(params, success, mainEntry, host);
         std::cout.rdbuf(old);
-        EXPECT_EQ(success, c.sound) << debug.str();
+        EXPECT_EQ(success, c.Sound) << debug.str();
 
         TInspectReport report;
         std::string error;
@@ -176,8 +176,8 @@ TEST(PackageWalker, ReaderInspectAndExtractionAgree)
         }
         for (const std::string& p : report.Problems)
             damaged = damaged || p.find("FileCount") == std::string::npos;
-        EXPECT_EQ(!damaged, c.sound) << FormatInspectText(report);
-        EXPECT_EQ(names, c.files) << FormatInspectText(report);
+        EXPECT_EQ(!damaged, c.Sound) << FormatInspectText(report);
+        EXPECT_EQ(names, c.Files) << FormatInspectText(report);
 
         // The reader's first record is where inspect's walk of volume 1 began.
         TGFileInfo info(first);

@@ -5,9 +5,9 @@
 #include <string>
 
 struct TPathCase {
-    const char* path;
-    const char* file_name;
-    const char* folder;
+    const char* Path;
+    const char* FileName;
+    const char* Folder;
 };
 
 // The parts of a path split at "\\" and ":" only.
@@ -23,8 +23,8 @@ TEST(PathParts, FileNameAndFolder)
         {"", "", ""},
     };
     for (const TPathCase& c : cases) {
-        EXPECT_EQ(FileNamePart(c.path), c.file_name) << c.path;
-        EXPECT_EQ(FolderPart(c.path), c.folder) << c.path;
+        EXPECT_EQ(FileNamePart(c.Path), c.FileName) << c.Path;
+        EXPECT_EQ(FolderPart(c.Path), c.Folder) << c.Path;
     }
 }
 

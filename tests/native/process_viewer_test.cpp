@@ -23,9 +23,9 @@ const TShortPathFunc kNoShortForms = ShortForms({});
 TEST(ProgramNames, MatchTrimmedIgnoringCaseButPlaceholdersNever)
 {
     struct Case {
-        const char* a;
-        const char* b;
-        bool same;
+        const char* A;
+        const char* B;
+        bool Same;
     } cases[] = {
         {"C:\\App\\Tool.EXE", " c:\\app\\tool.exe  ", true},
         {"tool.exe", "tool.ex", false},
@@ -35,7 +35,7 @@ TEST(ProgramNames, MatchTrimmedIgnoringCaseButPlaceholdersNever)
         {kNoNameMatchMark, kNoNameMatchMark, false},
         {kNoNameMatchMark, "tool.exe", false},
     };
-    for (const Case& c : cases) EXPECT_EQ(SameProgramName(c.a, c.b), c.same) << c.a << " / " << c.b;
+    for (const Case& c : cases) EXPECT_EQ(SameProgramName(c.A, c.B), c.Same) << c.A << " / " << c.B;
 
     EXPECT_EQ(CleanProgramPath("  \"C:\\Program Files\\A\\a.exe\"  "), "C:\\Program Files\\A\\a.exe");
     EXPECT_EQ(CleanProgramPath("\""), "");
@@ -57,9 +57,9 @@ TEST(ProcessEntries, MatchByFullPathBaseNameOrShortForm)
         {"D:\\Other\\app.exe", "D:\\Other\\app.exe"},
     });
     struct Case {
-        const char* path;
-        bool fullPathMatch;
-        unsigned long id;
+        const char* Path;
+        bool FullPathMatch;
+        unsigned long Id;
     } cases[] = {
         {"c:\\program files\\vendor\\APP.exe", true, 100},
         {"C:\\PROGRA~1\\Vendor\\app.exe", true, 100},  // short form of the running program's path
@@ -72,8 +72,8 @@ TEST(ProcessEntries, MatchByFullPathBaseNameOrShortForm)
         {"", false, 0},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(FindIdInEntries(entries, c.path, c.fullPathMatch, shortForms), c.id)
-            << c.path << " full=" << c.fullPathMatch;
+        EXPECT_EQ(FindIdInEntries(entries, c.Path, c.FullPathMatch, shortForms), c.Id)
+            << c.Path << " full=" << c.FullPathMatch;
 }
 
 TEST(TaskListCsv, FindsTheIdOfTheFirstLineWithTheImageName)
@@ -89,9 +89,9 @@ TEST(TaskListCsv, FindsTheIdOfTheFirstLineWithTheImageName)
         "\r\n\"Abbildname\",\"PID\",\"Sitzungsname\",\"Sitz.-Nr.\",\"Speichernutzung\"\r\n"
         "\"explorer.exe\",\"2044\",\"Console\",\"1\",\"51.220 K\"\r\n";
     struct Case {
-        const std::string* output;
-        const char* name;
-        unsigned long id;
+        const std::string* Output;
+        const char* Name;
+        unsigned long Id;
     } cases[] = {
         {&english, "notepad.exe", 4242},  // first line, ignoring case
         {&english, " NOTEPAD.EXE ", 4242},
@@ -103,7 +103,7 @@ TEST(TaskListCsv, FindsTheIdOfTheFirstLineWithTheImageName)
         {&german, "explorer.exe", 2044},
         {&german, "Abbildname", 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(FindIdInTaskListCsv(*c.output, c.name), c.id) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(FindIdInTaskListCsv(*c.Output, c.Name), c.Id) << c.Name;
 
     EXPECT_EQ(FindIdInTaskListCsv("\"a.exe\",\"12x\",\"C\"\r\n\"a.exe\",\"13\",\"C\"\r\n", "a.exe"), 13u);
     EXPECT_EQ(FindIdInTaskListCsv("\"a.exe\",\"77\",\"C\"\n\"b.exe\",\"78\",\"C\"\n", "b.exe"), 78u);
@@ -121,9 +121,9 @@ TEST(ProcessLists, BuildAndSearchFromTheEnd)
     const TShortPathFunc shortForms =
         ShortForms({{"APPLIC~1.EXE", "APPLIC~1.EXE"}, {"application.exe", "APPLIC~1.EXE"}});
     struct Case {
-        const char* name;
-        bool found;
-        unsigned long id;
+        const char* Name;
+        bool Found;
+        unsigned long Id;
     } cases[] = {
         {"app.exe", true, 12},  // the last window's process first
         {"tool.exe", true, 11},  {"System Idle Process", true, 0},
@@ -132,9 +132,9 @@ TEST(ProcessLists, BuildAndSearchFromTheEnd)
     };
     for (const Case& c : cases) {
         unsigned long id = 99;
-        EXPECT_EQ(FindInProcessList(list, c.name, shortForms, id), c.found) << c.name;
-        if (c.found) {
-            EXPECT_EQ(id, c.id) << c.name;
+        EXPECT_EQ(FindInProcessList(list, c.Name, shortForms, id), c.Found) << c.Name;
+        if (c.Found) {
+            EXPECT_EQ(id, c.Id) << c.Name;
         }
     }
     unsigned long id = 0;
@@ -146,9 +146,9 @@ TEST(ProcessLists, BuildAndSearchFromTheEnd)
 TEST(LookupMethod, FollowsTheWindowsVersion)
 {
     struct Case {
-        unsigned long platform, major, minor;
-        TProcessIdMethod idMethod;
-        TProcessListMethod listMethod;
+        unsigned long Platform, Major, Minor;
+        TProcessIdMethod IdMethod;
+        TProcessListMethod ListMethod;
     } cases[] = {
         {1, 4, 0, TProcessIdMethod::Snapshot, TProcessListMethod::WindowTable},         // 95
         {1, 4, 90, TProcessIdMethod::Snapshot, TProcessListMethod::WindowTable},        // ME
@@ -163,18 +163,18 @@ TEST(LookupMethod, FollowsTheWindowsVersion)
         {2, 10, 0, TProcessIdMethod::TaskList, TProcessListMethod::WindowTable},
     };
     for (const Case& c : cases) {
-        const TOsClass os = OsClassFromVersion(c.platform, c.major, c.minor);
-        EXPECT_EQ(ChooseProcessIdMethod(os), c.idMethod) << c.major << "." << c.minor;
-        EXPECT_EQ(ChooseProcessListMethod(os), c.listMethod) << c.major << "." << c.minor;
+        const TOsClass os = OsClassFromVersion(c.Platform, c.Major, c.Minor);
+        EXPECT_EQ(ChooseProcessIdMethod(os), c.IdMethod) << c.Major << "." << c.Minor;
+        EXPECT_EQ(ChooseProcessListMethod(os), c.ListMethod) << c.Major << "." << c.Minor;
     }
 }
 
 namespace {
 
 struct TRecordedWindow {
-    TAnalizer::TWindow owner;
-    bool titled;
-    bool visible;
+    TAnalizer::TWindow Owner;
+    bool Titled;
+    bool Visible;
 };
 
 // Scores windows as recorded from a real process, in enumeration order.
@@ -185,9 +185,9 @@ TAnalizer::TWindow PickMain(const std::vector<std::pair<TAnalizer::TWindow, TRec
     analizer = TAnalizer{};
     std::map<TAnalizer::TWindow, TRecordedWindow> byHandle(rec.begin(), rec.end());
     for (const auto& [w, info] : rec) analizer.Add(w);
-    analizer.Score([&](TAnalizer::TWindow w) { return byHandle.count(w) ? byHandle[w].owner : 0; },
-                   [&](TAnalizer::TWindow w) { return byHandle[w].titled; },
-                   [&](TAnalizer::TWindow w) { return byHandle[w].visible; });
+    analizer.Score([&](TAnalizer::TWindow w) { return byHandle.count(w) ? byHandle[w].Owner : 0; },
+                   [&](TAnalizer::TWindow w) { return byHandle[w].Titled; },
+                   [&](TAnalizer::TWindow w) { return byHandle[w].Visible; });
     if (out) *out = analizer;
     return analizer.Best();
 }

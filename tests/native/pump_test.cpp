@@ -18,15 +18,15 @@ TEST(WaitPumping, StepFromDuration)
 
 // A fake clock that advances by each pump's sleep.
 struct FakeClock {
-    int64_t now = 1000;
-    std::vector<int> sleeps;
+    int64_t Now = 1000;
+    std::vector<int> Sleeps;
     void Run(int duration, int step)
     {
         WaitPumpingWith(
-            duration, step, [this] { return now; },
+            duration, step, [this] { return Now; },
             [this](int ms) {
-                sleeps.push_back(ms);
-                now += ms;
+                Sleeps.push_back(ms);
+                Now += ms;
             });
     }
 };
@@ -35,15 +35,15 @@ TEST(WaitPumping, PumpsInStepsUntilDeadline)
 {
     FakeClock clock;
     clock.Run(100, 0);
-    EXPECT_EQ(clock.sleeps, std::vector<int>(10, 10));
+    EXPECT_EQ(clock.Sleeps, std::vector<int>(10, 10));
 
     FakeClock once;
     once.Run(0, 0);  // a zero wait still dispatches the queue once
-    EXPECT_EQ(once.sleeps, std::vector<int>{1});
+    EXPECT_EQ(once.Sleeps, std::vector<int>{1});
 
     FakeClock uneven;
     uneven.Run(1010, 0);
-    EXPECT_EQ(uneven.sleeps.size(), 41u);  // 40 x 25 ms leave 10 ms: one more step
+    EXPECT_EQ(uneven.Sleeps.size(), 41u);  // 40 x 25 ms leave 10 ms: one more step
 }
 
 TEST(WaitPumping, RealClockWaitsAtLeastTheDuration)

@@ -23,7 +23,7 @@ std::string Descriptor(const std::map<int, std::string>& items)
 
 // Records what the resolution asks and answers from tables.
 struct TFakeSystem {
-    std::map<std::string, std::string> appPaths;                          // program -> folder
+    std::map<std::string, std::string> AppPaths;                          // program -> folder
     std::map<std::string, std::string> registry;                          // path -> folder
     std::map<std::pair<std::string, unsigned>, std::string> files, dirs;  // (name, type) -> hit
     std::vector<std::string> calls;
@@ -33,7 +33,7 @@ struct TFakeSystem {
         TRuntimeFolderSystem s;
         s.AppPathFolder = [this](const std::string& name, int mode) {
             calls.push_back("app " + name + " " + std::to_string(mode));
-            return appPaths.count(name) ? appPaths[name] : "";
+            return AppPaths.count(name) ? AppPaths[name] : "";
         };
         s.RegistryFolder = [this](const std::string& path, int mode) {
             calls.push_back("reg " + path + " " + std::to_string(mode));
@@ -57,10 +57,10 @@ struct TFakeSystem {
 TEST(RuntimeFolders, DescriptorSteps)
 {
     struct TCase {
-        const char* what;
-        std::map<int, std::string> items;
-        const char* folder;
-        std::vector<std::string> calls;
+        const char* What;
+        std::map<int, std::string> Items;
+        const char* Folder;
+        std::vector<std::string> Calls;
     };
     const TCase cases[] = {
         {"empty descriptor", {}, "", {"after"}},
@@ -131,14 +131,14 @@ TEST(RuntimeFolders, DescriptorSteps)
          {"after"}},
     };
     for (const TCase& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.What);
         TFakeSystem fake;
-        fake.appPaths = {{"tool.exe", "C:\\Tools\\"}};
+        fake.AppPaths = {{"tool.exe", "C:\\Tools\\"}};
         fake.registry = {{"HKLM\\Soft\\Dir", R"(D:\Reg)"}};
         fake.files = {{{"net.dll", kDriveRemote}, R"(\\srv\share\bin\net.dll)"}};
         fake.dirs = {{{"Common", kDriveFixed}, "E:\\Apps\\Common\\"}};
-        EXPECT_EQ(ResolveRuntimeDescriptor(Descriptor(c.items), fake.System()), c.folder);
-        EXPECT_EQ(fake.calls, c.calls);
+        EXPECT_EQ(ResolveRuntimeDescriptor(Descriptor(c.Items), fake.System()), c.Folder);
+        EXPECT_EQ(fake.calls, c.Calls);
     }
 }
 
@@ -192,14 +192,14 @@ TEST(RuntimeFolders, ViewModes)
 
 // A registry of (key, value name, 64-bit view) -> data, logging the reads.
 struct TFakeRegistry {
-    std::map<std::tuple<std::string, std::string, bool>, std::string> data;
-    std::vector<std::string> reads;
+    std::map<std::tuple<std::string, std::string, bool>, std::string> Data;
+    std::vector<std::string> Reads;
     TRegistryReader Reader()
     {
         return [this](const std::string& key, const std::string& value, const std::string& def, bool view64) {
-            reads.push_back(key + "|" + value + "|" + (view64 ? "64" : "n"));
-            const auto it = data.find({key, value, view64});
-            return it == data.end() ? def : it->second;
+            Reads.push_back(key + "|" + value + "|" + (view64 ? "64" : "n"));
+            const auto it = Data.find({key, value, view64});
+            return it == Data.end() ? def : it->second;
         };
     }
 };
@@ -222,8 +222,8 @@ TEST(RuntimeFolders, AppPathFolderInEachView)
     };
     for (const auto& c : cases) {
         TFakeRegistry reg;
-        if (c.in32) reg.data[{key, "", false}] = R"(C:\Normal\tool.exe)";
-        if (c.in64) reg.data[{key, "", true}] = R"(C:\Wide\tool.exe)";
+        if (c.in32) reg.Data[{key, "", false}] = R"(C:\Normal\tool.exe)";
+        if (c.in64) reg.Data[{key, "", true}] = R"(C:\Wide\tool.exe)";
         EXPECT_EQ(AppPathFolderFrom("tool.exe", c.mode, reg.Reader(), c.program64), c.folder)
             << c.mode << " " << c.in32 << c.in64;
     }
@@ -284,9 +284,9 @@ TEST(RuntimeFolders, RegistryFolderReads)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TFakeRegistry reg;
-        reg.data = c.data;
+        reg.Data = c.data;
         EXPECT_EQ(RegistryFolderFrom(c.path, c.mode, reg.Reader(), false, fs), c.folder);
-        EXPECT_EQ(reg.reads, c.reads);
+        EXPECT_EQ(reg.Reads, c.reads);
     }
 }
 

@@ -22,23 +22,23 @@ TEST(SetupTempFolderName, UsesTheLowWordOfTheDosDateTime)
 TEST(FormatMegabytes, DecimalsByMagnitudeAndDotAlways)
 {
     struct Case {
-        double bytes;
-        const char* text;
+        double Bytes;
+        const char* Text;
     };
     for (const Case c :
          {Case{0, "0.000"}, Case{-1, "0.000"}, Case{524288, "0.500"}, Case{5.25 * 1048576, "5.25"},
           Case{1048576, "1.00"}, Case{10 * 1048576.0, "10.00"}, Case{10.5 * 1048576, "10.5"},
           Case{256 * 1048576.0, "256.0"}, Case{1, "0.000"}, Case{1048575, "1.000"}}) {
-        EXPECT_EQ(FormatMegabytes(c.bytes), c.text) << c.bytes;
+        EXPECT_EQ(FormatMegabytes(c.Bytes), c.Text) << c.Bytes;
     }
 }
 
 TEST(RemoveSwitch, TakesTheSwitchItsValueAndTheBlanksUpToTheNextSwitch)
 {
     struct Case {
-        const char* line;
-        const char* sw;
-        const char* out;
+        const char* Line;
+        const char* Sw;
+        const char* Out;
     };
     for (const Case c : {
              Case{"a.exe /SpanCdLvl=2 /L=1", "/SpanCdLvl=", "a.exe /L=1"},
@@ -48,7 +48,7 @@ TEST(RemoveSwitch, TakesTheSwitchItsValueAndTheBlanksUpToTheNextSwitch)
              Case{"a.exe /SpanCdLvl=1 /SpanCdLvl=2", "/SpanCdLvl=", "a.exe /SpanCdLvl=2"},  // first only
              Case{"a.exe", "/SpanCdLvl=", "a.exe"},
          }) {
-        EXPECT_EQ(RemoveSwitch(c.line, c.sw), c.out) << c.line;
+        EXPECT_EQ(RemoveSwitch(c.Line, c.Sw), c.Out) << c.Line;
     }
 }
 
@@ -77,9 +77,9 @@ TEST(BuildSetupCommandLine, LauncherArgumentsFirstThenTheRecordsThenThreadAndOri
 {
     const std::string origin = " /OriginExe=\"D:\\Downloads\\my setup.exe\"";
     struct Case {
-        const char* entry;
-        const char* extra;
-        std::string line;
+        const char* Entry;
+        const char* Extra;
+        std::string Line;
     };
     for (const Case& c : {
              Case{"setup.exe*/S", "/L=1", "C:\\TEMP\\SETUP_40960\\setup.exe /L=1 /S /TH_ID=_4068" + origin},
@@ -98,7 +98,7 @@ TEST(BuildSetupCommandLine, LauncherArgumentsFirstThenTheRecordsThenThreadAndOri
              // A program name with a blank is quoted.
              Case{"my setup.exe*/S", "", "\"C:\\TEMP\\SETUP_40960\\my setup.exe\" /S /TH_ID=_4068" + origin},
          }) {
-        EXPECT_EQ(BuildSetupCommandLine(Command(c.entry, c.extra)), c.line) << c.entry << " | " << c.extra;
+        EXPECT_EQ(BuildSetupCommandLine(Command(c.Entry, c.Extra)), c.Line) << c.Entry << " | " << c.Extra;
     }
 }
 
@@ -115,9 +115,9 @@ TEST(BuildSetupCommandLine, AgentAddsAutoUpdateProgAndABlankTempFolderIsQuoted)
 TEST(SplitCommandLine, ProgramUnquotedAndParametersTrimmed)
 {
     struct Case {
-        const char* line;
-        const char* program;
-        const char* parameters;
+        const char* Line;
+        const char* Program;
+        const char* Parameters;
     };
     for (const Case c : {
              Case{"C:\\T\\setup.exe /S /TH_ID=_1", "C:\\T\\setup.exe", "/S /TH_ID=_1"},
@@ -129,9 +129,9 @@ TEST(SplitCommandLine, ProgramUnquotedAndParametersTrimmed)
              Case{"\"C:\\unclosed quote /S", "C:\\unclosed quote /S", ""},
              Case{"", "", ""},
          }) {
-        const TCommandLineParts parts = SplitCommandLine(c.line);
-        EXPECT_EQ(parts.Program, c.program) << c.line;
-        EXPECT_EQ(parts.Parameters, c.parameters) << c.line;
+        const TCommandLineParts parts = SplitCommandLine(c.Line);
+        EXPECT_EQ(parts.Program, c.Program) << c.Line;
+        EXPECT_EQ(parts.Parameters, c.Parameters) << c.Line;
     }
 }
 
@@ -152,11 +152,11 @@ TEST(FailedStart, ExitCodeIsTheSystemCodeAndNeverZero)
 TEST(StartProgramWith, ElevationRequiredGoesThroughTheShellOtherFailuresDoNot)
 {
     struct Case {
-        const char* what;
-        TProcessStart direct;  // what CreateProcess answers
-        TProcessStart shell;   // what ShellExecuteEx answers
-        bool shell_called;
-        TProcessStart result;
+        const char* What;
+        TProcessStart Direct;  // what CreateProcess answers
+        TProcessStart Shell;   // what ShellExecuteEx answers
+        bool ShellCalled;
+        TProcessStart Result;
     };
     const TProcessStart none{};
     for (const Case& c : {
@@ -172,35 +172,35 @@ TEST(StartProgramWith, ElevationRequiredGoesThroughTheShellOtherFailuresDoNot)
         TStartSteps steps;
         steps.Create = [&](const std::string& line, int show) {
             calls.push_back("create|" + line + "|" + std::to_string(show));
-            return c.direct;
+            return c.Direct;
         };
         steps.ShellOpen = [&](const std::string& program, const std::string& parameters, int show) {
             calls.push_back("shell|" + program + "|" + parameters + "|" + std::to_string(show));
-            return c.shell;
+            return c.Shell;
         };
         const TProcessStart got =
             StartProgramWith(steps, "\"C:\\my temp\\setup.exe\" /S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"", 5);
-        EXPECT_EQ(got.Process, c.result.Process) << c.what;
-        EXPECT_EQ(got.Error, c.result.Error) << c.what;
+        EXPECT_EQ(got.Process, c.Result.Process) << c.What;
+        EXPECT_EQ(got.Error, c.Result.Error) << c.What;
         std::vector<std::string> expected{
             "create|\"C:\\my temp\\setup.exe\" /S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"|5"};
-        if (c.shell_called)
+        if (c.ShellCalled)
             expected.push_back("shell|C:\\my temp\\setup.exe|/S /TH_ID=_7 /OriginExe=\"D:\\l.exe\"|5");
-        EXPECT_EQ(calls, expected) << c.what;
+        EXPECT_EQ(calls, expected) << c.What;
     }
 }
 
 TEST(SpaceQuestion, KeyByNoticeFlagAndSpace)
 {
     struct Case {
-        bool notice;
-        double required, free;
-        const char* key;
+        bool Notice;
+        double Required, Free;
+        const char* Key;
     };
     for (const Case c : {Case{false, 10, 11, ""}, Case{true, 10, 11, "s2"}, Case{false, 10, 10, "s3"},
                          Case{true, 10, 10, "s3"}, Case{false, 10, -1, "s3"}, Case{false, 0, 0, "s3"}}) {
-        EXPECT_EQ(SpaceQuestionKey(c.notice, c.required, c.free), c.key)
-            << c.notice << " " << c.required << " " << c.free;
+        EXPECT_EQ(SpaceQuestionKey(c.Notice, c.Required, c.Free), c.Key)
+            << c.Notice << " " << c.Required << " " << c.Free;
     }
     EXPECT_FALSE(TempSpaceSuffices(10, 10, true));
     EXPECT_TRUE(TempSpaceSuffices(10, 11, true));
@@ -222,17 +222,17 @@ TEST(SpaceQuestion, FillsDriveAndSizesWithExactCase)
 TEST(ChooseAlternativeDrive, MostFreeSpaceStrictlyAndNotTheTempDrive)
 {
     struct Case {
-        char temp;
-        double c, d, e;
-        char chosen;
+        char Temp;
+        double C, D, E;
+        char Chosen;
     };
     for (const Case x : {Case{'C', 100, 0, 0, 0},        // only C: fixed, temp on it
                          Case{'C', 100, 200, 0, 'D'},    // D: has more
                          Case{'C', 100, 200, 200, 'D'},  // ties keep the earlier letter
                          Case{'C', 0, 0, 0, 0},          // every probe failed
                          Case{'D', 300, 200, 0, 'C'}, Case{'F', 0, 0, 5, 'E'}}) {
-        const double noted[3] = {x.c, x.d, x.e};
-        EXPECT_EQ(ChooseAlternativeDrive(x.temp, noted), x.chosen) << x.temp << x.c << x.d << x.e;
+        const double noted[3] = {x.C, x.D, x.E};
+        EXPECT_EQ(ChooseAlternativeDrive(x.Temp, noted), x.Chosen) << x.Temp << x.C << x.D << x.E;
     }
     EXPECT_EQ(AlternativeRoot('D', false), "D:\\TEMP");
     EXPECT_EQ(AlternativeRoot('D', true), "D:\\TEMP\\TEMP");

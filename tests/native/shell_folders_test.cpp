@@ -12,42 +12,42 @@ namespace {
 // A machine as the shell folders see it: what the two shell calls answer and
 // which folders exist.
 struct TMachine {
-    std::map<int, std::string> folderPath;
-    std::map<int, std::string> specialFolder;
-    std::set<std::string> folders;
-    std::string windows = R"(C:\WINDOWS)";
-    std::string owner = "bob";
+    std::map<int, std::string> FolderPath;
+    std::map<int, std::string> SpecialFolder;
+    std::set<std::string> Folders;
+    std::string Windows = R"(C:\WINDOWS)";
+    std::string Owner = "bob";
 
     TShellFolderSources Sources() const
     {
         TShellFolderSources s;
         s.FolderPath = [this](int csidl) {
-            const auto it = folderPath.find(csidl);
-            return it == folderPath.end() ? std::string() : it->second;
+            const auto it = FolderPath.find(csidl);
+            return it == FolderPath.end() ? std::string() : it->second;
         };
         s.SpecialFolder = [this](int csidl) {
-            const auto it = specialFolder.find(csidl);
-            return it == specialFolder.end() ? std::string() : it->second;
+            const auto it = SpecialFolder.find(csidl);
+            return it == SpecialFolder.end() ? std::string() : it->second;
         };
-        s.DirectoryExists = [this](const std::string& path) { return folders.count(path) > 0; };
-        s.WindowsFolder = [this] { return windows; };
-        s.RegisteredOwner = [this] { return owner; };
+        s.DirectoryExists = [this](const std::string& path) { return Folders.count(path) > 0; };
+        s.WindowsFolder = [this] { return Windows; };
+        s.RegisteredOwner = [this] { return Owner; };
         return s;
     }
 };
 
 struct TExpected {
-    TShellFolder kind;
-    const char* folder;
+    TShellFolder Kind;
+    const char* Folder;
 };
 
 void ExpectFolders(const TMachine& machine, const std::vector<TExpected>& expected)
 {
     const TShellFolderSources sources = machine.Sources();
     for (const TExpected& e : expected) {
-        SCOPED_TRACE(static_cast<int>(e.kind));
-        EXPECT_EQ(ShellFolderFrom(e.kind, sources, false), e.folder);
-        EXPECT_EQ(ShellFolderFrom(e.kind, sources, true), std::string(e.folder) + "\\");
+        SCOPED_TRACE(static_cast<int>(e.Kind));
+        EXPECT_EQ(ShellFolderFrom(e.Kind, sources, false), e.Folder);
+        EXPECT_EQ(ShellFolderFrom(e.Kind, sources, true), std::string(e.Folder) + "\\");
     }
 }
 
@@ -57,20 +57,20 @@ TEST(ShellFolders, ShellAnswersWhereTheyExist)
     const std::string user = R"(C:\Documents and Settings\bob)";
     const std::string all = R"(C:\Documents and Settings\All Users)";
     TMachine m;
-    m.folderPath = {{kCsidlPersonalCreate, user + R"(\My Documents)"},
+    m.FolderPath = {{kCsidlPersonalCreate, user + R"(\My Documents)"},
                     {kCsidlAppDataCreate, user + R"(\Application Data)"},
                     {kCsidlLocalAppDataCreate, user + R"(\Local Settings\Application Data)"},
                     {kCsidlCommonAppDataCreate, all + R"(\Application Data)"},
                     {kCsidlCommonDocumentsCreate, all + R"(\Documents)"}};
-    m.specialFolder = {{kCsidlStartMenu, user + R"(\Start Menu)"},
+    m.SpecialFolder = {{kCsidlStartMenu, user + R"(\Start Menu)"},
                        {kCsidlCommonStartMenu, all + R"(\Start Menu)"},
                        {kCsidlPrograms, user + R"(\Start Menu\Programs)"},
                        {kCsidlCommonPrograms, all + R"(\Start Menu\Programs)"},
                        {kCsidlDesktopDirectory, user + R"(\Desktop)"},
                        {kCsidlCommonDesktopDirectory, all + R"(\Desktop)"}};
-    for (const auto& [csidl, path] : m.folderPath) m.folders.insert(path);
-    for (const auto& [csidl, path] : m.specialFolder) m.folders.insert(path);
-    m.folders.insert({R"(C:\Documents and Settings)", user, all, m.windows});
+    for (const auto& [csidl, path] : m.FolderPath) m.Folders.insert(path);
+    for (const auto& [csidl, path] : m.SpecialFolder) m.Folders.insert(path);
+    m.Folders.insert({R"(C:\Documents and Settings)", user, all, m.Windows});
 
     ExpectFolders(
         m, {
@@ -99,13 +99,13 @@ TEST(ShellFolders, ShellAnswersWhereTheyExist)
 TEST(ShellFolders, AllUsersFolderWhenCommonAppDataIsAtTheTopOfADrive)
 {
     TMachine m;
-    m.folderPath = {{kCsidlPersonalCreate, R"(C:\Users\bob\Documents)"},
+    m.FolderPath = {{kCsidlPersonalCreate, R"(C:\Users\bob\Documents)"},
                     {kCsidlAppDataCreate, R"(C:\Users\bob\AppData\Roaming)"},
                     {kCsidlLocalAppDataCreate, R"(C:\Users\bob\AppData\Local)"},
                     {kCsidlCommonAppDataCreate, R"(C:\ProgramData)"},
                     {kCsidlCommonDocumentsCreate, R"(C:\Users\Public\Documents)"}};
-    for (const auto& [csidl, path] : m.folderPath) m.folders.insert(path);
-    m.folders.insert({R"(C:\Users)", R"(C:\Users\bob)", R"(C:\Users\bob\Desktop)", m.windows});
+    for (const auto& [csidl, path] : m.FolderPath) m.Folders.insert(path);
+    m.Folders.insert({R"(C:\Users)", R"(C:\Users\bob)", R"(C:\Users\bob\Desktop)", m.Windows});
 
     ExpectFolders(m, {
                          {TShellFolder::DocumentsAndSettings, R"(C:\Users)"},
@@ -123,8 +123,8 @@ TEST(ShellFolders, AllUsersFolderWhenCommonAppDataIsAtTheTopOfADrive)
                      });
 
     // Below a folder (not a drive root) the parent is still taken.
-    m.folderPath[kCsidlCommonAppDataCreate] = R"(D:\Data\ProgramData)";
-    m.folders.insert({R"(D:\Data\ProgramData)", R"(D:\Data)"});
+    m.FolderPath[kCsidlCommonAppDataCreate] = R"(D:\Data\ProgramData)";
+    m.Folders.insert({R"(D:\Data\ProgramData)", R"(D:\Data)"});
     ExpectFolders(m, {{TShellFolder::AllUsers, R"(D:\Data)"}});
 }
 
@@ -132,7 +132,7 @@ TEST(ShellFolders, AllUsersFolderWhenCommonAppDataIsAtTheTopOfADrive)
 TEST(ShellFolders, FallbacksWithoutShellFunctions)
 {
     TMachine noProfiles;  // Windows 9x without user profiles
-    noProfiles.folders = {noProfiles.windows};
+    noProfiles.Folders = {noProfiles.Windows};
     ExpectFolders(noProfiles,
                   {
                       {TShellFolder::DocumentsAndSettings, R"(C:\WINDOWS)"},
@@ -152,7 +152,7 @@ TEST(ShellFolders, FallbacksWithoutShellFunctions)
                   });
 
     TMachine profiles = noProfiles;  // with a profile of the registered owner
-    profiles.folders.insert({R"(C:\WINDOWS\Profiles\bob)", R"(C:\WINDOWS\Profiles\bob\Start Menu)"});
+    profiles.Folders.insert({R"(C:\WINDOWS\Profiles\bob)", R"(C:\WINDOWS\Profiles\bob\Start Menu)"});
     ExpectFolders(profiles,
                   {
                       {TShellFolder::DocumentsAndSettings, R"(C:\WINDOWS\Profiles\bob)"},
@@ -172,9 +172,9 @@ TEST(ShellFolders, FallbacksWithoutShellFunctions)
 
     // An empty owner's name names no profile, even where a Profiles folder exists.
     TMachine noOwner = profiles;
-    noOwner.owner = "";
-    noOwner.folders.insert(R"(C:\WINDOWS\Profiles\)");
-    noOwner.folders.insert(R"(C:\WINDOWS\Profiles)");
+    noOwner.Owner = "";
+    noOwner.Folders.insert(R"(C:\WINDOWS\Profiles\)");
+    noOwner.Folders.insert(R"(C:\WINDOWS\Profiles)");
     EXPECT_EQ(ProfileFallbackFolderFrom(noOwner.Sources(), false), "C:\\WINDOWS");
 }
 
@@ -183,10 +183,10 @@ TEST(ShellFolders, FallbacksWithoutShellFunctions)
 TEST(ShellFolders, AnswersThatDoNotExist)
 {
     TMachine m;
-    m.folders = {m.windows, R"(D:\Docs\bob\My Documents)"};
-    m.folderPath = {{kCsidlPersonalCreate, R"(D:\Docs\bob\My Documents)"},
+    m.Folders = {m.Windows, R"(D:\Docs\bob\My Documents)"};
+    m.FolderPath = {{kCsidlPersonalCreate, R"(D:\Docs\bob\My Documents)"},
                     {kCsidlAppDataCreate, R"(D:\gone)"}};
-    m.specialFolder = {{kCsidlDesktopDirectory, R"(D:\gone\Desktop)"}};
+    m.SpecialFolder = {{kCsidlDesktopDirectory, R"(D:\gone\Desktop)"}};
     ExpectFolders(m, {
                          {TShellFolder::DocumentsAndSettings, R"(C:\WINDOWS)"},
                          {TShellFolder::User, R"(C:\WINDOWS)"},

@@ -5,11 +5,11 @@
 namespace {
 
 struct OsCase {
-    uint32_t platform, major, minor, build;
-    bool is64, server;
-    const char* version;
-    const char* name;
-    uint32_t code;
+    uint32_t Platform, Major, Minor, Build;
+    bool Is64, Server;
+    const char* Version;
+    const char* Name;
+    uint32_t Code;
 };
 
 TEST(OsInfoFromVersion, NamesAndCodesOfTheTable)
@@ -45,11 +45,11 @@ TEST(OsInfoFromVersion, NamesAndCodesOfTheTable)
         {3, 10, 0, 0, false, false, "10.0", "", 0},
     };
     for (const OsCase& c : cases) {
-        const TOsInfo info = OsInfoFromVersion(c.platform, c.major, c.minor, c.build, "", c.is64, c.server);
-        SCOPED_TRACE(std::string(c.version) + " " + c.name);
-        EXPECT_EQ(info.VersionText, c.version);
-        EXPECT_EQ(info.Name, c.name);
-        EXPECT_EQ(info.Code, c.code);
+        const TOsInfo info = OsInfoFromVersion(c.Platform, c.Major, c.Minor, c.Build, "", c.Is64, c.Server);
+        SCOPED_TRACE(std::string(c.Version) + " " + c.Name);
+        EXPECT_EQ(info.VersionText, c.Version);
+        EXPECT_EQ(info.Name, c.Name);
+        EXPECT_EQ(info.Code, c.Code);
     }
 }
 

@@ -9,11 +9,11 @@ namespace {
 TEST(ReplaceAll, Cases)
 {
     struct Case {
-        const char* text;
-        const char* search;
-        const char* repl;
-        bool ignore_case;
-        const char* want;
+        const char* Text;
+        const char* Search;
+        const char* Repl;
+        bool IgnoreCase;
+        const char* Want;
     } cases[] = {
         {"a<P>b<p>c", "<p>", "\r\n", true, "a\r\nb\r\nc"},
         {"a<P>b<p>c", "<p>", "\r\n", false, "a<P>b\r\nc"},
@@ -27,7 +27,7 @@ TEST(ReplaceAll, Cases)
         {"<b>", "<B>", "", true, ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ReplaceAll(c.text, c.search, c.repl, c.ignore_case), c.want) << c.text << " / " << c.search;
+        EXPECT_EQ(ReplaceAll(c.Text, c.Search, c.Repl, c.IgnoreCase), c.Want) << c.Text << " / " << c.Search;
 }
 
 TEST(ReplaceAll, LargeTextIsLinear)

@@ -35,11 +35,11 @@ TEST(FormatScaledAmount, OneDecimalAndThousandsSeparators)
 
 // Ticks handed out one per call.
 struct TTicks {
-    std::vector<uint32_t> values;
-    std::size_t next = 0;
+    std::vector<uint32_t> Values;
+    std::size_t Next = 0;
     TTickSource Source()
     {
-        return [this] { return values.at(next++); };
+        return [this] { return Values.at(Next++); };
     }
 };
 
@@ -71,19 +71,19 @@ TEST(TBytesRate, MeterChosenByTheAnnouncedLength)
 
 // One sample: its tick, its bytes, and the rate text expected after it.
 struct TSample {
-    uint32_t tick;
-    uint32_t bytes;
-    const char* rate;
+    uint32_t Tick;
+    uint32_t Bytes;
+    const char* Rate;
 };
 
 void ExpectRates(const char* name, const std::vector<TSample>& samples)
 {
     std::vector<uint32_t> values;
-    for (const TSample& s : samples) values.push_back(s.tick);
+    for (const TSample& s : samples) values.push_back(s.Tick);
     TTicks ticks{values};
     TBytesRate meter(false, false, ticks.Source());
     for (std::size_t i = 0; i < samples.size(); ++i)
-        EXPECT_EQ(meter.Rate(samples[i].bytes), samples[i].rate) << name << ", sample " << i + 1;
+        EXPECT_EQ(meter.Rate(samples[i].Bytes), samples[i].Rate) << name << ", sample " << i + 1;
 }
 
 TEST(TBytesRate, SpeedFromTheFourNewestChunksOnceFiveSamplesExist)

@@ -26,37 +26,37 @@ const uint32_t kStamp = (uint32_t{(2012 - 1980) << 9 | 3 << 5 | 9} << 16) | (8 <
 
 // Host that records what the engine asks of the window system.
 struct TRecordingHost {
-    TUnPackHost host;
-    std::vector<std::string> prompts, errors, ejected;
-    int autoPlay = 0, waits = 0;
+    TUnPackHost Host;
+    std::vector<std::string> Prompts, Errors, Ejected;
+    int AutoPlay = 0, Waits = 0;
     // Answer to prompt number n (from 1); may create the missing volume.
-    std::function<bool(int)> answer = [](int) { return false; };
+    std::function<bool(int)> Answer = [](int) { return false; };
 
     TRecordingHost()
     {
-        host.PumpMessages = [] {};
-        host.WaitPumping = [this](int ms) { waits += ms == 500; };
-        host.ConfirmOkCancel = [this](const std::string& text, const std::string& caption, int,
+        Host.PumpMessages = [] {};
+        Host.WaitPumping = [this](int ms) { Waits += ms == 500; };
+        Host.ConfirmOkCancel = [this](const std::string& text, const std::string& caption, int,
                                       const std::string&) {
-            prompts.push_back(caption + ": " + text);
-            return answer(static_cast<int>(prompts.size()));
+            Prompts.push_back(caption + ": " + text);
+            return Answer(static_cast<int>(Prompts.size()));
         };
-        host.ShowError = [this](const std::string& text) { errors.push_back(text); };
-        host.EjectCD = [this](const std::string& path) {
-            ejected.push_back(path);
+        Host.ShowError = [this](const std::string& text) { Errors.push_back(text); };
+        Host.EjectCD = [this](const std::string& path) {
+            Ejected.push_back(path);
             return false;
         };
-        host.SetAutoPlayCancel = [this] { ++autoPlay; };
-        host.ProcessId = [] { return 4242ul; };
+        Host.SetAutoPlayCancel = [this] { ++AutoPlay; };
+        Host.ProcessId = [] { return 4242ul; };
     }
     TRecordingHost(const TRecordingHost&) = delete;
 };
 
 struct TResult {
-    bool success = false;
-    std::string mainEntry;
-    std::vector<std::pair<int, int>> progress;  // kind, maximum
-    std::string debug;
+    bool Success = false;
+    std::string MainEntry;
+    std::vector<std::pair<int, int>> Progress;  // kind, maximum
+    std::string Debug;
 };
 
 TResult Extract(const std::string& package, const std::string& target, TRecordingHost& host,
@@ -68,17 +68,17 @@ TResult Extract(const std::string& package, const std::string& target, TRecordin
     p.TargetDir = target;
     p.AgentName = agent;
     p.Progress = [&](int kind, int, int maximum, int, int, const std::string&) {
-        r.progress.emplace_back(kind, maximum);
+        r.Progress.emplace_back(kind, maximum);
     };
     p.DiskPrompt = "Insert disk <disk_num> please";
     p.PromptCaption = "Attention";
     p.ForcePrompt = forcePrompt;
     std::ostringstream out;
     std::streambuf* old = std::cout.rdbuf(out.rdbuf());
-    r.mainEntry = "stale";
-    UnPack(p, r.success, r.mainEntry, host.host);
+    r.MainEntry = "stale";
+    UnPack(p, r.Success, r.MainEntry, host.Host);
     std::cout.rdbuf(old);
-    r.debug = out.str();
+    r.Debug = out.str();
     return r;
 }
 
@@ -111,8 +111,8 @@ TEST_F(UnPackTest, PlainPackageWritesEveryFileWithStampProgressAndDebugLines)
     std::string file = Save("pack.dat", bytes);
 
     TResult r = Extract(file, Out(), host_);
-    EXPECT_TRUE(r.success);
-    EXPECT_EQ(r.mainEntry, "setup.exe*/silent /x");
+    EXPECT_TRUE(r.Success);
+    EXPECT_EQ(r.MainEntry, "setup.exe*/silent /x");
     EXPECT_EQ(Read(Out("setup.exe")), "MZ-program");
     EXPECT_EQ(Read(Out("data.bin")), Bytes(3000, 7));
     EXPECT_EQ(Read(Out("readme.txt")), "hello\r\n");
@@ -121,15 +121,15 @@ TEST_F(UnPackTest, PlainPackageWritesEveryFileWithStampProgressAndDebugLines)
     EXPECT_NE(FileDosTime(Out("readme.txt")), kStamp);
 
     std::vector<std::pair<int, int>> expected = {{0, 0}, {0, 3}, {1, 0}, {1, 0}, {1, 0}};
-    EXPECT_EQ(r.progress, expected);
-    EXPECT_EQ(r.debug.rfind(
+    EXPECT_EQ(r.Progress, expected);
+    EXPECT_EQ(r.Debug.rfind(
                   "FileInfo.FilesCount=3\nFileLen=" + std::to_string(bytes.size()) + "\nUnCompressTime: ", 0),
               0u)
-        << r.debug;
-    EXPECT_NE(r.debug.find(" MS\n\n"), std::string::npos) << r.debug;
-    EXPECT_TRUE(host_.prompts.empty());
-    EXPECT_TRUE(host_.errors.empty());
-    EXPECT_EQ(host_.waits, 1);
+        << r.Debug;
+    EXPECT_NE(r.Debug.find(" MS\n\n"), std::string::npos) << r.Debug;
+    EXPECT_TRUE(host_.Prompts.empty());
+    EXPECT_TRUE(host_.Errors.empty());
+    EXPECT_EQ(host_.Waits, 1);
 }
 
 TEST_F(UnPackTest, ThreeTextBlocksAndStoredPackEndWithTrailingBytes)
@@ -145,12 +145,12 @@ TEST_F(UnPackTest, ThreeTextBlocksAndStoredPackEndWithTrailingBytes)
     std::string file = Save("pack3.dat", bytes);
 
     TResult r = Extract(file, Out(), host_);
-    EXPECT_TRUE(r.success);
+    EXPECT_TRUE(r.Success);
     EXPECT_EQ(Read(Out("first.txt")), "one");
     EXPECT_EQ(Read(Out("second.txt")), "two");
     std::size_t packEnd = bytes.size() - pkg.appended.size();
-    EXPECT_NE(r.debug.find("FileLen=" + std::to_string(packEnd) + "\n"), std::string::npos) << r.debug;
-    EXPECT_EQ(r.mainEntry, "");
+    EXPECT_NE(r.Debug.find("FileLen=" + std::to_string(packEnd) + "\n"), std::string::npos) << r.Debug;
+    EXPECT_EQ(r.MainEntry, "");
 }
 
 TEST_F(UnPackTest, SameNameRecordsAppendAndEarlierFilesAreExtended)
@@ -163,13 +163,13 @@ TEST_F(UnPackTest, SameNameRecordsAppendAndEarlierFilesAreExtended)
         .File("big.bin", "part3", TTestPackage::Compressed, kStamp)
         .File("old.log", "after");
     TResult r = Extract(Save("same.dat", pkg.Build()), Out(), host_);
-    EXPECT_TRUE(r.success);
+    EXPECT_TRUE(r.Success);
     EXPECT_EQ(Read(Out("big.bin")), "part1-part2-part3");
     EXPECT_EQ(FileDosTime(Out("big.bin")), kStamp);
     EXPECT_EQ(Read(Out("old.log")), "before|after");
     // One step for the new file, none for its continuations or old.log.
     std::vector<std::pair<int, int>> expected = {{0, 0}, {0, 4}, {1, 0}};
-    EXPECT_EQ(r.progress, expected);
+    EXPECT_EQ(r.Progress, expected);
 }
 
 TEST_F(UnPackTest, EmptyAndHeaderlessRecordsWriteNothingEmptyDataMakesEmptyFile)
@@ -181,12 +181,12 @@ TEST_F(UnPackTest, EmptyAndHeaderlessRecordsWriteNothingEmptyDataMakesEmptyFile)
         .File("empty.txt", "", TTestPackage::Stored)
         .File("zeroes.bin", std::string(2 << 20, '\0'), TTestPackage::Compressed);
     TResult r = Extract(Save("odd.dat", pkg.Build()), Out(), host_);
-    EXPECT_TRUE(r.success);
+    EXPECT_TRUE(r.Success);
     EXPECT_FALSE(FileExists(Out("nonul.txt")));
     EXPECT_TRUE(FileExists(Out("empty.txt")));
     EXPECT_EQ(FileSizeByName(Out("empty.txt")), 0);
     EXPECT_EQ(Read(Out("zeroes.bin")), std::string(2 << 20, '\0'));
-    EXPECT_EQ(r.progress.size(), 4u);
+    EXPECT_EQ(r.Progress.size(), 4u);
 }
 
 TEST_F(UnPackTest, MainEntryIsTheLastMarkedHeader)
@@ -197,7 +197,7 @@ TEST_F(UnPackTest, MainEntryIsTheLastMarkedHeader)
     // file that was never extracted.
     const struct {
         std::string header;
-        std::string mainEntry;
+        std::string MainEntry;
         bool success;
     } cases[] = {
         {" b.exe *odd ", " b.exe *odd ", true},
@@ -209,8 +209,8 @@ TEST_F(UnPackTest, MainEntryIsTheLastMarkedHeader)
         pkg.File("a.exe*", "a").File("plain.txt", "p").Entry(c.header + std::string(1, '\0') + "b");
         std::string target = dir_ / ("marks" + std::to_string(&c - cases));
         TResult r = Extract(Save("marks.dat", pkg.Build()), target, host_);
-        EXPECT_EQ(r.success, c.success);
-        EXPECT_EQ(r.mainEntry, c.mainEntry);
+        EXPECT_EQ(r.Success, c.success);
+        EXPECT_EQ(r.MainEntry, c.MainEntry);
         EXPECT_EQ(Read(target + "/a.exe"), "a");
         EXPECT_EQ(Read(target + "/b.exe"), "b");
     }
@@ -244,26 +244,26 @@ TEST_F(UnPackVolumes, FoundVolumesNeedNoPromptUnlessForced)
     for (bool force : {false, true}) {
         SCOPED_TRACE(force);
         TRecordingHost host;
-        host.answer = [](int) { return true; };
+        host.Answer = [](int) { return true; };
         std::string first = volumes_.empty() ? MakeVolumes(3) : volumes_[0];
         std::string target = dir_ / (force ? "forced" : "quiet");
         TResult r = Extract(first, target, host, force);
-        EXPECT_TRUE(r.success);
-        EXPECT_EQ(r.mainEntry, "main.exe*");
+        EXPECT_TRUE(r.Success);
+        EXPECT_EQ(r.MainEntry, "main.exe*");
         EXPECT_EQ(Read(target + "/part.bin"), "v1v2v3");
-        EXPECT_EQ(host.autoPlay, 2);
+        EXPECT_EQ(host.AutoPlay, 2);
         if (force) {
-            ASSERT_EQ(host.prompts.size(), 2u);
-            EXPECT_EQ(host.prompts[0], "Attention: Insert disk 2 please");
-            EXPECT_EQ(host.prompts[1], "Attention: Insert disk 3 please");
-            ASSERT_EQ(host.ejected.size(), 2u);
-            EXPECT_EQ(host.ejected[1], volumes_[2]);
+            ASSERT_EQ(host.Prompts.size(), 2u);
+            EXPECT_EQ(host.Prompts[0], "Attention: Insert disk 2 please");
+            EXPECT_EQ(host.Prompts[1], "Attention: Insert disk 3 please");
+            ASSERT_EQ(host.Ejected.size(), 2u);
+            EXPECT_EQ(host.Ejected[1], volumes_[2]);
         } else {
-            EXPECT_TRUE(host.prompts.empty());
-            EXPECT_TRUE(host.ejected.empty());
+            EXPECT_TRUE(host.Prompts.empty());
+            EXPECT_TRUE(host.Ejected.empty());
         }
         std::vector<std::pair<int, int>> expected = {{0, 0}, {0, 10}, {1, 0}, {1, 0}, {1, 0}, {1, 0}};
-        EXPECT_EQ(r.progress, expected);
+        EXPECT_EQ(r.Progress, expected);
     }
 }
 
@@ -271,7 +271,7 @@ TEST_F(UnPackVolumes, FirstVolumeNamedWith001)
 {
     MakeVolumes(2, "set.exe.001");
     TResult r = Extract(volumes_[0], Out(), host_);
-    EXPECT_TRUE(r.success);
+    EXPECT_TRUE(r.Success);
     EXPECT_EQ(Read(Out("part.bin")), "v1v2");
 }
 
@@ -280,14 +280,14 @@ TEST_F(UnPackVolumes, MissingVolumeIsAskedForUntilItAppears)
     MakeVolumes(3);
     std::string third = Read(volumes_[2]);
     std::remove(volumes_[2].c_str());
-    host_.answer = [&](int n) {
+    host_.Answer = [&](int n) {
         if (n == 2)  // OK on the second prompt, after the disk "arrived"
             TTempFolder::Write(volumes_[2], third);
         return true;
     };
     TResult r = Extract(volumes_[0], Out(), host_);
-    EXPECT_TRUE(r.success);
-    EXPECT_EQ(host_.prompts.size(), 2u);
+    EXPECT_TRUE(r.Success);
+    EXPECT_EQ(host_.Prompts.size(), 2u);
     EXPECT_EQ(Read(Out("part.bin")), "v1v2v3");
 }
 
@@ -296,8 +296,8 @@ TEST_F(UnPackVolumes, CancelledPromptClearsMainEntry)
     MakeVolumes(2);
     std::remove(volumes_[1].c_str());
     TResult r = Extract(volumes_[0], Out(), host_);
-    EXPECT_EQ(host_.prompts.size(), 1u);
-    EXPECT_EQ(r.mainEntry, "");
+    EXPECT_EQ(host_.Prompts.size(), 1u);
+    EXPECT_EQ(r.MainEntry, "");
     EXPECT_EQ(Read(Out("main.exe")), "M");
 }
 
@@ -307,19 +307,19 @@ TEST_F(UnPackVolumes, TargetFolderIsMadeOnEveryVolume)
     std::string second = Read(volumes_[1]);
     std::remove(volumes_[1].c_str());
     // While the disk is asked for, the target folder goes away.
-    host_.answer = [&](int) {
+    host_.Answer = [&](int) {
         std::filesystem::remove_all(Out());
         TTempFolder::Write(volumes_[1], second);
         return true;
     };
     TResult r = Extract(volumes_[0], Out(), host_);
-    EXPECT_EQ(host_.prompts.size(), 1u);
-    EXPECT_TRUE(host_.errors.empty());
+    EXPECT_EQ(host_.Prompts.size(), 1u);
+    EXPECT_TRUE(host_.Errors.empty());
     EXPECT_EQ(Read(Out("part.bin")), "v2");
     // The program went with the folder: nothing to run.
     EXPECT_FALSE(FileExists(Out("main.exe")));
-    EXPECT_EQ(r.mainEntry, "");
-    EXPECT_FALSE(r.success);
+    EXPECT_EQ(r.MainEntry, "");
+    EXPECT_FALSE(r.Success);
 }
 
 TEST_F(UnPackVolumes, TargetFolderThatCannotBeMadeIsReportedOnEveryVolume)
@@ -329,15 +329,15 @@ TEST_F(UnPackVolumes, TargetFolderThatCannotBeMadeIsReportedOnEveryVolume)
     std::string target = dir_ / "plain/SETUP_3";
     TResult r = Extract(volumes_[0], target, host_);
     int folderBoxes = 0, writeBoxes = 0;
-    for (const std::string& e : host_.errors) {
+    for (const std::string& e : host_.Errors) {
         folderBoxes += e.rfind(target + "<P><P>Unable to create Directory!<P><P>", 0) == 0;
         writeBoxes += e.find("Unable to save Extracted File!") != std::string::npos;
     }
     EXPECT_EQ(folderBoxes, 3);
     EXPECT_EQ(writeBoxes, 1);
-    EXPECT_EQ(host_.errors.size(), 4u);
+    EXPECT_EQ(host_.Errors.size(), 4u);
     EXPECT_EQ(UnPackFailedWrites(), 4);  // main.exe and the three parts
-    EXPECT_EQ(r.mainEntry, "");
+    EXPECT_EQ(r.MainEntry, "");
 }
 
 // ---- damaged and hostile packages ------------------------------------------------
@@ -350,16 +350,16 @@ TEST_F(UnPackTest, ChecksumMismatchStopsBeforeTheRecords)
     std::string bytes = pkg.Build();
     bytes[1024 + 30] ^= 0x55;  // inside the language block
     TResult r = Extract(Save("bad.dat", bytes), Out(), host_);
-    EXPECT_FALSE(r.success);
+    EXPECT_FALSE(r.Success);
     EXPECT_FALSE(FileExists(Out("a.txt")));
-    EXPECT_EQ(r.debug.find("FileLen="), std::string::npos);
+    EXPECT_EQ(r.Debug.find("FileLen="), std::string::npos);
 }
 
 TEST_F(UnPackTest, MissingPackageExtractsNothing)
 {
     TResult r = Extract(dir_ / "none.dat", Out(), host_);
-    EXPECT_FALSE(r.success);
-    EXPECT_EQ(r.mainEntry, "");
+    EXPECT_FALSE(r.Success);
+    EXPECT_EQ(r.MainEntry, "");
     EXPECT_FALSE(DirectoryExists(Out()));
 }
 
@@ -370,8 +370,8 @@ TEST_F(UnPackTest, DamagedZlibStreamFailsTheExtraction)
     bad[good.size() / 2] ^= 0xFF;
     bad[2] ^= 0x0F;
     struct Case {
-        const char* what;
-        std::string body;
+        const char* What;
+        std::string Body;
     };
     const Case cases[] = {
         {"garbage", "this is no zlib stream"},
@@ -379,16 +379,16 @@ TEST_F(UnPackTest, DamagedZlibStreamFailsTheExtraction)
         {"truncated", good.substr(0, good.size() - 6)},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.What);
         TTestPackage pkg;
-        pkg.File("before.txt", "ok").Raw(static_cast<int32_t>(c.body.size()), c.body).File("after.txt", "x");
-        std::string target = dir_ / c.what;
+        pkg.File("before.txt", "ok").Raw(static_cast<int32_t>(c.Body.size()), c.Body).File("after.txt", "x");
+        std::string target = dir_ / c.What;
         TResult r = Extract(Save("z.dat", pkg.Build()), target, host_);
-        EXPECT_FALSE(r.success);
+        EXPECT_FALSE(r.Success);
         EXPECT_EQ(Read(target + "/before.txt"), "ok");
         EXPECT_FALSE(FileExists(target + "/after.txt"));
-        EXPECT_NE(r.debug.find("ZLib error: "), std::string::npos) << r.debug;
-        EXPECT_NE(r.debug.find("UnCompressTime: "), std::string::npos);
+        EXPECT_NE(r.Debug.find("ZLib error: "), std::string::npos) << r.Debug;
+        EXPECT_NE(r.Debug.find("UnCompressTime: "), std::string::npos);
     }
 }
 
@@ -401,7 +401,7 @@ TEST_F(UnPackTest, LengthsPastTheEndEndTheVolume)
         pkg.File("first.txt", "1").Raw(length, "short body").File("last.txt", "2");
         std::string target = dir_ / std::to_string(length);
         TResult r = Extract(Save("len.dat", pkg.Build()), target, host_);
-        EXPECT_FALSE(r.success);
+        EXPECT_FALSE(r.Success);
         EXPECT_EQ(Read(target + "/first.txt"), "1");
         EXPECT_FALSE(FileExists(target + "/last.txt"));
     }
@@ -414,7 +414,7 @@ TEST_F(UnPackTest, DataStartBeyondTheRecordsFails)
     std::string w = wild.Build();
     TTestPackage::Put(w, w.size() - 74 + 4, 0x7FFFFFF0);  // DataStart
     TResult r = Extract(Save("wild.dat", w), Out(), host_);
-    EXPECT_FALSE(r.success);
+    EXPECT_FALSE(r.Success);
     EXPECT_FALSE(FileExists(Out("a.txt")));
 }
 
@@ -449,7 +449,7 @@ TEST_F(UnPackTest, HostileNamesAreRefusedAndCountedAsFailedWrites)
         TRecordingHost host;
         std::string target = dir_ / ("deep/er/out" + std::to_string(run));
         TResult r = Extract(package, target, host);
-        EXPECT_TRUE(r.success);
+        EXPECT_TRUE(r.Success);
         EXPECT_EQ(UnPackFailedWrites(), static_cast<int>(std::size(kHostileNames)));
         EXPECT_EQ(Read(target + "/good.txt"), "fine");
         EXPECT_FALSE(FileExists(dir_ / "deep/escape1.txt"));
@@ -457,17 +457,17 @@ TEST_F(UnPackTest, HostileNamesAreRefusedAndCountedAsFailedWrites)
         EXPECT_FALSE(FileExists(dir_ / "escape3.txt"));
         EXPECT_FALSE(FileExists(dir_ / "deep/er/escape4.txt"));
         // Only the first failure of the extraction is shown.
-        ASSERT_EQ(host.errors.size(), 1u);
-        EXPECT_NE(host.errors[0].find("<P><P>Unable to save Extracted File!<P><P>"), std::string::npos);
-        EXPECT_NE(host.errors[0].find("  Data Size: <T>4 Bytes<P>  File Size:  <T>"), std::string::npos)
-            << host.errors[0];
-        EXPECT_EQ(r.progress.size(), 3u);  // two starts and good.txt
+        ASSERT_EQ(host.Errors.size(), 1u);
+        EXPECT_NE(host.Errors[0].find("<P><P>Unable to save Extracted File!<P><P>"), std::string::npos);
+        EXPECT_NE(host.Errors[0].find("  Data Size: <T>4 Bytes<P>  File Size:  <T>"), std::string::npos)
+            << host.Errors[0];
+        EXPECT_EQ(r.Progress.size(), 3u);  // two starts and good.txt
     }
     // A sound extraction after them starts from zero.
     TTestPackage clean;
     clean.File("clean.txt", "c");
     TResult r = Extract(Save("clean.dat", clean.Build()), dir_ / "clean", host_);
-    EXPECT_TRUE(r.success);
+    EXPECT_TRUE(r.Success);
     EXPECT_EQ(UnPackFailedWrites(), 0);
 }
 
@@ -488,10 +488,10 @@ TEST_F(UnPackTest, MarkedEntryOutsideTheTargetRunsNothing)
     // starts (the name before "*", blanks trimmed, in the target folder) is
     // a file this extraction created there and wrote completely.
     struct Case {
-        std::string what;
-        std::function<void(TTestPackage&)> records;
-        std::function<void(const std::string& target)> before;  // prepares the target
-        std::string mainEntry;                                  // "" when refused
+        std::string What;
+        std::function<void(TTestPackage&)> Records;
+        std::function<void(const std::string& target)> Before;  // prepares the target
+        std::string MainEntry;                                  // "" when refused
     };
     auto marked = [](const std::string& name) {
         return [name](TTestPackage& p) { p.File(name + "*/x", "evil"); };
@@ -521,15 +521,15 @@ TEST_F(UnPackTest, MarkedEntryOutsideTheTargetRunsNothing)
     cases.push_back({"sound program", marked("prog.exe"), nullptr, "prog.exe*/x"});
 
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.What);
         TTempFolder root;
         std::string target = root / "temp/SETUP_1";
         ASSERT_TRUE(ForceDirectories(target));
-        if (c.before) c.before(target);
+        if (c.Before) c.Before(target);
         std::vector<std::string> filesBefore = FilesBelow(root.Path());
         TTestPackage pkg;
         pkg.File("data.txt", "d");
-        c.records(pkg);
+        c.Records(pkg);
         std::string package = Save("marked.dat", pkg.Build());
         TRecordingHost host;
         TUnPackParams p;
@@ -539,7 +539,7 @@ TEST_F(UnPackTest, MarkedEntryOutsideTheTargetRunsNothing)
         // of the program cannot be written.
         int started = 0;
         p.Progress = [&](int kind, int, int, int, int, const std::string&) {
-            if (kind == 1 && ++started == 3 && c.what.rfind("later part", 0) == 0) {
+            if (kind == 1 && ++started == 3 && c.What.rfind("later part", 0) == 0) {
                 std::remove((target + "/prog.exe").c_str());
                 ForceDirectories(target + "/prog.exe");
             }
@@ -548,13 +548,13 @@ TEST_F(UnPackTest, MarkedEntryOutsideTheTargetRunsNothing)
         std::string mainEntry = "stale";
         std::ostringstream out;
         std::streambuf* old = std::cout.rdbuf(out.rdbuf());
-        UnPack(p, success, mainEntry, host.host);
+        UnPack(p, success, mainEntry, host.Host);
         std::cout.rdbuf(old);
 
-        EXPECT_EQ(mainEntry, c.mainEntry);
-        EXPECT_EQ(success, !c.mainEntry.empty());
+        EXPECT_EQ(mainEntry, c.MainEntry);
+        EXPECT_EQ(success, !c.MainEntry.empty());
         EXPECT_EQ(Read(target + "/data.txt"), "d");
-        EXPECT_EQ(out.str().find("Refused program: ") != std::string::npos, c.mainEntry.empty()) << out.str();
+        EXPECT_EQ(out.str().find("Refused program: ") != std::string::npos, c.MainEntry.empty()) << out.str();
         // Nothing new outside the target folder.
         for (const std::string& f : FilesBelow(root.Path())) {
             if (f.rfind("temp/SETUP_1/", 0) != 0) {
@@ -587,7 +587,7 @@ TEST_F(UnPackTest, DerivedAgentFileFromAnExePackage)
     std::string bytes = pkg.Build();
     std::string exe = Save("Product.EXE", bytes);
     TResult r = Extract(exe, Out(), host_, false, "C:\\somewhere\\agent.exe");
-    ASSERT_TRUE(r.success);
+    ASSERT_TRUE(r.Success);
     std::string agent = Read(Out("agent.exe"));
     std::string head = pkg.Image() + pkg.TextBlocks();
     ASSERT_EQ(agent.size(), head.size() + 74);
@@ -599,11 +599,11 @@ TEST_F(UnPackTest, DerivedAgentFileFromAnExePackage)
     EXPECT_EQ(trailer[69], 1);
     EXPECT_EQ(trailer.substr(0, 69), original.substr(0, 69));
     EXPECT_EQ(FileDosTime(Out("agent.exe")), FileDosTime(exe));
-    EXPECT_NE(r.debug.find("4242 New AU-Agent: " + Out() + "\\agent.exe\n"), std::string::npos) << r.debug;
+    EXPECT_NE(r.Debug.find("4242 New AU-Agent: " + Out() + "\\agent.exe\n"), std::string::npos) << r.Debug;
 
     // Not for a package whose name does not end in .exe.
     TResult other = Extract(Save("Product.dat", bytes), dir_ / "o2", host_, false, "agent.exe");
-    EXPECT_TRUE(other.success);
+    EXPECT_TRUE(other.Success);
     EXPECT_FALSE(FileExists(dir_ / "o2/agent.exe"));
 }
 
@@ -632,12 +632,12 @@ TEST_F(UnPackTest, DerivedAgentNameStaysInsideTheTarget)
         TTempFolder root;
         std::string target = root / "temp/SETUP_1";
         TResult r = Extract(exe, target, host_, false, c.agentName);
-        EXPECT_TRUE(r.success);
+        EXPECT_TRUE(r.Success);
         std::vector<std::string> expected = {"temp/SETUP_1/setup.exe"};
         if (*c.written) expected.push_back(std::string("temp/SETUP_1/") + c.written);
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(FilesBelow(root.Path()), expected);
-        EXPECT_EQ(r.debug.find("Refused agent name: ") != std::string::npos, !*c.written) << r.debug;
+        EXPECT_EQ(r.Debug.find("Refused agent name: ") != std::string::npos, !*c.written) << r.Debug;
     }
 }
 
@@ -676,12 +676,12 @@ TEST_F(UnPackTest, WriterPackagesOverThreeVolumesRoundTrip)
 
         std::string target = dir_ / ("w" + std::to_string(blockCount));
         TResult r = Extract(first, target, host_);
-        EXPECT_TRUE(r.success);
-        EXPECT_EQ(r.mainEntry, "setup.exe*/auto");
+        EXPECT_TRUE(r.Success);
+        EXPECT_EQ(r.MainEntry, "setup.exe*/auto");
         EXPECT_EQ(Read(target + "/setup.exe"), "program");
         EXPECT_EQ(FileDosTime(target + "/setup.exe"), kStamp);
         EXPECT_EQ(Read(target + "/data/payload.bin"), Bytes(250000, 5));
-        EXPECT_TRUE(host_.prompts.empty());
+        EXPECT_TRUE(host_.Prompts.empty());
     }
 }
 

@@ -25,19 +25,19 @@ TAgentTime TestNow()
 // ---- test mode ------------------------------------------------------------------
 
 struct TFakeRegistry {
-    std::map<std::string, std::string> values;
-    uint32_t tick = 0;
+    std::map<std::string, std::string> Values;
+    uint32_t Tick = 0;
     TAgentTime now = TestNow();
-    int reads = 0;
+    int Reads = 0;
     TTestModeSources Sources()
     {
         TTestModeSources s;
-        s.TickCount = [this] { return tick; };
+        s.TickCount = [this] { return Tick; };
         s.Now = [this] { return now; };
         s.ReadValue = [this](const std::string& name, const std::string& def) {
-            ++reads;
-            const auto it = values.find(name);
-            return it == values.end() ? def : it->second;
+            ++Reads;
+            const auto it = Values.find(name);
+            return it == Values.end() ? def : it->second;
         };
         return s;
     }
@@ -64,9 +64,9 @@ TEST(TestMode, OnlyOnTheDayTheRegistryNames)
     };
     for (const auto& c : cases) {
         TFakeRegistry reg;
-        if (c.mode) reg.values["TestMode"] = c.mode;
-        reg.values["TestModeDate"] = c.date;
-        reg.values["TestModeURL"] = "\\\\server\\test";
+        if (c.mode) reg.Values["TestMode"] = c.mode;
+        reg.Values["TestModeDate"] = c.date;
+        reg.Values["TestModeURL"] = "\\\\server\\test";
         TTestMode mode;
         EXPECT_EQ(mode.Check(true, reg.Sources()), c.on) << (c.mode ? c.mode : "(none)") << " " << c.date;
         EXPECT_EQ(mode.On(), c.on);
@@ -78,7 +78,7 @@ TEST(TestMode, OnlyOnTheDayTheRegistryNames)
 TEST(TestMode, RefreshedWhenForcedOrAfterThirtySeconds)
 {
     TFakeRegistry reg;
-    reg.values = {{"TestMode", "1"}, {"TestModeDate", "06-DEC-2024"}, {"TestModeURL", "C:\\t1"}};
+    reg.Values = {{"TestMode", "1"}, {"TestModeDate", "06-DEC-2024"}, {"TestModeURL", "C:\\t1"}};
     TTestMode mode;
     struct {
         uint32_t tick;
@@ -98,11 +98,11 @@ TEST(TestMode, RefreshedWhenForcedOrAfterThirtySeconds)
         {0x00010000u, false, "1", true, true},    // 57 s later
     };
     for (const auto& s : steps) {
-        reg.tick = s.tick;
-        reg.values["TestMode"] = s.registryMode;
-        const int before = reg.reads;
+        reg.Tick = s.tick;
+        reg.Values["TestMode"] = s.registryMode;
+        const int before = reg.Reads;
         EXPECT_EQ(mode.Check(s.force, reg.Sources()), s.on) << s.tick;
-        EXPECT_EQ(reg.reads > before, s.refreshed) << s.tick;
+        EXPECT_EQ(reg.Reads > before, s.refreshed) << s.tick;
     }
 }
 
@@ -171,19 +171,19 @@ TEST(IsReAskDue, Table)
 
 // Description files as plain values; counts what is read.
 struct TFakeAgent {
-    int32_t versionOriginal = 100, originalStamp = 7, versionNew = 101, newStamp = 8;
-    TAgentTime reAskLast = 0, reAskInterval = 0;
-    std::string validVersions;
-    bool autoInform = false;
-    std::string url = "http://updates.example/app", updateName = "setup.exe", informName = "news.txt";
-    int32_t updateSize = 5000, informSize = 300;
-    bool testMode = false;
-    std::string testLocation = "C:\\TestUpdates";
-    std::map<std::string, int64_t> files;   // path -> size
+    int32_t VersionOriginal = 100, OriginalStamp = 7, VersionNew = 101, NewStamp = 8;
+    TAgentTime ReAskLast = 0, ReAskInterval = 0;
+    std::string ValidVersions;
+    bool AutoInform = false;
+    std::string Url = "http://updates.example/app", updateName = "setup.exe", informName = "news.txt";
+    int32_t UpdateSize = 5000, InformSize = 300;
+    bool TestMode = false;
+    std::string TestLocation = "C:\\TestUpdates";
+    std::map<std::string, int64_t> Files;   // path -> size
     std::map<std::string, int64_t> remote;  // url -> length
-    bool connected = false;
+    bool Connected = false;
     std::map<std::string, int> reads;
-    std::vector<std::string> debug, trace, asked;
+    std::vector<std::string> Debug, Trace, Asked;
 
     TDecisionInputs Inputs()
     {
@@ -195,29 +195,29 @@ struct TFakeAgent {
             };
         };
         in.Now = [] { return TestNow(); };
-        in.VersionOriginal = counted("VersionOriginal", [this] { return versionOriginal; });
-        in.OriginalStamp = counted("OriginalStamp", [this] { return originalStamp; });
-        in.ReAskSecondsLast = counted("ReAskSecondsLast", [this] { return reAskLast; });
-        in.ReAskSecondsInterval = counted("ReAskSecondsInterval", [this] { return reAskInterval; });
-        in.VersionNew = counted("VersionNew", [this] { return versionNew; });
-        in.NewStamp = counted("NewStamp", [this] { return newStamp; });
-        in.ValidVersions = counted("ValidVersions", [this] { return validVersions; });
-        in.AutoInform = [this] { return autoInform; };
-        in.DownloadURL_UPDATE = [this] { return url; };
+        in.VersionOriginal = counted("VersionOriginal", [this] { return VersionOriginal; });
+        in.OriginalStamp = counted("OriginalStamp", [this] { return OriginalStamp; });
+        in.ReAskSecondsLast = counted("ReAskSecondsLast", [this] { return ReAskLast; });
+        in.ReAskSecondsInterval = counted("ReAskSecondsInterval", [this] { return ReAskInterval; });
+        in.VersionNew = counted("VersionNew", [this] { return VersionNew; });
+        in.NewStamp = counted("NewStamp", [this] { return NewStamp; });
+        in.ValidVersions = counted("ValidVersions", [this] { return ValidVersions; });
+        in.AutoInform = [this] { return AutoInform; };
+        in.DownloadURL_UPDATE = [this] { return Url; };
         in.NameOfUpdateFile = [this] { return updateName; };
         in.NameOfInformFile = [this] { return informName; };
-        in.SizeOfUpdateFile = [this] { return updateSize; };
-        in.SizeOfInformFile = [this] { return informSize; };
-        in.TestMode = [this] { return testMode; };
-        in.TestLocation = [this] { return testLocation; };
+        in.SizeOfUpdateFile = [this] { return UpdateSize; };
+        in.SizeOfInformFile = [this] { return InformSize; };
+        in.TestMode = [this] { return TestMode; };
+        in.TestLocation = [this] { return TestLocation; };
         in.FileSize = [this](const std::string& path) -> int64_t {
-            asked.push_back(path);
-            const auto it = files.find(path);
-            return it == files.end() ? -1 : it->second;
+            Asked.push_back(path);
+            const auto it = Files.find(path);
+            return it == Files.end() ? -1 : it->second;
         };
         in.Network = Network();
-        in.Debug = [this](const std::string& line) { debug.push_back(line); };
-        in.Trace = [this](const std::string& line) { trace.push_back(line); };
+        in.Debug = [this](const std::string& line) { Debug.push_back(line); };
+        in.Trace = [this](const std::string& line) { Trace.push_back(line); };
         return in;
     }
 
@@ -227,9 +227,9 @@ struct TFakeAgent {
     {
         current = this;
         TUpdateNetwork n;
-        n.IsInternetConnected = [] { return current->connected; };
+        n.IsInternetConnected = [] { return current->Connected; };
         n.HttpFileSize = [](const std::string& url) -> int64_t {
-            current->asked.push_back(url);
+            current->Asked.push_back(url);
             const auto it = current->remote.find(url);
             return it == current->remote.end() ? -1 : it->second;
         };
@@ -247,30 +247,30 @@ TEST(GetOkToPerformAU, CodesAndReasons)
         int code;
     } const cases[] = {
         {".INFO file not fetched", [](TFakeAgent&) {}, false, 0},
-        {"no installed version", [](TFakeAgent& a) { a.versionOriginal = 0; }, true, 1},
-        {"a negative installed version", [](TFakeAgent& a) { a.versionOriginal = -4; }, true, 1},
-        {"same stamp, re-asking off", [](TFakeAgent& a) { a.newStamp = 7; }, true, 2},
+        {"no installed version", [](TFakeAgent& a) { a.VersionOriginal = 0; }, true, 1},
+        {"a negative installed version", [](TFakeAgent& a) { a.VersionOriginal = -4; }, true, 1},
+        {"same stamp, re-asking off", [](TFakeAgent& a) { a.NewStamp = 7; }, true, 2},
         {"same stamp, re-asking not yet due",
          [kNow](TFakeAgent& a) {
-             a.newStamp = 7;
-             a.reAskInterval = 3600;
-             a.reAskLast = kNow - 3600;
+             a.NewStamp = 7;
+             a.ReAskInterval = 3600;
+             a.ReAskLast = kNow - 3600;
          },
          true, 2},
         {"same stamp, re-asking due",
          [kNow](TFakeAgent& a) {
-             a.newStamp = 7;
-             a.reAskInterval = 3600;
-             a.reAskLast = kNow - 3601;
+             a.NewStamp = 7;
+             a.ReAskInterval = 3600;
+             a.ReAskLast = kNow - 3601;
          },
          true, 6},
-        {"same stamp, user's check", [](TFakeAgent& a) { a.newStamp = 7; }, true, 6},
-        {"same version", [](TFakeAgent& a) { a.versionNew = 100; }, true, 3},
-        {"older version", [](TFakeAgent& a) { a.versionNew = 99; }, true, 3},
-        {"not valid for the installed version", [](TFakeAgent& a) { a.validVersions = "98,99,1000"; }, true,
+        {"same stamp, user's check", [](TFakeAgent& a) { a.NewStamp = 7; }, true, 6},
+        {"same version", [](TFakeAgent& a) { a.VersionNew = 100; }, true, 3},
+        {"older version", [](TFakeAgent& a) { a.VersionNew = 99; }, true, 3},
+        {"not valid for the installed version", [](TFakeAgent& a) { a.ValidVersions = "98,99,1000"; }, true,
          4},
-        {"valid for the installed version", [](TFakeAgent& a) { a.validVersions = "98,100"; }, true, 6},
-        {"file size wrong", [](TFakeAgent& a) { a.files["http://updates.example/app\\setup.exe"] = 100; },
+        {"valid for the installed version", [](TFakeAgent& a) { a.ValidVersions = "98,100"; }, true, 6},
+        {"file size wrong", [](TFakeAgent& a) { a.Files["http://updates.example/app\\setup.exe"] = 100; },
          true, 5},
         {"all passed", [](TFakeAgent&) {}, true, 6},
     };
@@ -284,7 +284,7 @@ TEST(GetOkToPerformAU, CodesAndReasons)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TFakeAgent agent;
-        agent.updateSize = 0;  // unreachable file of unknown size: passes
+        agent.UpdateSize = 0;  // unreachable file of unknown size: passes
         c.setup(agent);
         TDecisionInputs in = agent.Inputs();
         in.UserRequested = std::string(c.what) == "same stamp, user's check";
@@ -294,16 +294,16 @@ TEST(GetOkToPerformAU, CodesAndReasons)
         EXPECT_EQ(code, c.code);
         EXPECT_EQ(reason, reasons[c.code]);
         EXPECT_EQ(DecisionReason(c.code), reasons[c.code]);
-        EXPECT_EQ(agent.debug, std::vector<std::string>{" GetOkToPerformAU=" + std::to_string(c.code)});
-        ASSERT_FALSE(agent.trace.empty());
-        EXPECT_EQ(agent.trace.back(),
+        EXPECT_EQ(agent.Debug, std::vector<std::string>{" GetOkToPerformAU=" + std::to_string(c.code)});
+        ASSERT_FALSE(agent.Trace.empty());
+        EXPECT_EQ(agent.Trace.back(),
                   "GetOkToPerformAU = " + std::to_string(c.code) + " - " + reasons[c.code]);
         // Each test runs only when those before it passed: no .ORIGINAL read
         // after a failed download, no size check before the last step.
         EXPECT_EQ(agent.reads["VersionOriginal"] > 0, c.code >= 1);
         EXPECT_EQ(agent.reads["VersionNew"] > 0, c.code >= 3);
         EXPECT_EQ(agent.reads["ValidVersions"] > 0, c.code >= 4);
-        EXPECT_EQ(!agent.asked.empty(), c.code >= 5);
+        EXPECT_EQ(!agent.Asked.empty(), c.code >= 5);
     }
     EXPECT_EQ(DecisionReason(7), "");
     EXPECT_EQ(DecisionReason(-1), "");
@@ -320,63 +320,63 @@ TEST(CheckUpdateSize, FileOrRemoteLength)
         const char* triedLast;  // the "  URL=" line of a failure
         int64_t actual;
     } const cases[] = {
-        {"announced 0, nothing reachable: -1 is 1 away", [](TFakeAgent& a) { a.updateSize = 0; }, true, "",
+        {"announced 0, nothing reachable: -1 is 1 away", [](TFakeAgent& a) { a.UpdateSize = 0; }, true, "",
          0},
         {"nothing reachable", [](TFakeAgent&) {}, false, "http://updates.example/app\\setup.exe", -1},
-        {"99 bytes larger", [&](TFakeAgent& a) { a.files[local] = 5099; }, true, "", 0},
-        {"100 bytes larger", [&](TFakeAgent& a) { a.files[local] = 5100; }, false,
+        {"99 bytes larger", [&](TFakeAgent& a) { a.Files[local] = 5099; }, true, "", 0},
+        {"100 bytes larger", [&](TFakeAgent& a) { a.Files[local] = 5100; }, false,
          "http://updates.example/app\\setup.exe", 5100},
-        {"99 bytes smaller", [&](TFakeAgent& a) { a.files[local] = 4901; }, true, "", 0},
-        {"100 bytes smaller", [&](TFakeAgent& a) { a.files[local] = 4900; }, false,
+        {"99 bytes smaller", [&](TFakeAgent& a) { a.Files[local] = 4901; }, true, "", 0},
+        {"100 bytes smaller", [&](TFakeAgent& a) { a.Files[local] = 4900; }, false,
          "http://updates.example/app\\setup.exe", 4900},
-        {"the low 32 bits of a large file", [&](TFakeAgent& a) { a.files[local] = 0x100001388LL; }, true, "",
+        {"the low 32 bits of a large file", [&](TFakeAgent& a) { a.Files[local] = 0x100001388LL; }, true, "",
          0},
         {"sizes far apart do not wrap into a match",
          [&](TFakeAgent& a) {
-             a.updateSize = std::numeric_limits<int32_t>::min();
-             a.files[local] = 0x7FFFFFFF;
+             a.UpdateSize = std::numeric_limits<int32_t>::min();
+             a.Files[local] = 0x7FFFFFFF;
          },
          false, "http://updates.example/app\\setup.exe", 0x7FFFFFFF},
         {"the file-name part of the name",
          [&](TFakeAgent& a) {
              a.updateName = "sub\\dir\\setup.exe";
-             a.files[local] = 5000;
+             a.Files[local] = 5000;
          },
          true, "", 0},
         {"remote length when connected",
          [&](TFakeAgent& a) {
-             a.connected = true;
+             a.Connected = true;
              a.remote[remote] = 5050;
          },
          true, "", 0},
-        {"remote length unknown", [&](TFakeAgent& a) { a.connected = true; }, false,
+        {"remote length unknown", [&](TFakeAgent& a) { a.Connected = true; }, false,
          "http://updates.example/app/setup.exe", -1},
         {"not connected: no request", [&](TFakeAgent& a) { a.remote[remote] = 5000; }, false,
          "http://updates.example/app\\setup.exe", -1},
         {"inform mode: the INFORM file",
          [&](TFakeAgent& a) {
-             a.autoInform = true;
-             a.files["http://updates.example/app\\news.txt"] = 310;
+             a.AutoInform = true;
+             a.Files["http://updates.example/app\\news.txt"] = 310;
          },
          true, "", 0},
         {"inform mode, wrong size",
          [&](TFakeAgent& a) {
-             a.autoInform = true;
-             a.files["http://updates.example/app\\news.txt"] = 5000;
+             a.AutoInform = true;
+             a.Files["http://updates.example/app\\news.txt"] = 5000;
          },
          false, "http://updates.example/app\\news.txt", 5000},
         {"test mode: the test location",
          [&](TFakeAgent& a) {
-             a.testMode = true;
-             a.files["C:\\TestUpdates\\setup.exe"] = 5000;
+             a.TestMode = true;
+             a.Files["C:\\TestUpdates\\setup.exe"] = 5000;
          },
          true, "", 0},
         {"test mode, missing there: never asked over HTTP",
          [&](TFakeAgent& a) {
-             a.testMode = true;
-             a.connected = true;
+             a.TestMode = true;
+             a.Connected = true;
              a.remote["C:\\TestUpdates/setup.exe"] = 5000;
-             a.files[local] = 5000;
+             a.Files[local] = 5000;
          },
          false, "C:\\TestUpdates\\setup.exe", -1},
     };
@@ -385,13 +385,13 @@ TEST(CheckUpdateSize, FileOrRemoteLength)
         TFakeAgent agent;
         c.setup(agent);
         const TDecisionInputs in = agent.Inputs();
-        EXPECT_EQ(CheckUpdateSizeWith(in, agent.url, agent.updateName, agent.informName), c.passed);
+        EXPECT_EQ(CheckUpdateSizeWith(in, agent.Url, agent.updateName, agent.informName), c.passed);
         if (c.passed) {
-            EXPECT_TRUE(agent.trace.empty());
+            EXPECT_TRUE(agent.Trace.empty());
             continue;
         }
-        const int32_t expected = agent.autoInform ? agent.informSize : agent.updateSize;
-        EXPECT_EQ(agent.trace, (std::vector<std::string>{"  InfoSize=" + std::to_string(expected),
+        const int32_t expected = agent.AutoInform ? agent.InformSize : agent.UpdateSize;
+        EXPECT_EQ(agent.Trace, (std::vector<std::string>{"  InfoSize=" + std::to_string(expected),
                                                          "  HttpSize=" + std::to_string(c.actual),
                                                          std::string("  URL=") + c.triedLast}));
     }
@@ -400,8 +400,8 @@ TEST(CheckUpdateSize, FileOrRemoteLength)
     TFakeAgent offline;
     TDecisionInputs in = offline.Inputs();
     in.Network = TUpdateNetwork{};
-    EXPECT_FALSE(CheckUpdateSizeWith(in, offline.url, offline.updateName, offline.informName));
-    EXPECT_EQ(offline.asked, std::vector<std::string>{"http://updates.example/app\\setup.exe"});
+    EXPECT_FALSE(CheckUpdateSizeWith(in, offline.Url, offline.updateName, offline.informName));
+    EXPECT_EQ(offline.Asked, std::vector<std::string>{"http://updates.example/app\\setup.exe"});
 }
 
 TEST(UpdateDecision, RunFlagsAndNetworkDefaults)

@@ -25,7 +25,7 @@ TEST(InflateToString, BadStreamsRaiseWithZlibMessage)
 {
     std::string good = TTestPackage::Deflate("some text that compresses, some text");
     struct Case {
-        std::string input, message;
+        std::string Input, Message;
     };
     const Case cases[] = {
         {"plain text", "incorrect header check"},
@@ -36,10 +36,10 @@ TEST(InflateToString, BadStreamsRaiseWithZlibMessage)
     };
     for (const Case& c : cases) {
         try {
-            InflateToString(c.input);
-            ADD_FAILURE() << "no error for " << c.message;
+            InflateToString(c.Input);
+            ADD_FAILURE() << "no error for " << c.Message;
         } catch (const EZLibError& e) {
-            EXPECT_EQ(std::string(e.what()), c.message);
+            EXPECT_EQ(std::string(e.what()), c.Message);
         }
     }
 }

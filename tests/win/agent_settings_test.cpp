@@ -77,26 +77,26 @@ protected:
 };
 
 struct TIntKey {
-    TFile file;
-    const char* section;
-    const char* key;
-    std::function<int64_t()> get;
-    int64_t def;
-    bool low32;  // versions, stamps, sizes and font values keep the low 32 bits
+    TFile File;
+    const char* Section;
+    const char* Key;
+    std::function<int64_t()> Get;
+    int64_t Def;
+    bool Low32;  // versions, stamps, sizes and font values keep the low 32 bits
 };
 
 struct TTextKey {
-    TFile file;
-    const char* section;
-    const char* key;
-    std::function<std::string()> get;
-    const char* def;
+    TFile File;
+    const char* Section;
+    const char* Key;
+    std::function<std::string()> Get;
+    const char* Def;
 };
 
 struct TFlagKey {
-    const char* key;
-    std::function<bool()> get;
-    int slot;  // -1: no transient slot
+    const char* Key;
+    std::function<bool()> Get;
+    int Slot;  // -1: no transient slot
 };
 
 }  // namespace
@@ -130,22 +130,22 @@ TEST_F(AgentSettingsFiles, IntegerKeysGiveTheirDefaultsUnlessTheyHoldANumber)
         {TFile::Info, "AutoInform", "AutoInformH", GetAutoInformH, 360, true},
     };
     for (const TIntKey& k : keys) {
-        SCOPED_TRACE(k.key);
+        SCOPED_TRACE(k.Key);
         RemoveFiles();
-        EXPECT_EQ(k.get(), k.def);  // no file at all
-        WriteKey(k.file, k.section, k.key, std::nullopt);
-        EXPECT_EQ(k.get(), k.def);
-        WriteKey(k.file, k.section, k.key, "");
-        EXPECT_EQ(k.get(), k.def);
-        WriteKey(k.file, k.section, k.key, "1200x");
-        EXPECT_EQ(k.get(), k.def);
-        WriteKey(k.file, k.section, k.key, "-42");
-        EXPECT_EQ(k.get(), -42);
-        WriteKey(k.file, k.section, k.key, "4294967297");  // 2^32 + 1
-        EXPECT_EQ(k.get(), k.low32 ? 1 : 4294967297LL);
+        EXPECT_EQ(k.Get(), k.Def);  // no file at all
+        WriteKey(k.File, k.Section, k.Key, std::nullopt);
+        EXPECT_EQ(k.Get(), k.Def);
+        WriteKey(k.File, k.Section, k.Key, "");
+        EXPECT_EQ(k.Get(), k.Def);
+        WriteKey(k.File, k.Section, k.Key, "1200x");
+        EXPECT_EQ(k.Get(), k.Def);
+        WriteKey(k.File, k.Section, k.Key, "-42");
+        EXPECT_EQ(k.Get(), -42);
+        WriteKey(k.File, k.Section, k.Key, "4294967297");  // 2^32 + 1
+        EXPECT_EQ(k.Get(), k.Low32 ? 1 : 4294967297LL);
         // The other file never answers for this one.
-        WriteKey(k.file == TFile::Info ? TFile::Original : TFile::Info, k.section, k.key, "5");
-        EXPECT_EQ(k.get(), k.low32 ? 1 : 4294967297LL);
+        WriteKey(k.File == TFile::Info ? TFile::Original : TFile::Info, k.Section, k.Key, "5");
+        EXPECT_EQ(k.Get(), k.Low32 ? 1 : 4294967297LL);
     }
 }
 
@@ -178,13 +178,13 @@ TEST_F(AgentSettingsFiles, TextKeysGiveTheirDefaultsWhenAbsentOrEmpty)
         {TFile::Info, "AutoInform", "NameOfInformFile", GetNameOfInformFile, ""},
     };
     for (const TTextKey& k : keys) {
-        SCOPED_TRACE(k.key);
+        SCOPED_TRACE(k.Key);
         RemoveFiles();
-        EXPECT_EQ(k.get(), k.def);
-        WriteKey(k.file, k.section, k.key, "");
-        EXPECT_EQ(k.get(), k.def);
-        WriteKey(k.file, k.section, k.key, "Using WM_CLOSE <b>x</b> 103,104");
-        EXPECT_EQ(k.get(), "Using WM_CLOSE <b>x</b> 103,104");
+        EXPECT_EQ(k.Get(), k.Def);
+        WriteKey(k.File, k.Section, k.Key, "");
+        EXPECT_EQ(k.Get(), k.Def);
+        WriteKey(k.File, k.Section, k.Key, "Using WM_CLOSE <b>x</b> 103,104");
+        EXPECT_EQ(k.Get(), "Using WM_CLOSE <b>x</b> 103,104");
     }
     // Section and key names are not case-sensitive.
     WriteRaw(TFile::Info, "[newsetup]\r\nshutdownmethod=Using WM_QUIT\r\n");
@@ -205,43 +205,43 @@ TEST_F(AgentSettingsFiles, FlagsAreOnOnlyForOneAndTransientSlotsWin)
         {"RemoveCheckForNewUpdateShortcut", GetRemoveCheckForNewUpdateShortcut, -1},
     };
     for (const TFlagKey& k : keys) {
-        SCOPED_TRACE(k.key);
+        SCOPED_TRACE(k.Key);
         ResetTransientSlots();
         RemoveFiles();
-        EXPECT_FALSE(k.get());
+        EXPECT_FALSE(k.Get());
         for (const char* off : {"", "yes", "true", "2", "0"}) {
-            WriteKey(TFile::Info, "NewSetup", k.key, off);
-            EXPECT_FALSE(k.get()) << off;
+            WriteKey(TFile::Info, "NewSetup", k.Key, off);
+            EXPECT_FALSE(k.Get()) << off;
         }
-        WriteKey(TFile::Info, "NewSetup", k.key, "1");
-        EXPECT_TRUE(k.get());
-        if (k.slot < 0) {
+        WriteKey(TFile::Info, "NewSetup", k.Key, "1");
+        EXPECT_TRUE(k.Get());
+        if (k.Slot < 0) {
             for (int slot = 0; slot < kTransientSlotCount; ++slot) SetTransientSlot(slot, 0);
-            EXPECT_TRUE(k.get());  // no slot speaks for this key
+            EXPECT_TRUE(k.Get());  // no slot speaks for this key
             continue;
         }
-        SetTransientSlot(k.slot, 0);
-        EXPECT_FALSE(k.get());
-        SetTransientSlot(k.slot, 7);  // anything but 1 is off
-        EXPECT_FALSE(k.get());
-        WriteKey(TFile::Info, "NewSetup", k.key, "yes");
-        SetTransientSlot(k.slot, 1);
-        EXPECT_TRUE(k.get());
-        SetTransientSlot(k.slot, kTransientUnset);
-        EXPECT_FALSE(k.get());
+        SetTransientSlot(k.Slot, 0);
+        EXPECT_FALSE(k.Get());
+        SetTransientSlot(k.Slot, 7);  // anything but 1 is off
+        EXPECT_FALSE(k.Get());
+        WriteKey(TFile::Info, "NewSetup", k.Key, "yes");
+        SetTransientSlot(k.Slot, 1);
+        EXPECT_TRUE(k.Get());
+        SetTransientSlot(k.Slot, kTransientUnset);
+        EXPECT_FALSE(k.Get());
     }
 }
 
 TEST_F(AgentSettingsFiles, AutoInformIsOnForTheNumberOne)
 {
     struct Case {
-        std::optional<std::string> value;
-        bool on;
+        std::optional<std::string> Value;
+        bool On;
     } cases[] = {{std::nullopt, false}, {"", false},    {"1", true}, {"01", true},
                  {"2", false},          {"yes", false}, {"0", false}};
     for (const Case& c : cases) {
-        WriteKey(TFile::Info, "General", "AutoInform", c.value);
-        EXPECT_EQ(GetAutoInform(), c.on) << c.value.value_or("<absent>");
+        WriteKey(TFile::Info, "General", "AutoInform", c.Value);
+        EXPECT_EQ(GetAutoInform(), c.On) << c.Value.value_or("<absent>");
     }
 }
 

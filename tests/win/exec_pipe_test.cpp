@@ -17,29 +17,29 @@ std::string OemToAnsi(std::string text)
 }
 
 struct TRun {
-    bool result = false;
-    std::string error, output;
-    unsigned long code = 0;
+    bool Result = false;
+    std::string Error, Output;
+    unsigned long Code = 0;
 };
 
 TRun RunChild(const std::string& program, const std::string& arguments,
               TPipeOutputCallback callback = nullptr, void* user = nullptr)
 {
     TRun r;
-    r.result = RunWithPipes(program, arguments, SW_HIDE, callback, user, 1, r.error, r.output, r.code);
+    r.Result = RunWithPipes(program, arguments, SW_HIDE, callback, user, 1, r.Error, r.Output, r.Code);
     return r;
 }
 
 struct TChunks {
-    std::vector<std::string> chunks;
-    bool abortAtFirst = false;
+    std::vector<std::string> Chunks;
+    bool AbortAtFirst = false;
 };
 
 void CollectChunk(void* user, const std::string& chunk, bool& abort)
 {
     auto* c = static_cast<TChunks*>(user);
-    c->chunks.push_back(chunk);
-    if (c->abortAtFirst) abort = true;
+    c->Chunks.push_back(chunk);
+    if (c->AbortAtFirst) abort = true;
 }
 
 }  // namespace
@@ -48,20 +48,20 @@ TEST(RunWithPipes, CollectsBothStreamsConvertedAndTheExitCode)
 {
     const std::string child = HelperPath("pipe_child.exe");
     struct Case {
-        const char* code;
-        bool result;
+        const char* Code;
+        bool Result;
     } cases[] = {{"0", true}, {"3", false}};
     for (const Case& c : cases) {
-        TRun r = RunChild(child, std::string(c.code) + " 100000");
-        EXPECT_EQ(r.result, c.result) << c.code;
-        EXPECT_EQ(r.code, std::stoul(c.code));
+        TRun r = RunChild(child, std::string(c.Code) + " 100000");
+        EXPECT_EQ(r.Result, c.Result) << c.Code;
+        EXPECT_EQ(r.Code, std::stoul(c.Code));
         // Every byte arrives, although the child writes far more than one chunk at once.
         const std::string expected = OemToAnsi("OEM:Gr\x81\xE1"
                                                "e\r\n") +
                                      std::string(100000, 'x') + "\r\nEND\r\n";
-        EXPECT_EQ(r.output.size(), expected.size());
-        EXPECT_TRUE(r.output == expected);
-        EXPECT_EQ(r.error, "problem reported\r\n");
+        EXPECT_EQ(r.Output.size(), expected.size());
+        EXPECT_TRUE(r.Output == expected);
+        EXPECT_EQ(r.Error, "problem reported\r\n");
     }
 }
 
@@ -69,10 +69,10 @@ TEST(RunWithPipes, AccentedOemTextArrivesInTheAnsiCodePage)
 {
     if (GetOEMCP() == GetACP()) GTEST_SKIP() << "OEM and ANSI code pages are the same here";
     TRun r = RunChild(HelperPath("pipe_child.exe"), "0 0");
-    ASSERT_TRUE(r.result);
-    EXPECT_EQ(r.output.substr(0, 11), OemToAnsi("OEM:Gr\x81\xE1"
+    ASSERT_TRUE(r.Result);
+    EXPECT_EQ(r.Output.substr(0, 11), OemToAnsi("OEM:Gr\x81\xE1"
                                                 "e\r\n"));
-    EXPECT_NE(r.output.substr(0, 11), std::string("OEM:Gr\x81\xE1"
+    EXPECT_NE(r.Output.substr(0, 11), std::string("OEM:Gr\x81\xE1"
                                                   "e\r\n"));
 }
 
@@ -81,36 +81,36 @@ TEST(RunWithPipes, CallbackSeesEveryChunkAndCanAbort)
     const std::string child = HelperPath("pipe_child.exe");
     TChunks seen;
     TRun r = RunChild(child, "0 70000", CollectChunk, &seen);
-    EXPECT_TRUE(r.result);
+    EXPECT_TRUE(r.Result);
     std::string joined;
-    for (const std::string& c : seen.chunks) {
+    for (const std::string& c : seen.Chunks) {
         EXPECT_LE(c.size(), kPipeChunkSize);
         joined += c;
     }
-    EXPECT_GE(seen.chunks.size(), 3u);
-    EXPECT_EQ(joined.size(), r.output.size() + r.error.size());
+    EXPECT_GE(seen.Chunks.size(), 3u);
+    EXPECT_EQ(joined.size(), r.Output.size() + r.Error.size());
 
     // The child blocks on a full pipe while writing this much, so the abort finds it running.
     TChunks aborting;
-    aborting.abortAtFirst = true;
+    aborting.AbortAtFirst = true;
     TRun a = RunChild(child, "0 5000000", CollectChunk, &aborting);
-    EXPECT_FALSE(a.result);
-    EXPECT_EQ(a.code, 255u);
-    EXPECT_LT(a.output.size(), 5000000u);
+    EXPECT_FALSE(a.Result);
+    EXPECT_EQ(a.Code, 255u);
+    EXPECT_LT(a.Output.size(), 5000000u);
 }
 
 TEST(RunWithPipes, MissingProgramGivesCode21AndTheCommandLineInTheError)
 {
     TChunks seen;
     TRun r = RunChild("C:\\no such folder\\missing.exe", "/x", CollectChunk, &seen);
-    EXPECT_FALSE(r.result);
-    EXPECT_EQ(r.code, kExecStartFailedCode);
+    EXPECT_FALSE(r.Result);
+    EXPECT_EQ(r.Code, kExecStartFailedCode);
     const std::string prefix = "\"C:\\no such folder\\missing.exe\" /x --- ";
-    EXPECT_EQ(r.error.substr(0, prefix.size()), prefix);
-    EXPECT_GT(r.error.size(), prefix.size());
-    EXPECT_TRUE(r.output.empty());
-    ASSERT_EQ(seen.chunks.size(), 1u);
-    EXPECT_EQ(seen.chunks[0], r.error + "\r\n");
+    EXPECT_EQ(r.Error.substr(0, prefix.size()), prefix);
+    EXPECT_GT(r.Error.size(), prefix.size());
+    EXPECT_TRUE(r.Output.empty());
+    ASSERT_EQ(seen.Chunks.size(), 1u);
+    EXPECT_EQ(seen.Chunks[0], r.Error + "\r\n");
 }
 
 TEST(RunWithPipes, ProgramPathWithBlanksIsStartedUnquoted)
@@ -119,8 +119,8 @@ TEST(RunWithPipes, ProgramPathWithBlanksIsStartedUnquoted)
     const std::string copy = folder + "pipe child.exe";
     ASSERT_TRUE(CopyFileA(HelperPath("pipe_child.exe").c_str(), copy.c_str(), FALSE));
     TRun r = RunChild(copy, "4 10");
-    EXPECT_EQ(r.code, 4u) << r.error;
-    EXPECT_EQ(r.error, "problem reported\r\n");
+    EXPECT_EQ(r.Code, 4u) << r.Error;
+    EXPECT_EQ(r.Error, "problem reported\r\n");
     DeleteFileA(copy.c_str());
     RemoveDirectoryA(folder.c_str());
 }

@@ -194,11 +194,11 @@ private:
 // What each view mode finds when the value is in one view, the other or both
 // (a key below HKEY_LOCAL_MACHINE\Software that WOW64 redirects).
 struct TViewCase {
-    bool in32, in64;
-    int mode;
-    bool program64;
-    const char* onWin64;  // what a 64-bit process finds
-    const char* onI686;   // what a 32-bit process on 64-bit Windows finds
+    bool In32, In64;
+    int Mode;
+    bool Program64;
+    const char* OnWin64;  // what a 64-bit process finds
+    const char* OnI686;   // what a 32-bit process on 64-bit Windows finds
 };
 const TViewCase kViewCases[] = {
     {true, true, 1, false, "64", "32"}, {true, true, 2, false, "64", "64"},
@@ -253,19 +253,19 @@ TEST(RuntimeFolderViews, RegistryFolderInBothViews)
 {
     const bool saved = UseRegistry64View;
     for (const TViewCase& c : kViewCases) {
-        SCOPED_TRACE(std::to_string(c.mode) + " in32=" + std::to_string(c.in32) +
-                     " in64=" + std::to_string(c.in64) + " program64=" + std::to_string(c.program64));
+        SCOPED_TRACE(std::to_string(c.Mode) + " in32=" + std::to_string(c.In32) +
+                     " in64=" + std::to_string(c.In64) + " program64=" + std::to_string(c.Program64));
         // The value is named by the last path component; the key has no default value.
         TwoViewKey key("Software\\VelmoraFolderViewTest");
-        if (c.in32) {
+        if (c.In32) {
             ASSERT_TRUE(key.Set(KEY_WOW64_32KEY, "Dir", "C:\\Velmora32"));
         }
-        if (c.in64) {
+        if (c.In64) {
             ASSERT_TRUE(key.Set(KEY_WOW64_64KEY, "Dir", "C:\\Velmora64"));
         }
-        UseRegistry64View = c.program64;
-        EXPECT_EQ(RegistryFolder("HKLM\\Software\\VelmoraFolderViewTest\\Dir", c.mode),
-                  ViewFolder(k32BitProcess ? c.onI686 : c.onWin64));
+        UseRegistry64View = c.Program64;
+        EXPECT_EQ(RegistryFolder("HKLM\\Software\\VelmoraFolderViewTest\\Dir", c.Mode),
+                  ViewFolder(k32BitProcess ? c.OnI686 : c.OnWin64));
     }
     UseRegistry64View = saved;
 }

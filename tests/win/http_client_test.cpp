@@ -28,8 +28,8 @@ using namespace http_test;
 // ---- a progress object that records its events and may act on them ---------
 
 struct TEvent {
-    int kind, maximum, position;
-    std::string text;
+    int Kind, Maximum, Position;
+    std::string Text;
 };
 std::vector<TEvent> g_events;
 std::function<void(int steps)> g_onStep;  // runs inside a step event
@@ -39,7 +39,7 @@ void RecordingSink(int kind, int, int maximum, int position, int, const std::str
     g_events.push_back({kind, maximum, position, text});
     if (kind == kProgressStep && g_onStep) {
         int steps = 0;
-        for (const TEvent& e : g_events) steps += e.kind == kProgressStep;
+        for (const TEvent& e : g_events) steps += e.Kind == kProgressStep;
         g_onStep(steps);
     }
 }
@@ -49,13 +49,13 @@ std::vector<std::string> StepAmounts()
 {
     std::vector<std::string> amounts;
     for (const TEvent& e : g_events)
-        if (e.kind == kProgressStep) amounts.push_back(e.text.substr(0, e.text.find("   -   ")));
+        if (e.Kind == kProgressStep) amounts.push_back(e.Text.substr(0, e.Text.find("   -   ")));
     return amounts;
 }
 
 struct TResult {
-    bool ok;
-    std::string error, content;
+    bool Ok;
+    std::string Error, Content;
 };
 
 class HttpClient : public ::testing::Test {
@@ -78,8 +78,8 @@ protected:
     {
         TProgBar bar(RecordingSink);
         TResult r;
-        r.ok = HTTP_DownloadFile_Incremental(owner, url, target, r.content, &bar, r.error);
-        EXPECT_EQ(r.ok, r.error.empty());
+        r.Ok = HTTP_DownloadFile_Incremental(owner, url, target, r.Content, &bar, r.Error);
+        EXPECT_EQ(r.Ok, r.Error.empty());
         return r;
     }
 
@@ -143,19 +143,19 @@ TEST_F(HttpClient, CompleteDownloadReplacesTheTargetAndLeavesNoWorkingFile)
     TTempFolder::Write(target, "old version");
 
     const TResult r = Get(Url(kStampOption, name), target);
-    EXPECT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(r.Ok) << r.Error;
     EXPECT_EQ(TTempFolder::Read(target), data);
     EXPECT_EQ(Files(), std::vector<std::string>{"setup.exe"});
-    EXPECT_TRUE(r.content.empty());
+    EXPECT_TRUE(r.Content.empty());
 
     // The probe with its agent (for the first byte only) first, then one
     // request of the download.
     const std::vector<TRequest> log = Requests(name);
     ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0].agent, "HTTP_Connect_2");
-    EXPECT_EQ(log[0].range, "bytes=0-0");
-    EXPECT_EQ(log[1].agent, "HTTP_Connect_3");
-    EXPECT_EQ(log[1].range, "");
+    EXPECT_EQ(log[0].Agent, "HTTP_Connect_2");
+    EXPECT_EQ(log[0].Range, "bytes=0-0");
+    EXPECT_EQ(log[1].Agent, "HTTP_Connect_3");
+    EXPECT_EQ(log[1].Range, "");
 }
 
 TEST_F(HttpClient, ReadsAskForATenthOfTheFileUpTo8192Bytes)
@@ -176,12 +176,12 @@ TEST_F(HttpClient, ReadsAskForATenthOfTheFileUpTo8192Bytes)
         const std::string data = Bytes(c.length, c.length);
         Serve(name, data);
         const TResult r = Get(Url("-", name), dir_ / "chunks.bin");
-        ASSERT_TRUE(r.ok) << r.error;
+        ASSERT_TRUE(r.Ok) << r.Error;
         EXPECT_EQ(TTempFolder::Read(dir_ / "chunks.bin"), data);
         ASSERT_FALSE(g_events.empty());
-        EXPECT_EQ(g_events[0].kind, kProgressStart);
-        EXPECT_EQ(g_events[0].position, 1);
-        EXPECT_EQ(g_events[0].maximum, c.maximum) << c.length;
+        EXPECT_EQ(g_events[0].Kind, kProgressStart);
+        EXPECT_EQ(g_events[0].Position, 1);
+        EXPECT_EQ(g_events[0].Maximum, c.maximum) << c.length;
         const std::vector<std::string> amounts = StepAmounts();
         EXPECT_EQ(amounts.size(), c.steps) << c.length;
         ASSERT_GE(amounts.size(), c.first.size());
@@ -198,14 +198,14 @@ TEST_F(HttpClient, WithoutAnnouncedLengthTheWholeBodyIsTheFile)
         const std::string target = dir_ / "nolength.bin";
         TTempFolder::Write(target, "old");
         const TResult r = Get(Url(options, name), target);
-        EXPECT_TRUE(r.ok) << options << ": " << r.error;
+        EXPECT_TRUE(r.Ok) << options << ": " << r.Error;
         EXPECT_EQ(TTempFolder::Read(target), data) << options;
         EXPECT_EQ(Files(), std::vector<std::string>{"nolength.bin"}) << options;
         EXPECT_EQ(StepAmounts().back(), "0.0/4,096.0 MB") << "taken as 4,294,967,295 bytes";
 
         TResult m = Get(Url(options, name), "");
-        EXPECT_TRUE(m.ok) << m.error;
-        EXPECT_EQ(m.content, data) << options;
+        EXPECT_TRUE(m.Ok) << m.Error;
+        EXPECT_EQ(m.Content, data) << options;
     }
 }
 
@@ -215,7 +215,7 @@ TEST_F(HttpClient, SlowBodyArrivesWhole)
     const std::string data = Bytes(8000, 4);
     Serve(name, data);
     const TResult r = Get(Url("slow=3," + kStampOption, name), dir_ / "slow.bin");
-    EXPECT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(r.Ok) << r.Error;
     EXPECT_EQ(TTempFolder::Read(dir_ / "slow.bin"), data);
 }
 
@@ -224,8 +224,8 @@ TEST_F(HttpClient, DownloadIntoMemoryWritesNoFile)
     const std::string name = Unique("memory.ini");
     Serve(name, "[Update]\r\nVersion=2\r\n");
     const TResult r = Get(Url(kStampOption, name), "");
-    EXPECT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.content, "[Update]\r\nVersion=2\r\n");
+    EXPECT_TRUE(r.Ok) << r.Error;
+    EXPECT_EQ(r.Content, "[Update]\r\nVersion=2\r\n");
     EXPECT_TRUE(Files().empty());
 }
 
@@ -234,9 +234,9 @@ TEST_F(HttpClient, DownloadIntoMemoryStopsPastTheCapWithoutLength)
     const std::string name = Unique("endless.bin");
     Serve(name, std::string(kMemoryDownloadCap + 100000, 'x'));
     const TResult r = Get(Url("nolen", name), "");
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, name + " --- Error downloading file (more than 16777216 bytes)");
-    EXPECT_LE(r.content.size(), kMemoryDownloadCap + kMaxDownloadChunk);
+    EXPECT_FALSE(r.Ok);
+    EXPECT_EQ(r.Error, name + " --- Error downloading file (more than 16777216 bytes)");
+    EXPECT_LE(r.Content.size(), kMemoryDownloadCap + kMaxDownloadChunk);
 }
 
 // ---- URL forms -----------------------------------------------------------------
@@ -249,13 +249,13 @@ TEST_F(HttpClient, UrlWithoutSchemeIsAskedForOverHttpAnyCaseSchemeAsItIs)
     const std::string bare = Url("-", name).substr(7);  // 127.0.0.1:PORT/-/name
     for (const std::string& url : {bare, "http://" + bare, "HTTP://" + bare, "hTtP://" + bare}) {
         const TResult r = Get(url, dir_ / "form.bin");
-        EXPECT_TRUE(r.ok) << url << ": " << r.error;
+        EXPECT_TRUE(r.Ok) << url << ": " << r.Error;
         EXPECT_EQ(TTempFolder::Read(dir_ / "form.bin"), data) << url;
         DeleteFileA((dir_ / "form.bin").c_str());
     }
     const std::string nowhere = "http://127.0.0.1:1/-/x.bin";
-    EXPECT_EQ(Get(nowhere, dir_ / "x.bin").error, "Unable to open Internet Connection: " + nowhere);
-    EXPECT_EQ(Get("127.0.0.1:1/-/x.bin", dir_ / "x.bin").error,
+    EXPECT_EQ(Get(nowhere, dir_ / "x.bin").Error, "Unable to open Internet Connection: " + nowhere);
+    EXPECT_EQ(Get("127.0.0.1:1/-/x.bin", dir_ / "x.bin").Error,
               "Unable to open Internet Connection: 127.0.0.1:1/-/x.bin")
         << "the caller's URL in the text";
 }
@@ -284,12 +284,12 @@ TEST_F(HttpClient, AnswersThatAreNot2xxAreNeverAGoodDownload)
         const std::string url = Url(c.options, name);
         for (const std::string& to : {target, std::string()}) {
             const TResult r = Get(url, to);
-            EXPECT_FALSE(r.ok) << c.options;
+            EXPECT_FALSE(r.Ok) << c.options;
             if (c.notFoundMessage)
-                EXPECT_EQ(r.error, NotFoundPageMessage(url)) << c.options;
+                EXPECT_EQ(r.Error, NotFoundPageMessage(url)) << c.options;
             else
-                EXPECT_EQ(r.error, c.prefix + url) << c.options;
-            EXPECT_TRUE(r.content.empty()) << c.options;
+                EXPECT_EQ(r.Error, c.prefix + url) << c.options;
+            EXPECT_TRUE(r.Content.empty()) << c.options;
         }
         EXPECT_EQ(TTempFolder::Read(target), "old") << c.options;
         EXPECT_EQ(Files(), std::vector<std::string>{"status.bin"}) << c.options;
@@ -304,11 +304,11 @@ TEST_F(HttpClient, AnErrorPageWithStatus200IsDownloadedAndRecognised)
     const std::string target = dir_ / "page.exe";
     const std::string url = Url("-", name);
     const TResult r = Get(url, target);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.Ok) << r.Error;
     EXPECT_TRUE(IsErrorPage(target, ""));
     EXPECT_EQ(ErrorPageMessage(target, "", url, "fine"), NotFoundPageMessage(url));
     const TResult m = Get(url, "");
-    EXPECT_EQ(ErrorPageMessage("", m.content, url, "fine"), NotFoundPageMessage(url));
+    EXPECT_EQ(ErrorPageMessage("", m.Content, url, "fine"), NotFoundPageMessage(url));
 }
 
 TEST_F(HttpClient, AnnouncedLengthZeroIsNotFoundAndKeepsTheTarget)
@@ -319,7 +319,7 @@ TEST_F(HttpClient, AnnouncedLengthZeroIsNotFoundAndKeepsTheTarget)
     TTempFolder::Write(target, "old");
     const std::string url = Url("len0", name);
     const TResult r = Get(url, target);
-    EXPECT_EQ(r.error, url + " --- File Not Found !");
+    EXPECT_EQ(r.Error, url + " --- File Not Found !");
     EXPECT_EQ(TTempFolder::Read(target), "old");
     EXPECT_EQ(Files(), std::vector<std::string>{"empty.exe"});
 }
@@ -337,8 +337,8 @@ TEST_F(HttpClient, ABodyCutShortEveryTimeFailsAndKeepsTheOldTarget)
         const std::string target = dir_ / "cut.exe";
         TTempFolder::Write(target, "old");
         const TResult r = Get(Url(options, name), target);
-        EXPECT_FALSE(r.ok) << options;
-        EXPECT_EQ(r.error.rfind(name + " --- Error downloading file", 0), 0u) << options << ": " << r.error;
+        EXPECT_FALSE(r.Ok) << options;
+        EXPECT_EQ(r.Error.rfind(name + " --- Error downloading file", 0), 0u) << options << ": " << r.Error;
         EXPECT_EQ(TTempFolder::Read(target), "old") << options;
         EXPECT_EQ(Downloads(name).size(), 1u + kDownloadRetries) << options;
     }
@@ -361,17 +361,17 @@ TEST_F(HttpClient, ABodyCutAt60PercentIsContinuedWithOnlyTheRest)
         const std::string target = dir_ / "resume.exe";
         // drops=2: the probe's answer and the download's first one are cut.
         const TResult r = Get(Url(c.options + ",drop=60,drops=2", name), target);
-        ASSERT_TRUE(r.ok) << c.options << ": " << r.error;
+        ASSERT_TRUE(r.Ok) << c.options << ": " << r.Error;
         EXPECT_EQ(TTempFolder::Read(target), data);
         EXPECT_EQ(Files(), std::vector<std::string>{"resume.exe"});
         const std::vector<TRequest> d = Downloads(name);
         ASSERT_EQ(d.size(), 2u) << c.options;
-        EXPECT_TRUE(d[0].cut);
-        EXPECT_EQ(d[0].bytes, 60000u);
-        EXPECT_EQ(d[1].range, "bytes=60000-");
-        EXPECT_EQ(d[1].ifRange, c.ifRange);
-        EXPECT_EQ(d[1].status, 206);
-        EXPECT_EQ(d[1].bytes, 40000u) << "only the rest";
+        EXPECT_TRUE(d[0].Cut);
+        EXPECT_EQ(d[0].Bytes, 60000u);
+        EXPECT_EQ(d[1].Range, "bytes=60000-");
+        EXPECT_EQ(d[1].IfRange, c.ifRange);
+        EXPECT_EQ(d[1].Status, 206);
+        EXPECT_EQ(d[1].Bytes, 40000u) << "only the rest";
         DeleteFileA(target.c_str());
     }
 }
@@ -382,9 +382,9 @@ TEST_F(HttpClient, ACutBodyIsContinuedInMemoryToo)
     const std::string data = Bytes(5000, 8);
     Serve(name, data);
     const TResult r = Get(Url(kStampOption + ",drop=60,drops=2", name), "");
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.content, data);
-    EXPECT_EQ(Downloads(name).back().range, "bytes=3000-");
+    ASSERT_TRUE(r.Ok) << r.Error;
+    EXPECT_EQ(r.Content, data);
+    EXPECT_EQ(Downloads(name).back().Range, "bytes=3000-");
 }
 
 TEST_F(HttpClient, AServerThatIgnoresRangesStillYieldsTheRightFile)
@@ -394,13 +394,13 @@ TEST_F(HttpClient, AServerThatIgnoresRangesStillYieldsTheRightFile)
     Serve(name, data);
     const std::string target = dir_ / "norange.exe";
     const TResult r = Get(Url(kStampOption + ",drop=60,drops=2,norange", name), target);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.Ok) << r.Error;
     EXPECT_EQ(TTempFolder::Read(target), data);
     const std::vector<TRequest> d = Downloads(name);
     ASSERT_EQ(d.size(), 2u);
-    EXPECT_EQ(d[1].range, "bytes=60000-");
-    EXPECT_EQ(d[1].status, 200);
-    EXPECT_EQ(d[1].bytes, 100000u);
+    EXPECT_EQ(d[1].Range, "bytes=60000-");
+    EXPECT_EQ(d[1].Status, 200);
+    EXPECT_EQ(d[1].Bytes, 100000u);
 }
 
 TEST_F(HttpClient, AChangedFileStartsOverWithinOneDownload)
@@ -411,13 +411,13 @@ TEST_F(HttpClient, AChangedFileStartsOverWithinOneDownload)
     const std::string target = dir_ / "changed.exe";
     // The file changes after the download's first, cut answer.
     const TResult r = Get(Url(kStampOption + ",drop=60,drops=2,bump=2", name), target);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.Ok) << r.Error;
     EXPECT_EQ(TTempFolder::Read(target), after);
     EXPECT_EQ(Files(), std::vector<std::string>{"changed.exe"}) << "the first version's working file is gone";
     const std::vector<TRequest> d = Downloads(name);
     ASSERT_EQ(d.size(), 2u);
-    EXPECT_EQ(d[1].ifRange, "Tue, 14 Nov 2023 22:13:20 GMT");
-    EXPECT_EQ(d[1].status, 200) << "If-Range named the old version";
+    EXPECT_EQ(d[1].IfRange, "Tue, 14 Nov 2023 22:13:20 GMT");
+    EXPECT_EQ(d[1].Status, 200) << "If-Range named the old version";
 }
 
 // ---- abort and the working file it leaves ---------------------------------------------
@@ -435,7 +435,7 @@ TEST_F(HttpClient, AbortFromAProgressStepLeavesTheWorkingFileAndALaterDownloadCo
         if (steps == 3) SetDownloadAbort(true);
     };
     TResult r = Get(url, target);
-    EXPECT_EQ(r.error, "Download Aborted");
+    EXPECT_EQ(r.Error, "Download Aborted");
     EXPECT_EQ(StepAmounts().size(), 3u) << "stopped after the chunk";
     const std::string working = WorkingFilePath(target, 100000, kStampDos);
     EXPECT_EQ(working, target + "." + std::to_string(100000u + kStampDos));
@@ -447,13 +447,13 @@ TEST_F(HttpClient, AbortFromAProgressStepLeavesTheWorkingFileAndALaterDownloadCo
     SetDownloadAbort(false);
     g_events.clear();
     r = Get(url, target);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.Ok) << r.Error;
     EXPECT_EQ(TTempFolder::Read(target), data);
     EXPECT_EQ(Files(), std::vector<std::string>{"agent.exe"});
-    EXPECT_EQ(Downloads(name).back().range, "bytes=24576-");
-    EXPECT_EQ(Downloads(name).back().status, 206);
+    EXPECT_EQ(Downloads(name).back().Range, "bytes=24576-");
+    EXPECT_EQ(Downloads(name).back().Status, 206);
     ASSERT_FALSE(g_events.empty());
-    EXPECT_EQ(g_events[0].position, 1 + 3) << "the bar starts where the file stands";
+    EXPECT_EQ(g_events[0].Position, 1 + 3) << "the bar starts where the file stands";
 }
 
 TEST_F(HttpClient, AWorkingFileOfAnotherVersionIsNotContinued)
@@ -467,14 +467,14 @@ TEST_F(HttpClient, AWorkingFileOfAnotherVersionIsNotContinued)
     g_onStep = [](int steps) {
         if (steps == 2) SetDownloadAbort(true);
     };
-    EXPECT_EQ(Get(url, target).error, "Download Aborted");
+    EXPECT_EQ(Get(url, target).Error, "Download Aborted");
     g_onStep = nullptr;
     SetDownloadAbort(false);
     const TResult r = Get(url, target);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.Ok) << r.Error;
     EXPECT_EQ(TTempFolder::Read(target), after);
     EXPECT_EQ(Files(), std::vector<std::string>{"agent2.exe"});
-    EXPECT_EQ(Downloads(name).back().range, "");
+    EXPECT_EQ(Downloads(name).back().Range, "");
 }
 
 TEST_F(HttpClient, ACompleteWorkingFileOfTheSameVersionIsPutInPlace)
@@ -488,12 +488,12 @@ TEST_F(HttpClient, ACompleteWorkingFileOfTheSameVersionIsPutInPlace)
     g_onStep = [](int steps) {
         if (steps == 10) SetDownloadAbort(true);
     };
-    EXPECT_EQ(Get(url, target).error, "Download Aborted");
+    EXPECT_EQ(Get(url, target).Error, "Download Aborted");
     EXPECT_FALSE(FileExists(target));
     g_onStep = nullptr;
     SetDownloadAbort(false);
     const TResult r = Get(url, target);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.Ok) << r.Error;
     EXPECT_EQ(TTempFolder::Read(target), data);
     EXPECT_EQ(Files(), std::vector<std::string>{"done.exe"});
 }
@@ -527,7 +527,7 @@ TEST_F(HttpClient, APostedMessageIsAnsweredDuringTheDownloadAndCanAbortIt)
     PostMessageA(window, WM_APP, 0, 0);
     const TResult r = Get(Url("slow=1", name), target, window);
     EXPECT_TRUE(g_handled);
-    EXPECT_EQ(r.error, "Download Aborted");
+    EXPECT_EQ(r.Error, "Download Aborted");
     EXPECT_FALSE(FileExists(target));
     EXPECT_TRUE(IsWindowVisible(window)) << "the owner window is shown";
     DestroyWindow(window);
@@ -544,7 +544,7 @@ TEST_F(HttpClient, CleanUpDeletesOnlyWorkingFilesAndTheirValidators)
                               "SETUP.EXE.99", "setup.exe.12x", "setup.exe2.1234"})
         TTempFolder::Write(dir_ / other, "x");
     const TResult r = Get(Url("-", name), target);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.Ok) << r.Error;
     EXPECT_EQ(Files(), (std::vector<std::string>{"setup.exe", "setup.exe.12x", "setup.exe.bak",
                                                  "setup.exe.config", "setup.exe2.1234"}));
 }
@@ -560,8 +560,8 @@ TEST_F(HttpClient, ATargetThatCannotBeReplacedIsAFailure)
     ASSERT_NE(busy, INVALID_HANDLE_VALUE);
     const TResult r = Get(Url("-", name), target);
     CloseHandle(busy);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error.rfind("Unable to replace \"" + target + "\"", 0), 0u) << r.error;
+    EXPECT_FALSE(r.Ok);
+    EXPECT_EQ(r.Error.rfind("Unable to replace \"" + target + "\"", 0), 0u) << r.Error;
     EXPECT_EQ(TTempFolder::Read(target), "old");
 }
 
@@ -571,8 +571,8 @@ TEST_F(HttpClient, AWorkingFileThatCannotBeWrittenIsAFailure)
     Serve(name, Bytes(3000, 19));
     const std::string target = dir_ / "no such folder\\nowhere.exe";
     const TResult r = Get(Url("-", name), target);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error.rfind(WorkingFilePath(target, 3000, 0) + " --- Error writing file", 0), 0u) << r.error;
+    EXPECT_FALSE(r.Ok);
+    EXPECT_EQ(r.Error.rfind(WorkingFilePath(target, 3000, 0) + " --- Error writing file", 0), 0u) << r.Error;
 }
 
 TEST_F(HttpClient, TheWorkingFileCannotBeDeletedOrReplacedDuringTheDownload)
@@ -591,7 +591,7 @@ TEST_F(HttpClient, TheWorkingFileCannotBeDeletedOrReplacedDuringTheDownload)
     };
     const TResult r = Get(Url("-", name), target);
     EXPECT_FALSE(deleted);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.Ok) << r.Error;
     EXPECT_EQ(TTempFolder::Read(target), data);
 }
 
@@ -622,15 +622,15 @@ TEST_F(HttpClient, HttpsWithACertificateTheSystemTrusts)
     const std::string url = Url(kStampOption, name, "https");
     EXPECT_EQ(HTTP_GetFileSize(url), 300000);
     const TResult r = Get(url, target);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.Ok) << r.Error;
     EXPECT_EQ(TTempFolder::Read(target), data);
     const TResult cut = Get(Url(kStampOption + ",drop=60,drops=2", name, "https"), "");
-    ASSERT_TRUE(cut.ok) << cut.error;
-    EXPECT_EQ(cut.content, data);
+    ASSERT_TRUE(cut.Ok) << cut.Error;
+    EXPECT_EQ(cut.Content, data);
 
     // A certificate that does not name the host is refused, not overlooked.
     const std::string wrongName = "https://127.0.0.1:" + std::to_string(Port("https")) + "/-/" + name;
-    EXPECT_EQ(Get(wrongName, dir_ / "wrong.exe").error, "Unable to open Internet Connection: " + wrongName);
+    EXPECT_EQ(Get(wrongName, dir_ / "wrong.exe").Error, "Unable to open Internet Connection: " + wrongName);
     EXPECT_EQ(HTTP_GetFileSize(wrongName), -1);
 }
 
@@ -662,7 +662,7 @@ TEST_F(HttpClient, WinInetIsLoadedAgainAfterFreeWinInet)
     Serve(name, "abc");
     FreeWinInet();
     FreeWinInet();  // twice is harmless
-    EXPECT_EQ(Get(Url("-", name), "").content, "abc");
+    EXPECT_EQ(Get(Url("-", name), "").Content, "abc");
 }
 
 TEST(Sha256, KnownAnswers)

@@ -84,10 +84,10 @@ inline std::string Url(const std::string& options, const std::string& name,
 }
 
 struct TRequest {
-    std::string path, agent, range, ifRange;
-    int status = 0;
-    uint64_t bytes = 0;
-    bool cut = false;
+    std::string Path, Agent, Range, IfRange;
+    int Status = 0;
+    uint64_t Bytes = 0;
+    bool Cut = false;
 };
 
 // The logged requests of a file name, oldest first.
@@ -120,7 +120,7 @@ inline std::vector<TRequest> Downloads(const std::string& name)
 {
     std::vector<TRequest> d;
     for (const TRequest& r : Requests(name))
-        if (r.agent == "HTTP_Connect_3") d.push_back(r);
+        if (r.Agent == "HTTP_Connect_3") d.push_back(r);
     return d;
 }
 

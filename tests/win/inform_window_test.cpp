@@ -32,7 +32,7 @@ public:
         KillTimer(nullptr, guard);
         MSG quit;
         while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
-        EXPECT_EQ(FindWindowA(kInformWindowClass, nullptr), nullptr) << "window left open";
+        EXPECT_EQ(OwnTopWindow(kInformWindowClass), nullptr) << "window left open";
         return result;
     }
     static bool ran() { return ran_; }
@@ -40,7 +40,7 @@ public:
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
     {
-        HWND window = FindWindowA(kInformWindowClass, nullptr);
+        HWND window = OwnTopWindow(kInformWindowClass);
         if (!window || ran_) return;
         ran_ = true;
         KillTimer(nullptr, id);
@@ -50,7 +50,7 @@ private:
     {
         KillTimer(nullptr, id);
         ADD_FAILURE() << "window not closed";
-        if (HWND window = FindWindowA(kInformWindowClass, nullptr))
+        if (HWND window = OwnTopWindow(kInformWindowClass))
             PostMessageA(window, WM_CLOSE, 0, 0);
         else
             PostQuitMessage(0);
@@ -188,7 +188,7 @@ TEST(InformWindow, NothingToShow)
 {
     EXPECT_FALSE(Show("", ""));
     EXPECT_FALSE(Show(" \t ", ""));
-    EXPECT_EQ(FindWindowA(kInformWindowClass, nullptr), nullptr);
+    EXPECT_EQ(OwnTopWindow(kInformWindowClass), nullptr);
 }
 
 TEST(InformWindow, LinkOnlyIsOpenedWithoutWindow)

@@ -37,10 +37,10 @@ bool WaitPumped(HANDLE h, DWORD ms)
 // Pumps until the process ends; notes the first top-level window of the class
 // seen meanwhile and the process that owns it.
 struct SeenWindow {
-    bool ended = false;
-    bool seen = false;
-    bool visible = false;
-    DWORD owner = 0;
+    bool Ended = false;
+    bool Seen = false;
+    bool Visible = false;
+    DWORD Owner = 0;
 };
 
 SeenWindow WatchForWindow(HANDLE process, const std::string& cls, DWORD ms)
@@ -48,15 +48,15 @@ SeenWindow WatchForWindow(HANDLE process, const std::string& cls, DWORD ms)
     SeenWindow w;
     const DWORD end = GetTickCount() + ms;
     while (static_cast<LONG>(end - GetTickCount()) > 0) {
-        if (!w.seen) {
+        if (!w.Seen) {
             if (HWND h = FindWindowA(cls.c_str(), nullptr)) {
-                w.seen = true;
-                w.visible = IsWindowVisible(h) != 0;
-                GetWindowThreadProcessId(h, &w.owner);
+                w.Seen = true;
+                w.Visible = IsWindowVisible(h) != 0;
+                GetWindowThreadProcessId(h, &w.Owner);
             }
         }
         if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
-            w.ended = true;
+            w.Ended = true;
             break;
         }
         WaitPumped(nullptr, 5);
@@ -65,8 +65,8 @@ SeenWindow WatchForWindow(HANDLE process, const std::string& cls, DWORD ms)
 }
 
 struct ClassCount {
-    std::string cls;
-    int count;
+    std::string Cls;
+    int Count;
 };
 
 BOOL CALLBACK CountClassWindow(HWND w, LPARAM lp)
@@ -74,7 +74,7 @@ BOOL CALLBACK CountClassWindow(HWND w, LPARAM lp)
     auto* c = reinterpret_cast<ClassCount*>(lp);
     char buf[1024] = {};
     GetClassNameA(w, buf, sizeof(buf));
-    if (lstrcmpiA(buf, c->cls.c_str()) == 0) ++c->count;
+    if (lstrcmpiA(buf, c->Cls.c_str()) == 0) ++c->Count;
     return TRUE;
 }
 
@@ -82,34 +82,34 @@ int CountWindowsOfClass(const std::string& cls)
 {
     ClassCount ctx{cls, 0};
     EnumWindows(CountClassWindow, reinterpret_cast<LPARAM>(&ctx));
-    return ctx.count;
+    return ctx.Count;
 }
 
 struct Started {
-    PROCESS_INFORMATION pi = {};
-    std::string commandLine;
-    bool ok = false;
+    PROCESS_INFORMATION Pi = {};
+    std::string CommandLine;
+    bool Ok = false;
 };
 
 Started Start(const std::string& exe, const std::string& args)
 {
     Started s;
-    s.commandLine = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
-    std::string cmd = s.commandLine;
+    s.CommandLine = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+    std::string cmd = s.CommandLine;
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
-    s.ok =
-        CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &s.pi) != 0;
+    s.Ok =
+        CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &s.Pi) != 0;
     return s;
 }
 
 void Close(Started& s)
 {
-    if (!s.ok) return;
-    if (WaitForSingleObject(s.pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(s.pi.hProcess, 99);
-    CloseHandle(s.pi.hThread);
-    CloseHandle(s.pi.hProcess);
-    s.ok = false;
+    if (!s.Ok) return;
+    if (WaitForSingleObject(s.Pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(s.Pi.hProcess, 99);
+    CloseHandle(s.Pi.hThread);
+    CloseHandle(s.Pi.hProcess);
+    s.Ok = false;
 }
 
 class LauncherStart : public ::testing::Test {
@@ -163,22 +163,22 @@ private:
 TEST_F(LauncherStart, SetupRunsItsWindowStepAndEnds)
 {
     first_ = Start(exe_, "/L=1 /hide");
-    ASSERT_TRUE(first_.ok);
+    ASSERT_TRUE(first_.Ok);
     // The window lives until the first timer tick ends the run.
-    const SeenWindow w = WatchForWindow(first_.pi.hProcess, exe_, 60000);
-    ASSERT_TRUE(w.ended) << "the setup start did not end";
-    EXPECT_TRUE(w.seen) << "no main window of the program's class";
-    EXPECT_FALSE(w.visible);
-    EXPECT_EQ(w.owner, first_.pi.dwProcessId);
+    const SeenWindow w = WatchForWindow(first_.Pi.hProcess, exe_, 60000);
+    ASSERT_TRUE(w.Ended) << "the setup start did not end";
+    EXPECT_TRUE(w.Seen) << "no main window of the program's class";
+    EXPECT_FALSE(w.Visible);
+    EXPECT_EQ(w.Owner, first_.Pi.dwProcessId);
     DWORD code = 1;
-    GetExitCodeProcess(first_.pi.hProcess, &code);
+    GetExitCodeProcess(first_.Pi.hProcess, &code);
     EXPECT_EQ(code, 0u);
 
-    const std::string pid = std::to_string(first_.pi.dwProcessId);
+    const std::string pid = std::to_string(first_.Pi.dwProcessId);
     const std::string& text = viewer_.Text();
-    const size_t start = text.find(pid + " ==== STUB START ====> " + first_.commandLine + "<\n");
+    const size_t start = text.find(pid + " ==== STUB START ====> " + first_.CommandLine + "<\n");
     const size_t mode = text.find(pid + " ==== ThisIs_AutoUpdateProg=FALSE\n");
-    const size_t end = text.find(pid + " ==== STUB END ====> " + first_.commandLine + "<\n\n");
+    const size_t end = text.find(pid + " ==== STUB END ====> " + first_.CommandLine + "<\n\n");
     ASSERT_NE(start, std::string::npos) << text;
     ASSERT_NE(mode, std::string::npos) << text;
     ASSERT_NE(end, std::string::npos) << text;
@@ -192,24 +192,24 @@ TEST_F(LauncherStart, SecondStartOfTheSameSetupEndsWithoutWindow)
     ASSERT_NE(running.Handle(), nullptr);
 
     second_ = Start(exe_, "/SleepX=1");
-    ASSERT_TRUE(second_.ok);
+    ASSERT_TRUE(second_.Ok);
     int most = 0;  // a main window of its own would live at least until the first tick
     bool ended = false;
     for (int i = 0; i < 12000 && !ended; ++i) {
         most = std::max(most, CountWindowsOfClass(exe_));
-        ended = WaitForSingleObject(second_.pi.hProcess, 0) == WAIT_OBJECT_0;
+        ended = WaitForSingleObject(second_.Pi.hProcess, 0) == WAIT_OBJECT_0;
         if (!ended) WaitPumped(nullptr, 5);
     }
     ASSERT_TRUE(ended) << "the second start did not end";
     EXPECT_EQ(most, 1);
     DWORD code = 1;
-    GetExitCodeProcess(second_.pi.hProcess, &code);
+    GetExitCodeProcess(second_.Pi.hProcess, &code);
     EXPECT_EQ(code, 0u);
 
-    const std::string pid = std::to_string(second_.pi.dwProcessId);
+    const std::string pid = std::to_string(second_.Pi.dwProcessId);
     const std::string& text = viewer_.Text();
-    const size_t start = text.find(pid + " ==== STUB START ====> " + second_.commandLine + "<\n");
-    const size_t end = text.find(pid + " ==== STUB END ====> " + second_.commandLine + "<\n\n");
+    const size_t start = text.find(pid + " ==== STUB START ====> " + second_.CommandLine + "<\n");
+    const size_t end = text.find(pid + " ==== STUB END ====> " + second_.CommandLine + "<\n\n");
     ASSERT_NE(start, std::string::npos) << text;
     ASSERT_NE(end, std::string::npos) << text;
     EXPECT_LT(start, end);
@@ -222,11 +222,11 @@ TEST_F(LauncherStart, OtherPathIsAnotherInstance)
     ClassWindow other(folder_ + "Other Setup.exe");
     ASSERT_NE(other.Handle(), nullptr);
     first_ = Start(exe_, "");
-    ASSERT_TRUE(first_.ok);
-    const SeenWindow w = WatchForWindow(first_.pi.hProcess, exe_, 60000);
-    ASSERT_TRUE(w.ended);
-    EXPECT_TRUE(w.seen);
-    EXPECT_EQ(w.owner, first_.pi.dwProcessId);
+    ASSERT_TRUE(first_.Ok);
+    const SeenWindow w = WatchForWindow(first_.Pi.hProcess, exe_, 60000);
+    ASSERT_TRUE(w.Ended);
+    EXPECT_TRUE(w.Seen);
+    EXPECT_EQ(w.Owner, first_.Pi.dwProcessId);
 }
 
 // ---- agent packages ------------------------------------------------------------
@@ -287,23 +287,23 @@ TEST_F(AgentStart, AgentUnderAThirdNameStaysResidentAndASecondStartEnds)
 {
     const std::string exe = MakeAgent("Other Tool.exe");
     first_ = Start(exe, "");
-    ASSERT_TRUE(first_.ok);
-    HWND wnd = WaitForWindow(".AutoUpdate.Other Tool", first_.pi.hProcess);
+    ASSERT_TRUE(first_.Ok);
+    HWND wnd = WaitForWindow(".AutoUpdate.Other Tool", first_.Pi.hProcess);
     ASSERT_NE(wnd, nullptr) << viewer_.Text();
     EXPECT_NE(
-        viewer_.Text().find(std::to_string(first_.pi.dwProcessId) + " ==== ThisIs_AutoUpdateProg=TRUE\n"),
+        viewer_.Text().find(std::to_string(first_.Pi.dwProcessId) + " ==== ThisIs_AutoUpdateProg=TRUE\n"),
         std::string::npos)
         << viewer_.Text();
 
     second_ = Start(exe, "");
-    ASSERT_TRUE(second_.ok);
-    ASSERT_TRUE(WaitPumped(second_.pi.hProcess, 60000)) << "the second start did not end";
+    ASSERT_TRUE(second_.Ok);
+    ASSERT_TRUE(WaitPumped(second_.Pi.hProcess, 60000)) << "the second start did not end";
     EXPECT_EQ(CountWindowsOfClass(".AutoUpdate.Other Tool"), 1);
-    EXPECT_EQ(WaitForSingleObject(first_.pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(first_.Pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
     CloseTwice(wnd);
-    ASSERT_TRUE(WaitPumped(first_.pi.hProcess, 60000)) << "the agent did not end on WM_CLOSE";
-    EXPECT_NE(viewer_.Text().find(std::to_string(first_.pi.dwProcessId) + " ==== STUB END ====> "),
+    ASSERT_TRUE(WaitPumped(first_.Pi.hProcess, 60000)) << "the agent did not end on WM_CLOSE";
+    EXPECT_NE(viewer_.Text().find(std::to_string(first_.Pi.dwProcessId) + " ==== STUB END ====> "),
               std::string::npos);
 
     const std::string log = ReadAll(folder_ + "X_Other Tool.log");
@@ -325,21 +325,21 @@ TEST_F(AgentStart, PlainAgentHandsOverToItsXCopy)
 
     // The X_ agent: test mode, main window, then its own deletion.
     first_ = Start(xExe, "");
-    ASSERT_TRUE(first_.ok);
-    HWND wnd = WaitForWindow(".AutoUpdate.X_VelAgent", first_.pi.hProcess);
+    ASSERT_TRUE(first_.Ok);
+    HWND wnd = WaitForWindow(".AutoUpdate.X_VelAgent", first_.Pi.hProcess);
     ASSERT_NE(wnd, nullptr) << viewer_.Text();
 
     // The plain agent while its X_ copy runs: no window, forwards its switches.
     second_ = Start(plain, "/_ZZ=5 /TEST=0");
-    ASSERT_TRUE(second_.ok);
-    ASSERT_TRUE(WaitPumped(second_.pi.hProcess, 60000));
-    EXPECT_NE(viewer_.Text().find(std::to_string(second_.pi.dwProcessId) + " CreateAndRun_X_Exe-1 5\n"),
+    ASSERT_TRUE(second_.Ok);
+    ASSERT_TRUE(WaitPumped(second_.Pi.hProcess, 60000));
+    EXPECT_NE(viewer_.Text().find(std::to_string(second_.Pi.dwProcessId) + " CreateAndRun_X_Exe-1 5\n"),
               std::string::npos)
         << viewer_.Text();
     EXPECT_EQ(CountWindowsOfClass(".AutoUpdate.VelAgent"), 0);
 
     CloseTwice(wnd);
-    ASSERT_TRUE(WaitPumped(first_.pi.hProcess, 60000));
+    ASSERT_TRUE(WaitPumped(first_.Pi.hProcess, 60000));
 
     // Both write the same trace file; the X_ agent's lines carry " X ".
     const std::string log = ReadAll(folder_ + "X_VelAgent.log");
@@ -369,20 +369,20 @@ TEST_F(AgentStart, SleepXSetsTheStartOfTheAgentTimerCount)
 {
     const std::string exe = MakeAgent("Other Tool.exe");
     struct Case {
-        const char* args;
-        int count;
+        const char* Args;
+        int Count;
     };
     for (const Case c : {Case{"", -3}, Case{"/SleepX=abc", -3}, Case{"/SleepX=5", -5}, Case{"/SleepX=0", 0},
                          Case{"/SleepX=-2", -3}}) {
-        first_ = Start(exe, c.args);
-        ASSERT_TRUE(first_.ok) << c.args;
-        HWND wnd = WaitForWindow(".AutoUpdate.Other Tool", first_.pi.hProcess);
-        ASSERT_NE(wnd, nullptr) << c.args << "\n" << viewer_.Text();
+        first_ = Start(exe, c.Args);
+        ASSERT_TRUE(first_.Ok) << c.Args;
+        HWND wnd = WaitForWindow(".AutoUpdate.Other Tool", first_.Pi.hProcess);
+        ASSERT_NE(wnd, nullptr) << c.Args << "\n" << viewer_.Text();
         const std::string line =
-            std::to_string(first_.pi.dwProcessId) + " ==== AgentTimerCount=" + std::to_string(c.count) + "\n";
-        EXPECT_NE(viewer_.Text().find(line), std::string::npos) << c.args << "\n" << viewer_.Text();
+            std::to_string(first_.Pi.dwProcessId) + " ==== AgentTimerCount=" + std::to_string(c.Count) + "\n";
+        EXPECT_NE(viewer_.Text().find(line), std::string::npos) << c.Args << "\n" << viewer_.Text();
         CloseTwice(wnd);
-        ASSERT_TRUE(WaitPumped(first_.pi.hProcess, 60000)) << "the agent did not end on WM_CLOSE";
+        ASSERT_TRUE(WaitPumped(first_.Pi.hProcess, 60000)) << "the agent did not end on WM_CLOSE";
         Close(first_);
     }
 }
@@ -403,8 +403,8 @@ TEST_F(AgentStart, AgentAnswersRequestsFromItsDescriptionFiles)
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, info.c_str());
 
     first_ = Start(exe, "");
-    ASSERT_TRUE(first_.ok);
-    HWND wnd = WaitForWindow(".AutoUpdate.Other Tool", first_.pi.hProcess);
+    ASSERT_TRUE(first_.Ok);
+    HWND wnd = WaitForWindow(".AutoUpdate.Other Tool", first_.Pi.hProcess);
     ASSERT_NE(wnd, nullptr) << viewer_.Text();
 
     auto request = [&](WPARAM code, LPARAM argument) {
@@ -436,7 +436,7 @@ TEST_F(AgentStart, AgentAnswersRequestsFromItsDescriptionFiles)
     EXPECT_EQ(key("VersionOriginal"), "107");
 
     CloseTwice(wnd);
-    ASSERT_TRUE(WaitPumped(first_.pi.hProcess, 60000)) << "the agent did not end on WM_CLOSE";
+    ASSERT_TRUE(WaitPumped(first_.Pi.hProcess, 60000)) << "the agent did not end on WM_CLOSE";
 }
 
 }  // namespace

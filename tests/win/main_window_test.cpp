@@ -142,25 +142,25 @@ TEST(MainWindow, HiddenWindowWithLabelAndBarsWhereTheLayoutSays)
 
             const TMainWindowLayout l = MainWindowLayout(charset);
             struct Child {
-                HWND h;
-                const char* cls;
-                TRect at;
-                bool visible;
+                HWND H;
+                const char* Cls;
+                TRect At;
+                bool Visible;
             };
             for (const Child& c : {Child{MainStatusLabel(), "Static", l.Label, true},
                                    Child{MainProgressBar(), "msctls_progress32", l.Progress, true},
                                    Child{MainActivityBar(), "msctls_progress32", l.Activity, false}}) {
-                ASSERT_TRUE(IsWindow(c.h)) << c.cls;
-                EXPECT_EQ(GetParent(c.h), w);
+                ASSERT_TRUE(IsWindow(c.H)) << c.Cls;
+                EXPECT_EQ(GetParent(c.H), w);
                 char ccls[64] = {};
-                GetClassNameA(c.h, ccls, sizeof ccls);
-                EXPECT_STRCASEEQ(ccls, c.cls);
-                const RECT r = ChildRect(w, c.h);
-                EXPECT_EQ(r.left, c.at.X) << c.cls << " charset " << charset;
-                EXPECT_EQ(r.top, c.at.Y) << c.cls;
-                EXPECT_EQ(r.right - r.left, c.at.Width) << c.cls;
-                EXPECT_EQ(r.bottom - r.top, c.at.Height) << c.cls;
-                EXPECT_EQ((GetWindowLongPtrA(c.h, GWL_STYLE) & WS_VISIBLE) != 0, c.visible) << c.cls;
+                GetClassNameA(c.H, ccls, sizeof ccls);
+                EXPECT_STRCASEEQ(ccls, c.Cls);
+                const RECT r = ChildRect(w, c.H);
+                EXPECT_EQ(r.left, c.At.X) << c.Cls << " charset " << charset;
+                EXPECT_EQ(r.top, c.At.Y) << c.Cls;
+                EXPECT_EQ(r.right - r.left, c.At.Width) << c.Cls;
+                EXPECT_EQ(r.bottom - r.top, c.At.Height) << c.Cls;
+                EXPECT_EQ((GetWindowLongPtrA(c.H, GWL_STYLE) & WS_VISIBLE) != 0, c.Visible) << c.Cls;
             }
         });
         EXPECT_TRUE(checked);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "proc_test_support.h"
 #include "ui/msgbox_win.h"
 #include "ui/window_services.h"
 
@@ -28,7 +29,7 @@ public:
         const int result = show();
         KillTimer(nullptr, tick);
         KillTimer(nullptr, guard);
-        EXPECT_EQ(FindWindowA(kMsgBoxClass, nullptr), nullptr) << "box left open";
+        EXPECT_EQ(OwnTopWindow(kMsgBoxClass), nullptr) << "box left open";
         return result;
     }
     static bool ran() { return ran_; }
@@ -36,7 +37,7 @@ public:
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
     {
-        HWND box = FindWindowA(kMsgBoxClass, nullptr);
+        HWND box = OwnTopWindow(kMsgBoxClass);
         if (!box || ran_) return;
         ran_ = true;
         KillTimer(nullptr, id);
@@ -46,16 +47,16 @@ private:
     {
         KillTimer(nullptr, id);
         ADD_FAILURE() << "box not answered";
-        if (HWND box = FindWindowA(kMsgBoxClass, nullptr)) PostMessageA(box, WM_CLOSE, 0, 0);
+        if (HWND box = OwnTopWindow(kMsgBoxClass)) PostMessageA(box, WM_CLOSE, 0, 0);
     }
     static inline std::function<void(HWND)> script_;
     static inline bool ran_ = false;
 };
 
 struct Child {
-    HWND hwnd;
-    RECT rect;  // in the box's client coordinates
-    std::string cls;
+    HWND Hwnd;
+    RECT Rect;  // in the box's client coordinates
+    std::string Cls;
 };
 
 std::vector<Child> Children(HWND box, const char* cls)
@@ -71,7 +72,7 @@ std::vector<Child> Children(HWND box, const char* cls)
         out.push_back({c, r, name});
     }
     std::sort(out.begin(), out.end(),
-              [](const Child& a, const Child& b) { return a.rect.left < b.rect.left; });
+              [](const Child& a, const Child& b) { return a.Rect.left < b.Rect.left; });
     return out;
 }
 
@@ -79,7 +80,7 @@ HWND TextControl(HWND box)
 {
     for (const char* cls : {"RICHEDIT", "RichEdit20A"}) {
         const auto found = Children(box, cls);
-        if (!found.empty()) return found[0].hwnd;
+        if (!found.empty()) return found[0].Hwnd;
     }
     return nullptr;
 }
@@ -172,7 +173,7 @@ TEST(MsgBoxWindow, AbortRetryIgnoreButtonsReturnTheirCodes)
             [slot](HWND box) {
                 const auto buttons = Children(box, "Button");
                 ASSERT_EQ(buttons.size(), 3u);
-                PostMessageA(buttons[slot].hwnd, BM_CLICK, 0, 0);
+                PostMessageA(buttons[slot].Hwnd, BM_CLICK, 0, 0);
             });
         EXPECT_EQ(got, 3 + slot);
     }
@@ -188,11 +189,11 @@ TEST(MsgBoxWindow, TimeoutAnswersWithTheFirstButton)
 // font (read from a button: the box gives every control the same font), so
 // that the expected sizes hold whichever fonts this system has.
 struct BoxShape {
-    RECT outer = {}, client = {}, text = {};
-    std::vector<Child> buttons;
-    LOGFONTA font = {};
-    std::vector<int> line_widths;  // extent of each line of the text
-    int line_height = 0;           // tmHeight + tmExternalLeading
+    RECT Outer = {}, Client = {}, Text = {};
+    std::vector<Child> Buttons;
+    LOGFONTA Font = {};
+    std::vector<int> LineWidths;  // extent of each line of the text
+    int LineHeight = 0;           // tmHeight + tmExternalLeading
 };
 
 BoxShape ShapeOfBox(const std::string& text, const std::vector<std::string>& lines, uint32_t flags)
@@ -200,27 +201,27 @@ BoxShape ShapeOfBox(const std::string& text, const std::vector<std::string>& lin
     BoxShape shape;
     BoxDriver::Run([&] { return ShowMsgBox(1, text, "Attention", 0, flags, 1, kDefaultButtonTexts); },
                    [&](HWND box) {
-                       GetWindowRect(box, &shape.outer);
-                       GetClientRect(box, &shape.client);
-                       shape.buttons = Children(box, "Button");
+                       GetWindowRect(box, &shape.Outer);
+                       GetClientRect(box, &shape.Client);
+                       shape.Buttons = Children(box, "Button");
                        HWND control = TextControl(box);
-                       GetWindowRect(control, &shape.text);
-                       MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&shape.text), 2);
-                       const HFONT font = shape.buttons.empty()
+                       GetWindowRect(control, &shape.Text);
+                       MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&shape.Text), 2);
+                       const HFONT font = shape.Buttons.empty()
                                               ? nullptr
                                               : reinterpret_cast<HFONT>(
-                                                    SendMessageA(shape.buttons[0].hwnd, WM_GETFONT, 0, 0));
+                                                    SendMessageA(shape.Buttons[0].Hwnd, WM_GETFONT, 0, 0));
                        if (font) {
-                           GetObjectA(font, sizeof shape.font, &shape.font);
+                           GetObjectA(font, sizeof shape.Font, &shape.Font);
                            HDC dc = GetDC(control);
                            const HGDIOBJ old = SelectObject(dc, font);
                            TEXTMETRICA metrics = {};
                            GetTextMetricsA(dc, &metrics);
-                           shape.line_height = metrics.tmHeight + metrics.tmExternalLeading;
+                           shape.LineHeight = metrics.tmHeight + metrics.tmExternalLeading;
                            for (const std::string& line : lines) {
                                SIZE size = {};
                                GetTextExtentPoint32A(dc, line.data(), static_cast<int>(line.size()), &size);
-                               shape.line_widths.push_back(size.cx);
+                               shape.LineWidths.push_back(size.cx);
                            }
                            SelectObject(dc, old);
                            ReleaseDC(control, dc);
@@ -268,47 +269,47 @@ TEST(MsgBoxWindow, GeometryFollowsTheTextInTheBoxFont)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const BoxShape box = ShapeOfBox(c.text, c.lines, c.flags);
-        ASSERT_EQ(box.line_widths.size(), c.lines.size()) << "no font on the buttons";
+        ASSERT_EQ(box.LineWidths.size(), c.lines.size()) << "no font on the buttons";
 
         // The font the package asks for, whatever the system substitutes for it.
-        EXPECT_STREQ(box.font.lfFaceName, want_font.Face.c_str());
-        EXPECT_EQ(box.font.lfHeight, -PointsToPixels(want_font.PointSize));
+        EXPECT_STREQ(box.Font.lfFaceName, want_font.Face.c_str());
+        EXPECT_EQ(box.Font.lfHeight, -PointsToPixels(want_font.PointSize));
 
         // The control: 10 pixels beside the widest line, 10 more of room; one
         // line height per line (each of these lines fits into 600 pixels).
         int widest = 0;
-        for (int w : box.line_widths) {
+        for (int w : box.LineWidths) {
             ASSERT_LE(w + 10, 600);
             widest = std::max(widest, w);
         }
         const int rw = widest + 20;
-        const int rh = box.line_height * static_cast<int>(c.lines.size());
+        const int rh = box.LineHeight * static_cast<int>(c.lines.size());
         // Margins: wider beside a narrow control, taller around a low one.
         const int hmargin = rw < 200 ? 64 : 32;
         const int vmargin = rh < 39 ? 45 : 32;
         const int width = std::max(360, rw + 54 + 2 * hmargin + 2 * frame_cx);
         const int height = rh + 36 + 2 * vmargin + 2 * frame_cy + caption_cy;
-        EXPECT_EQ(box.outer.right - box.outer.left, width);
+        EXPECT_EQ(box.Outer.right - box.Outer.left, width);
         if (c.minimum_width) {
             ASSERT_LT(rw + 54 + 2 * hmargin + 2 * frame_cx, 360) << "the font is too wide for this case";
-            EXPECT_EQ(box.outer.right - box.outer.left, 360);
+            EXPECT_EQ(box.Outer.right - box.Outer.left, 360);
         }
-        EXPECT_EQ(box.outer.bottom - box.outer.top, height);
+        EXPECT_EQ(box.Outer.bottom - box.Outer.top, height);
         // Centred in the work area.
-        EXPECT_EQ(box.outer.left, work.left + ((work.right - work.left) - width) / 2);
-        EXPECT_EQ(box.outer.top, work.top + ((work.bottom - work.top) - height) / 2);
+        EXPECT_EQ(box.Outer.left, work.left + ((work.right - work.left) - width) / 2);
+        EXPECT_EQ(box.Outer.top, work.top + ((work.bottom - work.top) - height) / 2);
 
-        const int cw = box.client.right, ch = box.client.bottom;
-        EXPECT_EQ(box.text.right - box.text.left, rw);
-        EXPECT_EQ(box.text.left, 54 + (cw - 54 - rw) / 2);
-        EXPECT_EQ(box.text.top, (ch - 36 - rh) / 2);
-        EXPECT_EQ(box.text.bottom, ch - 39);
+        const int cw = box.Client.right, ch = box.Client.bottom;
+        EXPECT_EQ(box.Text.right - box.Text.left, rw);
+        EXPECT_EQ(box.Text.left, 54 + (cw - 54 - rw) / 2);
+        EXPECT_EQ(box.Text.top, (ch - 36 - rh) / 2);
+        EXPECT_EQ(box.Text.bottom, ch - 39);
 
         // Buttons 70 x 23 on the bar, side by side, the last one at cw - 80.
-        ASSERT_EQ(box.buttons.size(), c.buttons);
-        for (size_t i = 0; i < box.buttons.size(); ++i) {
-            const RECT& b = box.buttons[i].rect;
-            EXPECT_EQ(b.left, cw - 80 - 70 * static_cast<int>(box.buttons.size() - 1 - i)) << i;
+        ASSERT_EQ(box.Buttons.size(), c.buttons);
+        for (size_t i = 0; i < box.Buttons.size(); ++i) {
+            const RECT& b = box.Buttons[i].Rect;
+            EXPECT_EQ(b.left, cw - 80 - 70 * static_cast<int>(box.Buttons.size() - 1 - i)) << i;
             EXPECT_EQ(b.top, ch - 29) << i;
             EXPECT_EQ(b.right - b.left, 70) << i;
             EXPECT_EQ(b.bottom - b.top, 23) << i;
@@ -354,7 +355,7 @@ TEST(MsgBoxWindow, OneButtonBoxAfterThreeButtonBox)
                                    [&](HWND box) {
                                        const auto buttons = Children(box, "Button");
                                        count = buttons.size();
-                                       if (count) only = buttons[0].hwnd;
+                                       if (count) only = buttons[0].Hwnd;
                                        PostKey(WM_KEYDOWN, VK_TAB);
                                        PostKey(WM_KEYDOWN, VK_LEFT);
                                        PostKey(WM_KEYDOWN, VK_DOWN);

@@ -14,6 +14,20 @@ inline std::string TestProgramFolder()
     return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
+// The first top-level window of the class that belongs to this process:
+// suites run side by side on one desktop, and another suite's box of the same
+// class must not count.
+inline HWND OwnTopWindow(const char* cls)
+{
+    for (HWND w = FindWindowExA(nullptr, nullptr, cls, nullptr); w;
+         w = FindWindowExA(nullptr, w, cls, nullptr)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId()) return w;
+    }
+    return nullptr;
+}
+
 inline std::string HelperPath(const std::string& name)
 {
     return TestProgramFolder() + name;
@@ -76,13 +90,13 @@ public:
     {
         Scan scan = {pi_.dwProcessId, 0};
         EnumWindows(CountWindowOfProcess, reinterpret_cast<LPARAM>(&scan));
-        return scan.count;
+        return scan.Count;
     }
 
 private:
     struct Scan {
-        DWORD id;
-        size_t count;
+        DWORD Id;
+        size_t Count;
     };
     // A named CALLBACK, not a lambda: on i686 a lambda converts to a cdecl
     // function only.
@@ -91,7 +105,7 @@ private:
         auto* s = reinterpret_cast<Scan*>(data);
         DWORD id = 0;
         GetWindowThreadProcessId(w, &id);
-        if (id == s->id) ++s->count;
+        if (id == s->Id) ++s->Count;
         return TRUE;
     }
 

@@ -19,36 +19,36 @@ namespace {
 using namespace setup_test;
 
 struct TFakeWorld {
-    std::string fake_exe;  // copied into the target folder by the fake extraction
-    std::string main_entry = "fake_setup_gui.exe*/X";
-    bool success = true;
-    std::vector<TUnPackRequest> unpacks;
-    std::vector<std::string> questions;
-    bool answer = true;
-    std::vector<std::string> errors;
-    TSetupLinks links;
+    std::string FakeExe;  // copied into the target folder by the fake extraction
+    std::string MainEntry = "fake_setup_gui.exe*/X";
+    bool Success = true;
+    std::vector<TUnPackRequest> Unpacks;
+    std::vector<std::string> Questions;
+    bool Answer = true;
+    std::vector<std::string> Errors;
+    TSetupLinks Links;
 };
 TFakeWorld* g_world = nullptr;
 
 TUnPackResult FakeUnPack(const TUnPackRequest& r)
 {
-    g_world->unpacks.push_back(r);
-    CopyFileA(g_world->fake_exe.c_str(), (r.TargetDir + "\\fake_setup_gui.exe").c_str(), FALSE);
-    return {g_world->success, g_world->main_entry};
+    g_world->Unpacks.push_back(r);
+    CopyFileA(g_world->FakeExe.c_str(), (r.TargetDir + "\\fake_setup_gui.exe").c_str(), FALSE);
+    return {g_world->Success, g_world->MainEntry};
 }
 bool FakeConfirm(intptr_t owner, const std::string& text, const std::string& caption, int, int,
                  const std::string&)
 {
-    g_world->questions.push_back(std::to_string(owner) + "|" + caption + "|" + text);
-    return g_world->answer;
+    g_world->Questions.push_back(std::to_string(owner) + "|" + caption + "|" + text);
+    return g_world->Answer;
 }
 void FakeError(intptr_t owner, const std::string& text, const std::string& caption, int, const std::string&)
 {
-    g_world->errors.push_back(std::to_string(owner) + "|" + caption + "|" + text);
+    g_world->Errors.push_back(std::to_string(owner) + "|" + caption + "|" + text);
 }
 TSetupLinks FakeLinks()
 {
-    return g_world->links;
+    return g_world->Links;
 }
 void FastPump(uint32_t) {}
 
@@ -63,7 +63,7 @@ protected:
         deps_.Error = FakeError;
         deps_.ReadLinks = FakeLinks;
         deps_.WaitPumping = FastPump;
-        world_.fake_exe = ProgramFolder() + "fake_setup_gui.exe";
+        world_.FakeExe = ProgramFolder() + "fake_setup_gui.exe";
         g_world = &world_;
         target_ = work_ + "\\target";
         CreateDirectoryA(target_.c_str(), nullptr);
@@ -79,8 +79,8 @@ protected:
     void WritePackage(uint8_t flags, uint32_t space)
     {
         TVolume p;
-        p.flags = flags;
-        p.space = space;
+        p.Flags = flags;
+        p.Space = space;
         p.File("x.txt", "x", 0);
         WriteBytes(package_, p.Build());
     }
@@ -93,17 +93,17 @@ TEST_F(ExtractAndRunSetupTest, RunsTheEntryTakesItsExitCodeAndReportsCompletion)
 {
     WritePackage(0, 1000);
     struct Case {
-        const char* exit;
-        const char* keep_atom;
-        bool completed;
+        const char* Exit;
+        const char* KeepAtom;
+        bool Completed;
     };
     for (const Case c : {Case{"3", "0", true}, Case{"255", "1", false}}) {
         DeleteFileA(record_.c_str());
-        SetEnvironmentVariableA("VEL_FAKE_EXIT", c.exit);
-        SetEnvironmentVariableA("VEL_FAKE_KEEP_ATOM", c.keep_atom);
+        SetEnvironmentVariableA("VEL_FAKE_EXIT", c.Exit);
+        SetEnvironmentVariableA("VEL_FAKE_KEEP_ATOM", c.KeepAtom);
         EXPECT_EQ(ExtractAndRunSetup(deps_, target_, package_, "agent.exe", true, "/A=1 /SpanCdLvl=2 /B"),
-                  c.completed);
-        EXPECT_EQ(SetupExitCode(), static_cast<uint32_t>(std::atoi(c.exit)));
+                  c.Completed);
+        EXPECT_EQ(SetupExitCode(), static_cast<uint32_t>(std::atoi(c.Exit)));
         const auto rec = ReadRecord(record_);
         ASSERT_TRUE(rec.count("cmd"));
         char self[MAX_PATH] = {};
@@ -113,33 +113,33 @@ TEST_F(ExtractAndRunSetupTest, RunsTheEntryTakesItsExitCodeAndReportsCompletion)
         const std::string atom = "AutoUpdateAtomTokenByVelmora_" + std::to_string(GetCurrentThreadId());
         EXPECT_EQ(GlobalFindAtomA(atom.c_str()), 0) << "the completion atom outlived the run";
     }
-    ASSERT_EQ(world_.unpacks.size(), 2u);
-    const TUnPackRequest& r = world_.unpacks[0];
+    ASSERT_EQ(world_.Unpacks.size(), 2u);
+    const TUnPackRequest& r = world_.Unpacks[0];
     EXPECT_EQ(r.PackageFile, package_);
     EXPECT_EQ(r.TargetDir, target_);
     EXPECT_EQ(r.AgentName, "agent.exe");
     EXPECT_EQ(r.DiskPrompt, kTextDiskPrompt);
     EXPECT_EQ(r.PromptCaption, "Attention");
     EXPECT_EQ(r.ButtonTexts, kDefaultButtonTexts);
-    EXPECT_TRUE(world_.questions.empty()) << "enough space and no notice: no question";
-    EXPECT_TRUE(world_.errors.empty());
+    EXPECT_TRUE(world_.Questions.empty()) << "enough space and no notice: no question";
+    EXPECT_TRUE(world_.Errors.empty());
 }
 
 TEST_F(ExtractAndRunSetupTest, RemovesTheLinkFilesOnlyAfterACompletedRun)
 {
     WritePackage(0, 1000);
-    world_.links.StartUpLink = work_ + "\\startup.lnk";
-    world_.links.CheckLink = work_ + "\\check.lnk";
-    world_.links.RemoveStartUp = true;
-    world_.links.RemoveCheck = false;
+    world_.Links.StartUpLink = work_ + "\\startup.lnk";
+    world_.Links.CheckLink = work_ + "\\check.lnk";
+    world_.Links.RemoveStartUp = true;
+    world_.Links.RemoveCheck = false;
     for (const char* keep : {"1", "0"}) {
-        WriteBytes(world_.links.StartUpLink, "l");
-        WriteBytes(world_.links.CheckLink, "l");
+        WriteBytes(world_.Links.StartUpLink, "l");
+        WriteBytes(world_.Links.CheckLink, "l");
         SetEnvironmentVariableA("VEL_FAKE_KEEP_ATOM", keep);
         const bool completed = ExtractAndRunSetup(deps_, target_, package_, "", false, "");
         EXPECT_EQ(completed, std::string(keep) == "0");
-        EXPECT_EQ(Exists(world_.links.StartUpLink), !completed) << keep;
-        EXPECT_TRUE(Exists(world_.links.CheckLink)) << "its flag is off";
+        EXPECT_EQ(Exists(world_.Links.StartUpLink), !completed) << keep;
+        EXPECT_TRUE(Exists(world_.Links.CheckLink)) << "its flag is off";
     }
 }
 
@@ -148,31 +148,31 @@ TEST_F(ExtractAndRunSetupTest, ForegroundAsksAboutSpaceAndNoStopsEverything)
     // The notice flag asks with "s2" (the "s3" choice is tested natively: this
     // machine has more free space than a 32-bit space table can ask for).
     struct Case {
-        uint8_t flags;
-        uint32_t space;
-        const char* first_line;
+        uint8_t Flags;
+        uint32_t Space;
+        const char* FirstLine;
     };
     for (const Case c : {Case{0x01, 1000, "Velmora will extract files to your Temp Drive (C:)<P>"}}) {
-        WritePackage(c.flags, c.space);
-        world_.questions.clear();
-        world_.unpacks.clear();
-        world_.answer = false;
+        WritePackage(c.Flags, c.Space);
+        world_.Questions.clear();
+        world_.Unpacks.clear();
+        world_.Answer = false;
         DeleteFileA(record_.c_str());
         EXPECT_FALSE(ExtractAndRunSetup(deps_, target_, package_, "", true, ""));
-        ASSERT_EQ(world_.questions.size(), 1u);
-        const std::string q = world_.questions[0];
-        EXPECT_EQ(q.rfind(std::string("0|Confirm|") + c.first_line, 0), 0u) << q;
+        ASSERT_EQ(world_.Questions.size(), 1u);
+        const std::string q = world_.Questions[0];
+        EXPECT_EQ(q.rfind(std::string("0|Confirm|") + c.FirstLine, 0), 0u) << q;
         EXPECT_NE(q.find(" MB<P>Free space available on your Temp drive is: <T>  "), std::string::npos) << q;
         EXPECT_NE(q.find("<P>Estimated space required on your Temp drive is: <T>  0.001 MB<P>"),
                   std::string::npos)
             << q;
         EXPECT_EQ(q.substr(q.size() - 29), "<P><P>Continue with Setup?<P>") << q;
-        EXPECT_TRUE(world_.unpacks.empty());
+        EXPECT_TRUE(world_.Unpacks.empty());
         EXPECT_FALSE(Exists(record_));
         // Hidden: no question, the run goes on.
-        world_.questions.clear();
+        world_.Questions.clear();
         EXPECT_TRUE(ExtractAndRunSetup(deps_, target_, package_, "", false, ""));
-        EXPECT_TRUE(world_.questions.empty());
+        EXPECT_TRUE(world_.Questions.empty());
         EXPECT_TRUE(Exists(record_));
     }
 }
@@ -180,17 +180,17 @@ TEST_F(ExtractAndRunSetupTest, ForegroundAsksAboutSpaceAndNoStopsEverything)
 TEST_F(ExtractAndRunSetupTest, FailedCheckShowsBadCrcAndRunsNothing)
 {
     WritePackage(0, 1000);
-    world_.success = false;
+    world_.Success = false;
     EXPECT_FALSE(ExtractAndRunSetup(deps_, target_, package_, "", true, ""));
-    ASSERT_EQ(world_.errors.size(), 1u);
-    EXPECT_EQ(world_.errors[0], std::string("0|Error|") + kTextBadCrc);
+    ASSERT_EQ(world_.Errors.size(), 1u);
+    EXPECT_EQ(world_.Errors[0], std::string("0|Error|") + kTextBadCrc);
     EXPECT_FALSE(Exists(record_));
     // No program marked: nothing run and no message.
-    world_.success = true;
-    world_.main_entry = "";
-    world_.errors.clear();
+    world_.Success = true;
+    world_.MainEntry = "";
+    world_.Errors.clear();
     EXPECT_FALSE(ExtractAndRunSetup(deps_, target_, package_, "", true, ""));
-    EXPECT_TRUE(world_.errors.empty());
+    EXPECT_TRUE(world_.Errors.empty());
     EXPECT_FALSE(Exists(record_));
 }
 
@@ -207,16 +207,16 @@ TEST_F(ExtractAndRunSetupTest, TempSpaceAndForcePromptComeFromTheSystem)
                               KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     struct Case {
-        const char* value;
-        bool force;
+        const char* Value;
+        bool Force;
     };
     for (const Case c : {Case{"1", true}, Case{"0", false}, Case{"1 ", false}, Case{nullptr, false}}) {
-        if (c.value)
-            RegSetValueExA(key, "ForcePrompt", 0, REG_SZ, reinterpret_cast<const BYTE*>(c.value),
-                           static_cast<DWORD>(strlen(c.value) + 1));
+        if (c.Value)
+            RegSetValueExA(key, "ForcePrompt", 0, REG_SZ, reinterpret_cast<const BYTE*>(c.Value),
+                           static_cast<DWORD>(strlen(c.Value) + 1));
         else
             RegDeleteValueA(key, "ForcePrompt");
-        EXPECT_EQ(ReadSpanDiskForcePrompt(), c.force) << (c.value ? c.value : "absent");
+        EXPECT_EQ(ReadSpanDiskForcePrompt(), c.Force) << (c.Value ? c.Value : "absent");
     }
     RegCloseKey(key);
 
@@ -231,12 +231,12 @@ TEST_F(ExtractAndRunSetupTest, TempSpaceAndForcePromptComeFromTheSystem)
 
 // What the fake process entries answer and what the flow asked of them.
 struct TFakeProcess {
-    TProcessStart start{0x5E7, 0};
-    uint32_t exit = 0;
-    bool removes_atom = true;  // what the "program" does with the completion atom while it runs
-    bool atom_added = true;    // whether GlobalAddAtom succeeds
-    std::vector<std::string> calls;
-    bool atom_at_start = false;
+    TProcessStart Start{0x5E7, 0};
+    uint32_t Exit = 0;
+    bool RemovesAtom = true;  // what the "program" does with the completion atom while it runs
+    bool AtomAdded = true;    // whether GlobalAddAtom succeeds
+    std::vector<std::string> Calls;
+    bool AtomAtStart = false;
 };
 TFakeProcess* g_process = nullptr;
 
@@ -264,30 +264,30 @@ protected:
         ExtractAndRunSetupTest::SetUp();
         g_process = &process_;
         deps_.AddCompletionAtom = [](const std::string& name) -> uint16_t {
-            g_process->calls.push_back("atom|" + name);
-            return g_process->atom_added ? GlobalAddAtomA(name.c_str()) : 0;
+            g_process->Calls.push_back("atom|" + name);
+            return g_process->AtomAdded ? GlobalAddAtomA(name.c_str()) : 0;
         };
         deps_.StartProcess = [](const std::string& line, int show) {
-            g_process->calls.push_back("start|" + line + "|" + std::to_string(show));
-            g_process->atom_at_start = GlobalFindAtomA(CompletionAtom().c_str()) != 0;
-            return g_process->start;
+            g_process->Calls.push_back("start|" + line + "|" + std::to_string(show));
+            g_process->AtomAtStart = GlobalFindAtomA(CompletionAtom().c_str()) != 0;
+            return g_process->Start;
         };
         deps_.WaitProcess = [](TProcessRef p) {
-            g_process->calls.push_back("wait|" + std::to_string(p));
-            if (g_process->removes_atom)
+            g_process->Calls.push_back("wait|" + std::to_string(p));
+            if (g_process->RemovesAtom)
                 if (const ATOM a = GlobalFindAtomA(CompletionAtom().c_str())) GlobalDeleteAtom(a);
         };
         deps_.ExitCode = [](TProcessRef p, uint32_t& code) {
-            g_process->calls.push_back("exit|" + std::to_string(p));
-            code = g_process->exit;
+            g_process->Calls.push_back("exit|" + std::to_string(p));
+            code = g_process->Exit;
             return true;
         };
-        deps_.CloseProcess = [](TProcessRef p) { g_process->calls.push_back("close|" + std::to_string(p)); };
+        deps_.CloseProcess = [](TProcessRef p) { g_process->Calls.push_back("close|" + std::to_string(p)); };
         WritePackage(0, 1000);
-        world_.links.StartUpLink = work_ + "\\startup.lnk";
-        world_.links.CheckLink = work_ + "\\check.lnk";
-        world_.links.RemoveStartUp = true;
-        world_.links.RemoveCheck = true;
+        world_.Links.StartUpLink = work_ + "\\startup.lnk";
+        world_.Links.CheckLink = work_ + "\\check.lnk";
+        world_.Links.RemoveStartUp = true;
+        world_.Links.RemoveCheck = true;
         char self[MAX_PATH] = {};
         GetModuleFileNameA(nullptr, self, MAX_PATH);
         program_ = target_ + "\\fake_setup_gui.exe";
@@ -314,13 +314,13 @@ std::string SystemText(uint32_t code)
 TEST_F(SetupProcessSeamTest, ExitCodesFailedStartsAndTheCompletionAtom)
 {
     struct Case {
-        const char* what;
-        TProcessStart start;
-        uint32_t exit;
-        bool removes_atom;
-        bool atom_added;
-        bool completed;
-        uint32_t launcher_exit;
+        const char* What;
+        TProcessStart Start;
+        uint32_t Exit;
+        bool RemovesAtom;
+        bool AtomAdded;
+        bool Completed;
+        uint32_t LauncherExit;
     };
     const TProcessStart started{0x5E7, 0};
     for (const Case& c : {
@@ -336,49 +336,49 @@ TEST_F(SetupProcessSeamTest, ExitCodesFailedStartsAndTheCompletionAtom)
              Case{"atom not added", started, 0, true, false, false, 0},
          }) {
         for (const bool foreground : {true, false}) {
-            const std::string what = std::string(c.what) + (foreground ? ", foreground" : ", hidden");
+            const std::string what = std::string(c.What) + (foreground ? ", foreground" : ", hidden");
             process_ = TFakeProcess{};
-            process_.start = c.start;
-            process_.exit = c.exit;
-            process_.removes_atom = c.removes_atom;
-            process_.atom_added = c.atom_added;
-            world_.errors.clear();
-            WriteBytes(world_.links.StartUpLink, "l");
-            WriteBytes(world_.links.CheckLink, "l");
+            process_.Start = c.Start;
+            process_.Exit = c.Exit;
+            process_.RemovesAtom = c.RemovesAtom;
+            process_.AtomAdded = c.AtomAdded;
+            world_.Errors.clear();
+            WriteBytes(world_.Links.StartUpLink, "l");
+            WriteBytes(world_.Links.CheckLink, "l");
             SetSetupExitCode(0);
             CaptureCout out;
             const bool completed = ExtractAndRunSetup(deps_, target_, package_, "", foreground, "");
 
-            EXPECT_EQ(completed, c.completed) << what;
-            EXPECT_EQ(SetupExitCode(), c.launcher_exit) << what;
-            EXPECT_EQ(Exists(world_.links.StartUpLink), !c.completed) << what;
-            EXPECT_EQ(Exists(world_.links.CheckLink), !c.completed) << what;
-            EXPECT_EQ(process_.atom_at_start, c.atom_added) << what;
+            EXPECT_EQ(completed, c.Completed) << what;
+            EXPECT_EQ(SetupExitCode(), c.LauncherExit) << what;
+            EXPECT_EQ(Exists(world_.Links.StartUpLink), !c.Completed) << what;
+            EXPECT_EQ(Exists(world_.Links.CheckLink), !c.Completed) << what;
+            EXPECT_EQ(process_.AtomAtStart, c.AtomAdded) << what;
 
             const std::string show = foreground ? "5" : "0";
             std::vector<std::string> calls{"atom|" + CompletionAtom(), "start|" + line_ + "|" + show};
-            if (c.start.Process) {
+            if (c.Start.Process) {
                 // One wait and one question for the code: 259 does not make the flow ask again.
-                const std::string p = std::to_string(c.start.Process);
+                const std::string p = std::to_string(c.Start.Process);
                 calls.insert(calls.end(), {"wait|" + p, "exit|" + p, "close|" + p});
             }
-            EXPECT_EQ(process_.calls, calls) << what;
+            EXPECT_EQ(process_.Calls, calls) << what;
 
-            const bool failed = c.start.Process == 0;
+            const bool failed = c.Start.Process == 0;
             std::vector<std::string> boxes;
             if (failed && foreground)
                 boxes.push_back("0|Error|" +
-                                StartFailureText(program_, c.start.Error ? SystemText(c.start.Error) : ""));
-            EXPECT_EQ(world_.errors, boxes) << what;
+                                StartFailureText(program_, c.Start.Error ? SystemText(c.Start.Error) : ""));
+            EXPECT_EQ(world_.Errors, boxes) << what;
             const std::string debug = out.Text();
-            EXPECT_EQ(debug.find(" ==== Setup program not started (" + std::to_string(c.start.Error) +
+            EXPECT_EQ(debug.find(" ==== Setup program not started (" + std::to_string(c.Start.Error) +
                                  "): " + line_) != std::string::npos,
                       failed)
                 << what << "\n"
                 << debug;
             EXPECT_EQ(debug.find(" ==== Completion atom not added: " + CompletionAtom() + "\n") !=
                           std::string::npos,
-                      !c.atom_added)
+                      !c.AtomAdded)
                 << what << "\n"
                 << debug;
         }

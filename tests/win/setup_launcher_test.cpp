@@ -23,12 +23,12 @@ TEST_F(SetupFlowTest, ExtractsRunsTheMarkedProgramAndCleansUp)
     WriteBytes(launcher_, p.Build());
 
     TRun run;
-    run.args = "/L=1";
+    run.Args = "/L=1";
     Run(run);
-    ASSERT_TRUE(run.ended);
-    EXPECT_EQ(run.exit_code, 0u);
-    EXPECT_TRUE(run.boxes.empty());
-    EXPECT_TRUE(run.window_seen) << "the main window shows during extraction in the foreground";
+    ASSERT_TRUE(run.Ended);
+    EXPECT_EQ(run.ExitCode, 0u);
+    EXPECT_TRUE(run.Boxes.empty());
+    EXPECT_TRUE(run.WindowSeen) << "the main window shows during extraction in the foreground";
 
     std::vector<std::string> files;
     const auto rec = ReadRecord(record_, &files);
@@ -49,18 +49,18 @@ TEST_F(SetupFlowTest, ExtractsRunsTheMarkedProgramAndCleansUp)
     EXPECT_EQ(ReadBytes(copies_ + "\\readme.txt"), "hello\r\n");
     EXPECT_EQ(ReadBytes(copies_ + "\\fake_setup_gui.exe"), fake_);
     struct Case {
-        const char* name;
-        uint32_t stamp;
+        const char* Name;
+        uint32_t Stamp;
     };
     for (const Case c :
          {Case{"readme.txt", Stamp(4)}, Case{"big.bin", Stamp(8)}, Case{"fake_setup_gui.exe", Stamp(0)}}) {
         WIN32_FILE_ATTRIBUTE_DATA a{};
-        ASSERT_TRUE(GetFileAttributesExA((copies_ + "\\" + c.name).c_str(), GetFileExInfoStandard, &a));
+        ASSERT_TRUE(GetFileAttributesExA((copies_ + "\\" + c.Name).c_str(), GetFileExInfoStandard, &a));
         FILETIME local;
         WORD date = 0, time = 0;
         FileTimeToLocalFileTime(&a.ftLastWriteTime, &local);
         FileTimeToDosDateTime(&local, &date, &time);
-        EXPECT_EQ(static_cast<uint32_t>(date) << 16 | time, c.stamp) << c.name;
+        EXPECT_EQ(static_cast<uint32_t>(date) << 16 | time, c.Stamp) << c.Name;
     }
 }
 
@@ -70,25 +70,25 @@ TEST_F(SetupFlowTest, PassesTheExitCodeOnAndAddsOriginExeOnlyOnce)
     p.File("fake_setup_gui.exe*", fake_, Stamp());
     WriteBytes(launcher_, p.Build());
     struct Case {
-        const char* exit;
-        DWORD code;
-        std::string args;
-        bool origin_added;
+        const char* Exit;
+        DWORD Code;
+        std::string Args;
+        bool OriginAdded;
     };
     for (const Case& c : {Case{"0", 0, "", true}, Case{"3", 3, "/OriginExe=\"X:\\first.exe\" /Q", false},
                           Case{"255", 255, "/originexe=lower", true},
                           // 259 is the "still active" code: the wait must not take it for a running program.
                           Case{"259", 259, "", true}}) {
         DeleteFileA(record_.c_str());
-        SetEnvironmentVariableA("VEL_FAKE_EXIT", c.exit);
+        SetEnvironmentVariableA("VEL_FAKE_EXIT", c.Exit);
         TRun run;
-        run.args = c.args;
+        run.Args = c.Args;
         Run(run);
-        ASSERT_TRUE(run.ended);
-        EXPECT_EQ(run.exit_code, c.code);
+        ASSERT_TRUE(run.Ended);
+        EXPECT_EQ(run.ExitCode, c.Code);
         const auto rec = ReadRecord(record_);
-        ASSERT_TRUE(rec.count("cmd")) << c.exit;
-        ExpectCommandLine(rec, c.args, launcher_, c.origin_added);
+        ASSERT_TRUE(rec.count("cmd")) << c.Exit;
+        ExpectCommandLine(rec, c.Args, launcher_, c.OriginAdded);
     }
 }
 
@@ -100,25 +100,25 @@ TEST_F(SetupFlowTest, ASetupProgramThatCannotStartEndsTheLauncherWithTheSystemCo
     SetLastError(ERROR_BAD_EXE_FORMAT);
     const std::string reason = LastErrorText();
     struct Case {
-        const char* how;
-        std::string args;
-        bool box;
+        const char* How;
+        std::string Args;
+        bool Box;
     };
     for (const Case& c : {Case{"foreground", "", true}, Case{"hidden", "/hide", false}}) {
         TRun run;
-        run.args = c.args;
-        run.answer = "OK";
+        run.Args = c.Args;
+        run.Answer = "OK";
         Run(run);
-        ASSERT_TRUE(run.ended) << c.how;
+        ASSERT_TRUE(run.Ended) << c.How;
         // 193 fits in the low 8 bits, which is all a caller outside Wine sees.
-        EXPECT_EQ(run.exit_code, static_cast<DWORD>(ERROR_BAD_EXE_FORMAT)) << c.how;
-        ASSERT_EQ(run.boxes.size(), c.box ? 1u : 0u) << c.how;
-        if (c.box) {
-            const std::string& text = run.boxes[0].text;
+        EXPECT_EQ(run.ExitCode, static_cast<DWORD>(ERROR_BAD_EXE_FORMAT)) << c.How;
+        ASSERT_EQ(run.Boxes.size(), c.Box ? 1u : 0u) << c.How;
+        if (c.Box) {
+            const std::string& text = run.Boxes[0].Text;
             EXPECT_NE(text.find("The setup program could not be started:"), std::string::npos) << text;
             EXPECT_NE(text.find("\\broken.exe"), std::string::npos) << text;
             EXPECT_NE(text.find(reason), std::string::npos) << reason << "\n" << text;
-            EXPECT_TRUE(run.boxes[0].clicked);
+            EXPECT_TRUE(run.Boxes[0].Clicked);
         }
     }
 }
@@ -132,34 +132,34 @@ TEST_F(SetupFlowTest, WaitsForTheDialogWindowOfTheSetupProgram)
     SetEnvironmentVariableA("VEL_FAKE_EXIT", "7");
     TRun run;
     Run(run);
-    ASSERT_TRUE(run.ended);
-    EXPECT_EQ(run.exit_code, 7u);
+    ASSERT_TRUE(run.Ended);
+    EXPECT_EQ(run.ExitCode, 7u);
     EXPECT_TRUE(Exists(record_ + ".dialog")) << "the launcher ended while a dialog window was open";
 }
 
 TEST_F(SetupFlowTest, HiddenRunsAskNothingAndStartTheProgramHidden)
 {
     struct Case {
-        const char* how;
-        const char* silent;
-        std::string args;
+        const char* How;
+        const char* Silent;
+        std::string Args;
     };
     for (const Case& c : {Case{"/hide", "0", "/hide"}, Case{"silent item", "1", ""}}) {
         TVolume p = Package();
-        p.flags = 0x01 | 0x08;  // extract notice and activity bar: would ask in the foreground
-        p.agent = std::string("|http:/|.info|.exe|token|") + c.silent + "|";
+        p.Flags = 0x01 | 0x08;  // extract notice and activity bar: would ask in the foreground
+        p.Agent = std::string("|http:/|.info|.exe|token|") + c.Silent + "|";
         p.File("fake_setup_gui.exe*", fake_, Stamp());
         WriteBytes(launcher_, p.Build());
         DeleteFileA(record_.c_str());
         TRun run;
-        run.args = c.args;
+        run.Args = c.Args;
         Run(run);
-        ASSERT_TRUE(run.ended) << c.how;
-        EXPECT_TRUE(run.boxes.empty()) << c.how;
-        EXPECT_FALSE(run.window_seen) << c.how;
+        ASSERT_TRUE(run.Ended) << c.How;
+        EXPECT_TRUE(run.Boxes.empty()) << c.How;
+        EXPECT_FALSE(run.WindowSeen) << c.How;
         const auto rec = ReadRecord(record_);
-        ASSERT_TRUE(rec.count("show")) << c.how;
-        EXPECT_EQ(rec.at("show"), "0") << c.how;
+        ASSERT_TRUE(rec.count("show")) << c.How;
+        EXPECT_EQ(rec.at("show"), "0") << c.How;
     }
 }
 
@@ -167,22 +167,22 @@ TEST_F(SetupFlowTest, ExtractsAPackageSplitOverVolumesInOneFolder)
 {
     const std::string part1(5000, '1'), part2(7000, '2'), part3 = "end";
     TVolume v1 = Package();
-    v1.flags = 0x02;  // more volumes follow
+    v1.Flags = 0x02;  // more volumes follow
     v1.File("fake_setup_gui.exe*/V", fake_, Stamp()).File("split.bin", part1, Stamp(2));
     TVolume v2;
-    v2.first = false;
-    v2.flags = 0x02;
+    v2.First = false;
+    v2.Flags = 0x02;
     v2.File("split.bin", part2, Stamp(2));
     TVolume v3;
-    v3.first = false;
+    v3.First = false;
     v3.File("split.bin", part3, Stamp(2)).File("last.txt", "last", Stamp(2), false);
     WriteBytes(launcher_, v1.Build());
     WriteBytes(launcher_ + ".002", v2.Build());
     WriteBytes(launcher_ + ".003", v3.Build());
     TRun run;
     Run(run);
-    ASSERT_TRUE(run.ended);
-    EXPECT_TRUE(run.boxes.empty()) << "no disk prompt when the volumes are there";
+    ASSERT_TRUE(run.Ended);
+    EXPECT_TRUE(run.Boxes.empty()) << "no disk prompt when the volumes are there";
     const auto rec = ReadRecord(record_);
     ASSERT_TRUE(rec.count("cmd"));
     ExpectCommandLine(rec, "/V", launcher_);
@@ -195,7 +195,7 @@ TEST_F(SetupFlowTest, CorruptedPackageShowsBadCrcAndRunsNothing)
     // A small package fails its checksum; a large one (no checksum) carries a
     // compressed record that zlib rejects: both are reported with "s7".
     TVolume small;
-    small.checksum = true;
+    small.WithChecksum = true;
     small.File("fake_setup_gui.exe*", "not really a program", Stamp(), false);
     std::string small_bytes = small.Build();
     small_bytes[small_bytes.size() - 74 - 16] ^= 0x55;  // inside the record data, in the summed part
@@ -205,7 +205,7 @@ TEST_F(SetupFlowTest, CorruptedPackageShowsBadCrcAndRunsNothing)
     TVolume large = Package();
     large.File("fake_setup_gui.exe*", fake_, Stamp());
     std::string large_bytes = large.Build();
-    const size_t body = image_.size() + 4 + large.language.size() + 4 + large.agent.size() + 4;
+    const size_t body = image_.size() + 4 + large.Language.size() + 4 + large.Agent.size() + 4;
     for (size_t i = body + 200; i < body + 260; ++i) large_bytes[i] = '\x5A';  // inside the zlib stream
     const std::string large_path = work_ + "\\large package.exe";
     WriteBytes(large_path, large_bytes);
@@ -213,14 +213,14 @@ TEST_F(SetupFlowTest, CorruptedPackageShowsBadCrcAndRunsNothing)
     WriteBytes(launcher_, image_);  // a launcher without a package of its own
     for (const std::string& volume : {small_path, large_path}) {
         TRun run;
-        run.args = "/SpanDiskFName1=\"" + volume + "\"";
-        run.answer = "OK";
+        run.Args = "/SpanDiskFName1=\"" + volume + "\"";
+        run.Answer = "OK";
         Run(run);
-        ASSERT_TRUE(run.ended) << volume;
-        EXPECT_EQ(run.exit_code, 0u) << volume;
-        ASSERT_EQ(run.boxes.size(), 1u) << volume;
-        EXPECT_NE(run.boxes[0].text.find("Bad CRC!"), std::string::npos) << run.boxes[0].text;
-        EXPECT_TRUE(run.boxes[0].clicked);
+        ASSERT_TRUE(run.Ended) << volume;
+        EXPECT_EQ(run.ExitCode, 0u) << volume;
+        ASSERT_EQ(run.Boxes.size(), 1u) << volume;
+        EXPECT_NE(run.Boxes[0].Text.find("Bad CRC!"), std::string::npos) << run.Boxes[0].Text;
+        EXPECT_TRUE(run.Boxes[0].Clicked);
         EXPECT_FALSE(Exists(record_)) << "a program ran from a corrupted package";
     }
 }
@@ -228,28 +228,28 @@ TEST_F(SetupFlowTest, CorruptedPackageShowsBadCrcAndRunsNothing)
 TEST_F(SetupFlowTest, SpaceQuestionAnsweredNoExtractsAndRunsNothing)
 {
     TVolume p = Package();
-    p.flags = 0x01;  // show the extract notice
+    p.Flags = 0x01;  // show the extract notice
     p.File("fake_setup_gui.exe*", fake_, Stamp());
     WriteBytes(launcher_, p.Build());
     TRun run;
-    run.answer = "No";
+    run.Answer = "No";
     Run(run);
-    ASSERT_TRUE(run.ended);
-    EXPECT_EQ(run.exit_code, 0u);
-    ASSERT_EQ(run.boxes.size(), 1u);
-    EXPECT_TRUE(run.boxes[0].clicked) << run.boxes[0].text;
-    EXPECT_NE(run.boxes[0].text.find("Velmora will extract files to your Temp Drive (C:)"), std::string::npos)
-        << "[" << run.boxes[0].text << "]";
-    EXPECT_NE(run.boxes[0].text.find("Continue with Setup?"), std::string::npos);
+    ASSERT_TRUE(run.Ended);
+    EXPECT_EQ(run.ExitCode, 0u);
+    ASSERT_EQ(run.Boxes.size(), 1u);
+    EXPECT_TRUE(run.Boxes[0].Clicked) << run.Boxes[0].Text;
+    EXPECT_NE(run.Boxes[0].Text.find("Velmora will extract files to your Temp Drive (C:)"), std::string::npos)
+        << "[" << run.Boxes[0].Text << "]";
+    EXPECT_NE(run.Boxes[0].Text.find("Continue with Setup?"), std::string::npos);
     EXPECT_FALSE(Exists(record_));
 }
 
 // Windows of the class (the launcher's full path in setup mode) that belong
 // to the process.
 struct ClassWindowCount {
-    const std::string* cls;
-    DWORD pid;
-    int n = 0;
+    const std::string* Cls;
+    DWORD Pid;
+    int N = 0;
 };
 
 BOOL CALLBACK CountClassWindow(HWND w, LPARAM lp)
@@ -259,7 +259,7 @@ BOOL CALLBACK CountClassWindow(HWND w, LPARAM lp)
     DWORD owner = 0;
     GetWindowThreadProcessId(w, &owner);
     GetClassNameA(w, name, sizeof name);
-    if (owner == c->pid && *c->cls == name) ++c->n;
+    if (owner == c->Pid && *c->Cls == name) ++c->N;
     return TRUE;
 }
 
@@ -267,7 +267,7 @@ int CountClassWindowsOf(const std::string& cls, DWORD pid)
 {
     ClassWindowCount c{&cls, pid};
     EnumWindows(CountClassWindow, reinterpret_cast<LPARAM>(&c));
-    return c.n;
+    return c.N;
 }
 
 TEST_F(SetupFlowTest, SecondStartWhileTheFirstRunsEndsWithoutWindowOrRun)

@@ -16,9 +16,9 @@ TEST_F(SetupFlowTest, MarkedProgramOutsideTheTempFolderRunsNothing)
     const std::string planted = work_ + "\\planted.exe";
     const std::string up = "..\\velmora e2e\\" + test + "\\planted.exe";
     struct Case {
-        const char* what;
-        std::string name;   // as the record's header holds it
-        bool refusedWrite;  // the record itself is refused too
+        const char* What;
+        std::string Name;   // as the record's header holds it
+        bool RefusedWrite;  // the record itself is refused too
     };
     const Case cases[] = {
         {"parent reference", up + "*/S", true},
@@ -28,27 +28,27 @@ TEST_F(SetupFlowTest, MarkedProgramOutsideTheTempFolderRunsNothing)
         {"marked header", "x.txt|..\\..\\" + up + "*", false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.What);
         WriteBytes(planted, fake_);
         DeleteFileA(record_.c_str());
         TVolume p = Package();
-        p.File("readme.txt", "hello", Stamp()).File(c.name, "not the planted program", Stamp());
+        p.File("readme.txt", "hello", Stamp()).File(c.Name, "not the planted program", Stamp());
         WriteBytes(launcher_, p.Build());
 
         TRun run;
-        run.answer = "OK";
+        run.Answer = "OK";
         Run(run);
-        ASSERT_TRUE(run.ended);
-        EXPECT_EQ(run.exit_code, 0u);
+        ASSERT_TRUE(run.Ended);
+        EXPECT_EQ(run.ExitCode, 0u);
         EXPECT_FALSE(Exists(record_)) << "the planted program ran";
         EXPECT_EQ(ReadBytes(planted), fake_);
-        ASSERT_EQ(run.boxes.size(), c.refusedWrite ? 2u : 1u);
-        if (c.refusedWrite) {
-            EXPECT_NE(run.boxes[0].text.find("Unable to save Extracted File!"), std::string::npos)
-                << run.boxes[0].text;
+        ASSERT_EQ(run.Boxes.size(), c.RefusedWrite ? 2u : 1u);
+        if (c.RefusedWrite) {
+            EXPECT_NE(run.Boxes[0].Text.find("Unable to save Extracted File!"), std::string::npos)
+                << run.Boxes[0].Text;
         }
-        EXPECT_NE(run.boxes.back().text.find("Bad CRC!"), std::string::npos) << run.boxes.back().text;
-        for (const TSeenBox& box : run.boxes) EXPECT_TRUE(box.clicked) << box.text;
+        EXPECT_NE(run.Boxes.back().Text.find("Bad CRC!"), std::string::npos) << run.Boxes.back().Text;
+        for (const TSeenBox& box : run.Boxes) EXPECT_TRUE(box.Clicked) << box.Text;
     }
 }
 

@@ -98,16 +98,16 @@ inline uint32_t Stamp(int seconds = 0)
 // One volume of a package: the launcher image (first volume only), the text
 // blocks (first volume only), file records and the 74-byte trailer.
 struct TVolume {
-    std::string image;
-    std::string language = "\x02\x01"
+    std::string Image;
+    std::string Language = "\x02\x01"
                            "English\x01"
                            "s0=Velmora Test\x01\x02";
-    std::string agent = "|http:/|.info|.exe|token|0|";
-    bool first = true;
-    uint8_t flags = 0;
-    uint32_t space = 4096;  // every entry of the space table
-    bool checksum = false;  // compute it (small packages), else 1234
-    std::vector<std::string> records;
+    std::string Agent = "|http:/|.info|.exe|token|0|";
+    bool First = true;
+    uint8_t Flags = 0;
+    uint32_t Space = 4096;      // every entry of the space table
+    bool WithChecksum = false;  // compute it (small packages), else 1234
+    std::vector<std::string> Records;
 
     TVolume& File(const std::string& name, const std::string& data, uint32_t stamp, bool compressed = true)
     {
@@ -115,9 +115,9 @@ struct TVolume {
             "|" + name + "|" + std::to_string(stamp) + "|" + std::string(1, '\0') + data;
         if (compressed) {
             const std::string z = Deflate(entry);
-            records.push_back(U32(static_cast<uint32_t>(z.size())) + z);
+            Records.push_back(U32(static_cast<uint32_t>(z.size())) + z);
         } else {
-            records.push_back(U32(static_cast<uint32_t>(-static_cast<int32_t>(entry.size()))) + entry);
+            Records.push_back(U32(static_cast<uint32_t>(-static_cast<int32_t>(entry.size()))) + entry);
         }
         return *this;
     }
@@ -127,26 +127,26 @@ struct TVolume {
         std::string t(74, '\0');
         t[0] = 1;
         t[1] = 2;
-        std::memcpy(&t[4], U32(static_cast<uint32_t>(image.size())).data(), 4);
-        std::memcpy(&t[8], U32(static_cast<uint32_t>(records.size())).data(), 4);
+        std::memcpy(&t[4], U32(static_cast<uint32_t>(Image.size())).data(), 4);
+        std::memcpy(&t[8], U32(static_cast<uint32_t>(Records.size())).data(), 4);
         std::memcpy(&t[12], U32(0x4A3B2C1D).data(), 4);
         std::memcpy(&t[16], U32(sum).data(), 4);
-        for (int k = 0; k < 9; ++k) std::memcpy(&t[28 + 4 * k], U32(space).data(), 4);
-        t[65] = static_cast<char>(flags);
+        for (int k = 0; k < 9; ++k) std::memcpy(&t[28 + 4 * k], U32(Space).data(), 4);
+        t[65] = static_cast<char>(Flags);
         std::memcpy(&t[70], U32(74).data(), 4);
         return t;
     }
 
     std::string Build() const
     {
-        std::string file = image;
-        if (first)
-            file += U32(static_cast<uint32_t>(language.size())) + language +
-                    U32(static_cast<uint32_t>(agent.size())) + agent;
-        for (const std::string& r : records) file += r;
+        std::string file = Image;
+        if (First)
+            file += U32(static_cast<uint32_t>(Language.size())) + Language +
+                    U32(static_cast<uint32_t>(Agent.size())) + Agent;
+        for (const std::string& r : Records) file += r;
         const size_t at = file.size();
         file += Trailer(1234);
-        if (checksum) file.replace(at, 74, Trailer(Checksum(file)));
+        if (WithChecksum) file.replace(at, 74, Trailer(Checksum(file)));
         return file;
     }
 
@@ -193,8 +193,8 @@ inline std::string ParentOf(const std::string& path)
 
 // A message box of the launcher seen while it ran.
 struct TSeenBox {
-    std::string text;
-    bool clicked = false;
+    std::string Text;
+    bool Clicked = false;
 };
 
 // The text of a window and its children, joined.
@@ -210,8 +210,8 @@ inline BOOL CALLBACK CollectText(HWND w, LPARAM lp)
 }
 
 struct TFindButton {
-    std::string text;
-    HWND found = nullptr;
+    std::string Text;
+    HWND Found = nullptr;
 };
 inline BOOL CALLBACK FindButton(HWND w, LPARAM lp)
 {
@@ -222,16 +222,16 @@ inline BOOL CALLBACK FindButton(HWND w, LPARAM lp)
     std::string plain;  // without the accelerator marks
     for (const char* c = text; *c; ++c)
         if (*c != '&') plain += *c;
-    if (lstrcmpiA(cls, "Button") == 0 && f->text == plain) {
-        f->found = w;
+    if (lstrcmpiA(cls, "Button") == 0 && f->Text == plain) {
+        f->Found = w;
         return FALSE;
     }
     return TRUE;
 }
 
 struct TFindBox {
-    DWORD pid;
-    HWND box = nullptr;
+    DWORD Pid;
+    HWND Box = nullptr;
 };
 inline BOOL CALLBACK FindBox(HWND w, LPARAM lp)
 {
@@ -240,8 +240,8 @@ inline BOOL CALLBACK FindBox(HWND w, LPARAM lp)
     GetWindowThreadProcessId(w, &pid);
     char cls[64] = {};
     GetClassNameA(w, cls, sizeof cls);
-    if (pid == f->pid && std::strcmp(cls, "VMsgBox") == 0 && IsWindowVisible(w)) {
-        f->box = w;
+    if (pid == f->Pid && std::strcmp(cls, "VMsgBox") == 0 && IsWindowVisible(w)) {
+        f->Box = w;
         return FALSE;
     }
     return TRUE;
@@ -249,12 +249,12 @@ inline BOOL CALLBACK FindBox(HWND w, LPARAM lp)
 
 // How a test lets the launcher run.
 struct TRun {
-    std::string args;
-    std::string answer;  // button to press in a message box ("" = none expected)
-    DWORD exit_code = 0xDEAD;
-    bool ended = false;
-    bool window_seen = false;  // the launcher's main window was visible at some point
-    std::vector<TSeenBox> boxes;
+    std::string Args;
+    std::string Answer;  // button to press in a message box ("" = none expected)
+    DWORD ExitCode = 0xDEAD;
+    bool Ended = false;
+    bool WindowSeen = false;  // the launcher's main window was visible at some point
+    std::vector<TSeenBox> Boxes;
 };
 
 class SetupFlowTest : public ::testing::Test {
@@ -293,7 +293,7 @@ protected:
     TVolume Package() const
     {
         TVolume v;
-        v.image = image_;
+        v.Image = image_;
         return v;
     }
 
@@ -302,7 +302,7 @@ protected:
     void Run(TRun& run, const std::string& exe = "")
     {
         const std::string program = exe.empty() ? launcher_ : exe;
-        std::string line = "\"" + program + "\"" + (run.args.empty() ? "" : " " + run.args);
+        std::string line = "\"" + program + "\"" + (run.Args.empty() ? "" : " " + run.Args);
         STARTUPINFOA si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
@@ -316,28 +316,28 @@ protected:
                 break;
             }
             HWND main = FindWindowA(program.c_str(), nullptr);
-            if (main && IsWindowVisible(main)) run.window_seen = true;
+            if (main && IsWindowVisible(main)) run.WindowSeen = true;
             TFindBox fb{pi.dwProcessId};
             EnumWindows(FindBox, reinterpret_cast<LPARAM>(&fb));
-            if (fb.box) {
+            if (fb.Box) {
                 Sleep(300);  // let it finish drawing
                 TSeenBox seen;
-                CollectText(fb.box, reinterpret_cast<LPARAM>(&seen.text));
-                EnumChildWindows(fb.box, CollectText, reinterpret_cast<LPARAM>(&seen.text));
-                TFindButton button{run.answer};
-                EnumChildWindows(fb.box, FindButton, reinterpret_cast<LPARAM>(&button));
-                if (button.found) {
-                    PostMessageA(button.found, BM_CLICK, 0, 0);
-                    seen.clicked = true;
+                CollectText(fb.Box, reinterpret_cast<LPARAM>(&seen.Text));
+                EnumChildWindows(fb.Box, CollectText, reinterpret_cast<LPARAM>(&seen.Text));
+                TFindButton button{run.Answer};
+                EnumChildWindows(fb.Box, FindButton, reinterpret_cast<LPARAM>(&button));
+                if (button.Found) {
+                    PostMessageA(button.Found, BM_CLICK, 0, 0);
+                    seen.Clicked = true;
                 } else {
-                    PostMessageA(fb.box, WM_CLOSE, 0, 0);
+                    PostMessageA(fb.Box, WM_CLOSE, 0, 0);
                 }
-                run.boxes.push_back(seen);
+                run.Boxes.push_back(seen);
                 Sleep(500);
             }
         }
-        run.ended = WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0;
-        GetExitCodeProcess(pi.hProcess, &run.exit_code);
+        run.Ended = WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0;
+        GetExitCodeProcess(pi.hProcess, &run.ExitCode);
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     }

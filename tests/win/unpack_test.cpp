@@ -27,9 +27,9 @@ const char* const kSpanDiskKey = "Software\\Tarnwick\\Velmora\\SpanDisk";
 class TBoxDriver {
 public:
     struct TBox {
-        std::string title, text;
-        std::vector<std::string> buttons;  // left to right
-        bool rightToLeft = false;
+        std::string Title, Text;
+        std::vector<std::string> Buttons;  // left to right
+        bool RightToLeft = false;
     };
     // Result of the button to press for box number n (from 1): IDOK, IDCANCEL.
     using TDecide = std::function<int(int n, const TBox& box)>;
@@ -71,7 +71,7 @@ private:
     static TBox Read(HWND box, std::vector<std::pair<HWND, LONG_PTR>>& buttons)
     {
         TBox b;
-        b.title = TextOf(box);
+        b.Title = TextOf(box);
         std::vector<std::pair<int, HWND>> byX;
         for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
             char cls[64] = {};
@@ -81,13 +81,13 @@ private:
                 GetWindowRect(c, &r);
                 byX.push_back({r.left, c});
             } else if (lstrcmpiA(cls, "RICHEDIT") == 0 || lstrcmpiA(cls, "RichEdit20A") == 0) {
-                b.text = TextOf(c);
-                b.rightToLeft = (GetWindowLongPtrA(c, GWL_EXSTYLE) & WS_EX_RTLREADING) != 0;
+                b.Text = TextOf(c);
+                b.RightToLeft = (GetWindowLongPtrA(c, GWL_EXSTYLE) & WS_EX_RTLREADING) != 0;
             }
         }
         std::sort(byX.begin(), byX.end());
         for (const auto& [x, button] : byX) {
-            b.buttons.push_back(TextOf(button));
+            b.Buttons.push_back(TextOf(button));
             buttons.push_back({button, GetWindowLongPtrA(button, GWLP_USERDATA)});
         }
         return b;
@@ -151,9 +151,9 @@ bool ForcePromptSetting()
 }
 
 struct TRun {
-    bool success = false;
-    std::string mainEntry;
-    int steps = 0;
+    bool Success = false;
+    std::string MainEntry;
+    int Steps = 0;
 };
 
 // The setup flow's prompt texts: "s8", "Attention" and the button list of
@@ -166,9 +166,9 @@ TRun Extract(const std::string& package, const std::string& target, bool forcePr
 {
     TRun r;
     UnPack(
-        package, target, agent, r.success,
-        [&](int kind, int, int, int, int, const std::string&) { r.steps += kind == 1; }, kDiskPrompt,
-        "Achtung", kButtons, charset, forcePrompt, r.mainEntry);
+        package, target, agent, r.Success,
+        [&](int kind, int, int, int, int, const std::string&) { r.Steps += kind == 1; }, kDiskPrompt,
+        "Achtung", kButtons, charset, forcePrompt, r.MainEntry);
     return r;
 }
 
@@ -213,8 +213,8 @@ TEST_F(WinUnPack, ExtractsRealFilesWithTimesAndDerivedAgent)
     TTempFolder::Write(exe, pkg.Build());
 
     TRun r = Extract(exe, dir_ / "SETUP_1", false, "Agent.exe");
-    EXPECT_TRUE(r.success);
-    EXPECT_EQ(r.mainEntry, "setup.exe*/q");
+    EXPECT_TRUE(r.Success);
+    EXPECT_EQ(r.MainEntry, "setup.exe*/q");
     EXPECT_EQ(TTempFolder::Read(dir_ / "SETUP_1\\setup.exe"), "program");
     EXPECT_EQ(TTempFolder::Read(dir_ / "SETUP_1\\sub\\lib.dll"), std::string(200000, 'L') + "tail");
     EXPECT_EQ(FileDosTime(dir_ / "SETUP_1\\setup.exe"), stamp);
@@ -223,7 +223,7 @@ TEST_F(WinUnPack, ExtractsRealFilesWithTimesAndDerivedAgent)
     ASSERT_EQ(agent.size(), pkg.Image().size() + pkg.TextBlocks().size() + 74);
     EXPECT_EQ(agent[agent.size() - 74 + 69], 1);
     EXPECT_EQ(TTestPackage::GetU32(agent, 252), 0u);
-    EXPECT_EQ(r.steps, 2);
+    EXPECT_EQ(r.Steps, 2);
 }
 
 TEST_F(WinUnPack, ForcePromptFromTheRegistryAsksForEveryVolume)
@@ -245,16 +245,16 @@ TEST_F(WinUnPack, ForcePromptFromTheRegistryAsksForEveryVolume)
         SetForcePrompt(c.setting);
         TBoxDriver driver([](int, const TBoxDriver::TBox&) { return IDOK; });
         TRun r = Extract(volumes[0], dir / "out", ForcePromptSetting(), "", c.charset);
-        EXPECT_TRUE(r.success);
-        EXPECT_EQ(r.mainEntry, "main.exe*");
+        EXPECT_TRUE(r.Success);
+        EXPECT_EQ(r.MainEntry, "main.exe*");
         EXPECT_EQ(TTempFolder::Read(dir / "out\\part.bin"), c.volumes == 2 ? "v1v2" : "v1v2v3");
         auto boxes = driver.Boxes();
         ASSERT_EQ(boxes.size(), static_cast<size_t>(c.prompts));
         for (int i = 0; i < c.prompts; ++i) {
-            EXPECT_EQ(boxes[i].title, "Achtung");
-            EXPECT_EQ(boxes[i].text, Prompt(i + 2));
-            EXPECT_EQ(boxes[i].buttons, (std::vector<std::string>{"&Weiter", "&Abbrechen"}));
-            EXPECT_EQ(boxes[i].rightToLeft, c.charset == 177);
+            EXPECT_EQ(boxes[i].Title, "Achtung");
+            EXPECT_EQ(boxes[i].Text, Prompt(i + 2));
+            EXPECT_EQ(boxes[i].Buttons, (std::vector<std::string>{"&Weiter", "&Abbrechen"}));
+            EXPECT_EQ(boxes[i].RightToLeft, c.charset == 177);
         }
     }
     RegDeleteKeyA(HKEY_CURRENT_USER, kSpanDiskKey);
@@ -268,10 +268,10 @@ TEST_F(WinUnPack, MissingVolumeIsAskedForAndCancelEndsWithoutProgram)
     {
         TBoxDriver driver([](int, const TBoxDriver::TBox&) { return IDCANCEL; });
         TRun r = Extract(volumes[0], dir_ / "cancelled", false);
-        EXPECT_EQ(r.mainEntry, "");
+        EXPECT_EQ(r.MainEntry, "");
         auto boxes = driver.Boxes();
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, Prompt(3));
+        EXPECT_EQ(boxes[0].Text, Prompt(3));
         EXPECT_EQ(TTempFolder::Read(dir_ / "cancelled\\part.bin"), "v1v2");
     }
     {
@@ -281,12 +281,12 @@ TEST_F(WinUnPack, MissingVolumeIsAskedForAndCancelEndsWithoutProgram)
             return IDOK;
         });
         TRun r = Extract(volumes[0], dir_ / "inserted", false);
-        EXPECT_TRUE(r.success);
-        EXPECT_EQ(r.mainEntry, "main.exe*");
+        EXPECT_TRUE(r.Success);
+        EXPECT_EQ(r.MainEntry, "main.exe*");
         auto boxes = driver.Boxes();
         ASSERT_EQ(boxes.size(), 2u);
-        EXPECT_EQ(boxes[0].text, Prompt(3));
-        EXPECT_EQ(boxes[1].text, Prompt(3));
+        EXPECT_EQ(boxes[0].Text, Prompt(3));
+        EXPECT_EQ(boxes[1].Text, Prompt(3));
         EXPECT_EQ(TTempFolder::Read(dir_ / "inserted\\part.bin"), "v1v2v3");
     }
 }
@@ -324,9 +324,9 @@ TEST_F(WinUnPack, FailedWritesAndFoldersShowTheErrorBox)
         // caption in bold above the path, the reason and the sizes.
         auto boxes = driver.Boxes();
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].title, "Error");
-        EXPECT_EQ(boxes[0].buttons, std::vector<std::string>{"&OK"});
-        const std::string& text = boxes[0].text;
+        EXPECT_EQ(boxes[0].Title, "Error");
+        EXPECT_EQ(boxes[0].Buttons, std::vector<std::string>{"&OK"});
+        const std::string& text = boxes[0].Text;
         EXPECT_EQ(text.rfind("ERROR\r\n\r\n", 0), 0u) << text;
         EXPECT_NE(text.find("escape.txt\r\n\r\nUnable to save Extracted File!\r\n\r\n"), std::string::npos)
             << text;
@@ -342,13 +342,13 @@ TEST_F(WinUnPack, FailedWritesAndFoldersShowTheErrorBox)
         EXPECT_EQ(UnPackFailedWrites(), 5);
         auto boxes = driver.Boxes();
         ASSERT_EQ(boxes.size(), 2u);
-        EXPECT_NE(boxes[1].text.find("Unable to save Extracted File!"), std::string::npos) << boxes[1].text;
-        EXPECT_EQ(boxes[0].title, "Error");
-        EXPECT_EQ(boxes[0].text.rfind("ERROR\r\n\r\n" + dir_ / "plain\\SETUP_3" +
+        EXPECT_NE(boxes[1].Text.find("Unable to save Extracted File!"), std::string::npos) << boxes[1].Text;
+        EXPECT_EQ(boxes[0].Title, "Error");
+        EXPECT_EQ(boxes[0].Text.rfind("ERROR\r\n\r\n" + dir_ / "plain\\SETUP_3" +
                                           "\r\n\r\nUnable to create Directory!\r\n\r\n",
                                       0),
                   0u)
-            << boxes[0].text;
+            << boxes[0].Text;
     }
 }
 
@@ -362,7 +362,7 @@ TEST_F(WinUnPack, CorruptedSmallPackageFailsTheChecksum)
     std::string package = dir_ / "corrupt.exe";
     TTempFolder::Write(package, bytes);
     TRun r = Extract(package, dir_ / "c", false);
-    EXPECT_FALSE(r.success);
+    EXPECT_FALSE(r.Success);
     EXPECT_FALSE(FileExists(dir_ / "c\\a.txt"));
 }
 
