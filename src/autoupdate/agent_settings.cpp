@@ -50,7 +50,7 @@ std::string DescriptionFileName(const std::string& name)
 // A fetched name may come from a web location: "/" separates there too.
 std::string FetchedFileName(const std::string& name)
 {
-    return FileNamePart(ReplaceChar(name, '/', '\\'));
+    return FileNamePartAnySlash(name);
 }
 
 std::string InfoFilePathIn(const std::string& folder, const std::string& agentInfoItem)

@@ -1,5 +1,7 @@
 #include "base/paths.h"
 
+#include "base/text_utils.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -38,6 +40,11 @@ std::string FileNamePart(const std::string& path)
 {
     const size_t at = LastSeparator(path);
     return at == std::string::npos ? path : path.substr(at + 1);
+}
+
+std::string FileNamePartAnySlash(const std::string& path)
+{
+    return FileNamePart(ReplaceChar(path, '/', '\\'));
 }
 
 std::string FolderPart(const std::string& path)

@@ -8,6 +8,9 @@
 // The file-name part: the text after the last "\" or ":" (all of it when
 // there is none).
 std::string FileNamePart(const std::string& path);
+// The same with "/" as a separator too: for names that come from a web
+// location or a package text, which may be written either way.
+std::string FileNamePartAnySlash(const std::string& path);
 // The folder part with its separator: the text up to and including the last
 // "\" or ":"; "" when there is none.
 std::string FolderPart(const std::string& path);

@@ -27,7 +27,7 @@ std::string HttpUrlForm(const std::string& url)
 
 std::string RemoteFileName(const std::string& url)
 {
-    return FileNamePart(ReplaceChar(url, '/', '\\'));
+    return FileNamePartAnySlash(url);
 }
 
 uint32_t DownloadChunkSize(uint32_t length)

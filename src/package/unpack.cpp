@@ -251,7 +251,7 @@ bool TUnPacker::ExtractVolume(TPackVolume& volume, int volumeNo)
 
 void TUnPacker::WriteAgentFile(const std::string& volume)
 {
-    std::string name = FileNamePart(ReplaceChar(p_.AgentName, '/', '\\'));
+    std::string name = FileNamePartAnySlash(p_.AgentName);
     if (!IsSafeEntryName(name)) {
         std::cout << "Refused agent name: " << p_.AgentName << std::endl;
         return;

@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 
+#include "net/sha256.h"
+
 struct TUnPackRequest {
     std::string PackageFile;
     std::string TargetDir;
@@ -66,10 +68,20 @@ struct TSetupDeps {
     // Adds the completion atom; 0 when the system could not.
     std::function<uint16_t(const std::string& name)> AddCompletionAtom;
 
-    // Empty entries below: not an agent, no links, no window, no web branch.
+    // The web installer's network: whether a connection exists (else false,
+    // with the system's reason or ""), and the download of a URL into a file
+    // (true and an empty error text only when the whole file is in place).
+    std::function<bool(std::string& reason)> InternetConnected;
+    std::function<bool(intptr_t owner, const std::string& url, const std::string& target, std::string& error)>
+        DownloadFile;
+#ifdef _WIN32
+    // The SHA-256 of a file, for the web block's hash item.
+    std::function<THashResult(const std::string& path, std::string& hex)> HashFile;
+#endif
+
+    // Empty entries below: not an agent, no links, no window.
     std::function<bool()> LauncherIsAgent;
     std::function<TSetupLinks()> ReadLinks;
-    std::function<void()> WebInstall;
     std::function<void(int show_command)> ShowMainWindow;
     std::function<void()> ShowActivityBar;
     std::function<uintptr_t()> StatusLabel;  // the main window's status label (an HWND)

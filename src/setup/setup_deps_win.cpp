@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include "package/unpack.h"
+#include "net/http_client.h"
+#include "net/sha256.h"
 #include "setup/setup_deps.h"
 #include "setup/setup_flow.h"
 #include "base/switches.h"
@@ -65,5 +67,13 @@ TSetupDeps DefaultSetupDeps()
     d.AddCompletionAtom = [](const std::string& name) {
         return static_cast<uint16_t>(GlobalAddAtomA(name.c_str()));
     };
+    d.InternetConnected = [](std::string& reason) { return IsInternetConnected(reason); };
+    d.DownloadFile = [](intptr_t owner, const std::string& url, const std::string& target,
+                        std::string& error) {
+        std::string unused;
+        return HTTP_DownloadFile_Incremental(reinterpret_cast<HWND>(owner), url, target, unused, &ProgBar(),
+                                             error);
+    };
+    d.HashFile = Sha256OfFile;
     return d;
 }

@@ -9,24 +9,7 @@
 #include <string>
 
 #include "setup/setup_deps.h"
-#include "ui/msgbox_markup.h"  // kDefaultButtonTexts
-
-// ---- texts of the language block (key, English default) ---------------------
-
-constexpr const char* kTextExtracting = "Extracting Files...";  // "s1"
-constexpr const char* kTextExtractNotice =                      // "s2"
-    "Velmora will extract files to your Temp Drive (<DRIVE>)<P>";
-constexpr const char* kTextLimitedSpace =  // "s3"
-    "Limited Free Space on your Temp Drive! (<DRIVE>)<P>";
-constexpr const char* kTextSpaceRequired =  // "s4"
-    "<P>Estimated space required on your Temp drive is: <T>  <SPACE_REQ> MB<P>";
-constexpr const char* kTextSpaceAvailable =  // "s5"
-    "Free space available on your Temp drive is: <T>  <SPACE_AVAIL> MB<P>";
-constexpr const char* kTextContinue = "<P>Continue with Setup?<P>";  // "s6"
-constexpr const char* kTextBadCrc =                                  // "s7"
-    "Bad CRC!<P>This indicates that your setup file might be corrupted...";
-constexpr const char* kTextDiskPrompt =  // "s8"
-    "Please insert <B>DISK #<DISK_NUM></B> and press OK to continue";
+#include "package/lang_keys.h"
 
 // ---- names shared with the setup program --------------------------------------
 

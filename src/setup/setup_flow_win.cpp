@@ -14,6 +14,7 @@
 #include "package/package_reader.h"
 #include "setup/setup_deps.h"
 #include "setup/setup_flow.h"
+#include "setup/web_install.h"
 #include "base/trace_log.h"
 #include "ui/progress.h"
 #include "base/text_utils.h"
@@ -39,11 +40,6 @@ void MakeFreshFolder(const std::string& folder)
 double FreeBytesOf(const std::string& folder)
 {
     return DiskFree(folder);
-}
-
-std::string LangText(const TGFileInfo& reader, const char* key, const char* def)
-{
-    return reader.GetLangString(key, def);
 }
 
 bool AtomExists(const std::string& name)
@@ -186,12 +182,12 @@ bool ConfirmTempSpace(const TSetupDeps& deps, const std::string& folder, const s
     const std::string key = SpaceQuestionKey(reader.ShowExtractNotice(), required, free);
     if (key.empty()) return true;
     const std::string first =
-        key == "s3" ? LangText(reader, "s3", kTextLimitedSpace) : LangText(reader, "s2", kTextExtractNotice);
+        key == "s3" ? reader.GetLangString(kLangSpaceShort) : reader.GetLangString(kLangSpaceNotice);
     const std::string text = BuildSpaceQuestion(
-        first, LangText(reader, "s4", kTextSpaceRequired), LangText(reader, "s5", kTextSpaceAvailable),
-        LangText(reader, "s6", kTextContinue), DriveText(folder), required, free);
-    return deps.Confirm(0, text, LangText(reader, "Confirm", "Confirm"), 0, reader.GetLangCharset(),
-                        LangText(reader, "BtnText", kDefaultButtonTexts));
+        first, reader.GetLangString(kLangSpaceRequired), reader.GetLangString(kLangSpaceAvailable),
+        reader.GetLangString(kLangContinueSetup), DriveText(folder), required, free);
+    return deps.Confirm(0, text, reader.GetLangString(kLangConfirm), 0, reader.GetLangCharset(),
+                        reader.GetLangString(kLangButtonTexts));
 }
 
 bool ReadSpanDiskForcePrompt()
@@ -226,7 +222,7 @@ bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const s
     const TGFileInfo reader(package_path);
     if (reader.ShowActivityBar() && deps.ShowActivityBar) deps.ShowActivityBar();
     if (HWND label = deps.StatusLabel ? reinterpret_cast<HWND>(deps.StatusLabel()) : nullptr) {
-        SetStatusLabel(label, LangText(reader, "s1", kTextExtracting), reader.GetLangFontName(),
+        SetStatusLabel(label, reader.GetLangString(kLangExtracting), reader.GetLangFontName(),
                        reader.GetLangCharset(), reader.GetLangFontSize());
     }
     if (!HasTempSpace(temp_folder, package_path) && FindAlternativeTempDrive())
@@ -239,14 +235,14 @@ bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const s
     bool completed = false;
     if (go_on) {
         const int charset = reader.GetLangCharset();
-        const std::string buttons = LangText(reader, "BtnText", kDefaultButtonTexts);
-        const std::string error_caption = LangText(reader, "Error", "Error");
+        const std::string buttons = reader.GetLangString(kLangButtonTexts);
+        const std::string error_caption = reader.GetLangString(kLangError);
         TUnPackRequest request;
         request.PackageFile = package_path;
         request.TargetDir = temp_folder;
         request.AgentName = agent_name;
-        request.DiskPrompt = LangText(reader, "s8", kTextDiskPrompt);
-        request.PromptCaption = LangText(reader, "Attention", "Attention");
+        request.DiskPrompt = reader.GetLangString(kLangInsertDisk);
+        request.PromptCaption = reader.GetLangString(kLangAttention);
         request.ButtonTexts = buttons;
         request.Charset = charset;
         request.ForcePrompt = ReadSpanDiskForcePrompt();
@@ -311,7 +307,7 @@ bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const s
             }
         }
         if (!result.Success)
-            deps.Error(0, LangText(reader, "s7", kTextBadCrc), error_caption, charset, buttons);
+            deps.Error(0, reader.GetLangString(kLangBadCrc), error_caption, charset, buttons);
     }
     RemoveAlternativeTempFolder();
     return completed;
@@ -325,8 +321,8 @@ void RunSetupStep(const TSetupDeps& deps, HWND main_window, UINT_PTR timer_id)
     if (g_step_ran) return;
     g_step_ran = true;
     const TGFileInfo own(ProgramPath());
-    if (own.WebInstall() && deps.WebInstall) {
-        deps.WebInstall();
+    if (own.WebInstall()) {
+        RunWebInstallStep(deps, main_window);
     } else {
         std::string package_path = ProgramPath();
         const std::string span = deps.SwitchStr("/SpanDiskFName1=", "");

@@ -46,6 +46,7 @@ import subprocess
 import sys
 import threading
 import time
+import urllib.parse
 
 SLOW_PIECE = 1024
 
@@ -102,6 +103,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def respond(self, head):
         st = self.state
+        # Names are logged and looked up as the client meant them: "%20" is a blank.
+        self.path = urllib.parse.unquote(self.path)
         parts = self.path.split("?", 1)[0].lstrip("/").split("/", 1)
         if len(parts) != 2:
             return self.plain(400, b"bad path")

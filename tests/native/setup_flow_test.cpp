@@ -209,8 +209,8 @@ TEST(SpaceQuestion, KeyByNoticeFlagAndSpace)
 
 TEST(SpaceQuestion, FillsDriveAndSizesWithExactCase)
 {
-    const std::string text = BuildSpaceQuestion(kTextLimitedSpace, kTextSpaceRequired, kTextSpaceAvailable,
-                                                kTextContinue, DriveText("c:\\temp"), 5.25 * 1048576, -1);
+    const std::string text = BuildSpaceQuestion(kLangSpaceShort.Default, kLangSpaceRequired.Default, kLangSpaceAvailable.Default,
+                                                kLangContinueSetup.Default, DriveText("c:\\temp"), 5.25 * 1048576, -1);
     EXPECT_EQ(text, "Limited Free Space on your Temp Drive! (C:)<P>"
                     "<P>Estimated space required on your Temp drive is: <T>  5.25 MB<P>"
                     "Free space available on your Temp drive is: <T>  0.000 MB<P>"

@@ -118,9 +118,9 @@ TEST_F(ExtractAndRunSetupTest, RunsTheEntryTakesItsExitCodeAndReportsCompletion)
     EXPECT_EQ(r.PackageFile, package_);
     EXPECT_EQ(r.TargetDir, target_);
     EXPECT_EQ(r.AgentName, "agent.exe");
-    EXPECT_EQ(r.DiskPrompt, kTextDiskPrompt);
+    EXPECT_EQ(r.DiskPrompt, kLangInsertDisk.Default);
     EXPECT_EQ(r.PromptCaption, "Attention");
-    EXPECT_EQ(r.ButtonTexts, kDefaultButtonTexts);
+    EXPECT_EQ(r.ButtonTexts, kLangButtonTexts.Default);
     EXPECT_TRUE(world_.Questions.empty()) << "enough space and no notice: no question";
     EXPECT_TRUE(world_.Errors.empty());
 }
@@ -183,7 +183,7 @@ TEST_F(ExtractAndRunSetupTest, FailedCheckShowsBadCrcAndRunsNothing)
     world_.Success = false;
     EXPECT_FALSE(ExtractAndRunSetup(deps_, target_, package_, "", true, ""));
     ASSERT_EQ(world_.Errors.size(), 1u);
-    EXPECT_EQ(world_.Errors[0], std::string("0|Error|") + kTextBadCrc);
+    EXPECT_EQ(world_.Errors[0], std::string("0|Error|") + kLangBadCrc.Default);
     EXPECT_FALSE(Exists(record_));
     // No program marked: nothing run and no message.
     world_.Success = true;

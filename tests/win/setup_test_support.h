@@ -108,6 +108,9 @@ struct TVolume {
     uint32_t Space = 4096;      // every entry of the space table
     bool WithChecksum = false;  // compute it (small packages), else 1234
     std::vector<std::string> Records;
+    // A web launcher: the web block (block count 3 when not empty) and its flags.
+    std::string Web;
+    bool WebInstall = false, ConfirmDownload = false, CreateAgent = false;
 
     TVolume& File(const std::string& name, const std::string& data, uint32_t stamp, bool compressed = true)
     {
@@ -126,13 +129,16 @@ struct TVolume {
     {
         std::string t(74, '\0');
         t[0] = 1;
-        t[1] = 2;
+        t[1] = Web.empty() ? 2 : 3;
         std::memcpy(&t[4], U32(static_cast<uint32_t>(Image.size())).data(), 4);
         std::memcpy(&t[8], U32(static_cast<uint32_t>(Records.size())).data(), 4);
         std::memcpy(&t[12], U32(0x4A3B2C1D).data(), 4);
         std::memcpy(&t[16], U32(sum).data(), 4);
         for (int k = 0; k < 9; ++k) std::memcpy(&t[28 + 4 * k], U32(Space).data(), 4);
         t[65] = static_cast<char>(Flags);
+        t[66] = WebInstall;
+        t[67] = ConfirmDownload;
+        t[68] = CreateAgent;
         std::memcpy(&t[70], U32(74).data(), 4);
         return t;
     }
@@ -142,7 +148,8 @@ struct TVolume {
         std::string file = Image;
         if (First)
             file += U32(static_cast<uint32_t>(Language.size())) + Language +
-                    U32(static_cast<uint32_t>(Agent.size())) + Agent;
+                    U32(static_cast<uint32_t>(Agent.size())) + Agent +
+                    (Web.empty() ? "" : U32(static_cast<uint32_t>(Web.size())) + Web);
         for (const std::string& r : Records) file += r;
         const size_t at = file.size();
         file += Trailer(1234);
