@@ -19,6 +19,9 @@ constexpr const char* kProbeUserAgent = "HTTP_Connect_2";     // probe and lengt
 constexpr const char* kDownloadUserAgent = "HTTP_Connect_3";  // downloads
 constexpr uint32_t kHttpTimeoutMs = 180000;
 constexpr uint32_t kMaxDownloadChunk = 8192;
+// Bytes asked of WinINet per read: a whole number of chunks, handed on one
+// chunk at a time.
+constexpr uint32_t kNetworkReadSize = 65536;
 // The length taken when the server announces none (chunked answers).
 constexpr uint32_t kNoAnnouncedLength = 0xFFFFFFFFu;
 // A download into memory without an announced length stops past this.

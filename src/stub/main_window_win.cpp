@@ -61,6 +61,12 @@ void DriveBar(const TBarAction& a)
     ApplyBarAction(bar, a);
 }
 
+void HoldBars(bool hold)
+{
+    HoldBarPainting(g_progress, hold);
+    HoldBarPainting(g_activity, hold);
+}
+
 void PumpOnce()
 {
     WaitPumping(0);
@@ -247,6 +253,7 @@ void StubWin::WinMain(bool agent_mode, const std::string& class_name)
 
     SetProgressBarDriver(DriveBar);
     SetProgressPump(PumpOnce);
+    SetProgressBatchHook(HoldBars);
     SetNotifyPoster(PostNotification);
 
     const TGFileInfo own(ProgramPath());

@@ -1,9 +1,12 @@
 #include "ui/progress.h"
 
+#include "base/pump.h"
+
 namespace {
 
 TBarDriver g_driver = nullptr;
 TProgressPump g_pump = nullptr;
+TProgressBatchHook g_batch = nullptr;
 int g_activity_counter = 0;
 
 void Pump()
@@ -60,21 +63,56 @@ TProgressPump SetProgressPump(TProgressPump pump)
     return before;
 }
 
+TProgressBatchHook SetProgressBatchHook(TProgressBatchHook hook)
+{
+    const TProgressBatchHook before = g_batch;
+    g_batch = hook;
+    return before;
+}
+
+TProgBar::TProgBar(TProgressSink sink, TProgressClock clock)
+    : sink_(sink), clock_(clock ? clock : MilliSecondsNow)
+{}
+
 void TProgBar::Deliver(int kind, int maximum, int position, int step, const std::string& text)
 {
     Pump();
     if (sink_) sink_(kind, 0, maximum, position, step, text);
     Pump();
+    lastDelivery_ = clock_();
+    delivered_ = true;
 }
 
 void TProgBar::Start(int position, int maximum)
 {
+    Flush();
     Deliver(kProgressStart, maximum, position, 1, "");
 }
 
 void TProgBar::Step(const std::string& text)
 {
-    Deliver(kProgressStep, 0, 0, 0, text);
+    held_.push_back(text);
+    if (!delivered_ || clock_() - lastDelivery_ >= kStepBatchMs)
+        Flush();
+    else
+        Pump();
+}
+
+void TProgBar::Flush()
+{
+    if (held_.empty()) return;
+    // The bar state moves step by step; the pumping and the painting are shared.
+    const std::vector<std::string> steps = std::move(held_);
+    held_.clear();
+    const bool batch = steps.size() > 1 && g_batch;
+    if (batch) g_batch(true);
+    Pump();
+    for (const std::string& text : steps)
+        if (sink_) sink_(kProgressStep, 0, 0, 0, 0, text);
+    if (batch) g_batch(false);
+    Pump();
+    lastDelivery_ = clock_();
+    delivered_ = true;
 }
 
 void TProgBar::SetText(const std::string&)

@@ -57,6 +57,10 @@ TRangeMessage ProgressRangeMessage(int maximum);
 #include <windows.h>
 // Sends one command to a progress-bar control (nothing for a null handle).
 void ApplyBarAction(HWND bar, const TBarAction& action);
+// Stops a bar from painting (hold) or lets it paint again and repaints it
+// at once. Progress controls may paint on every position message; held,
+// a run of them costs one painting.
+void HoldBarPainting(HWND bar, bool hold);
 #endif
 
 // Applies one command to the real bar; installed by the main window. Without
@@ -78,19 +82,38 @@ int ActivityCounter();
 using TProgressPump = void (*)();
 TProgressPump SetProgressPump(TProgressPump pump);
 
+// Steps that come faster than one per kStepBatchMs are held back and
+// delivered together once that time has passed since the last delivery (or
+// at Start and Flush): the bars then repaint at most that often, however
+// fast the data arrives, while every step still pumps the messages.
+constexpr int64_t kStepBatchMs = 40;
+using TProgressClock = int64_t (*)();  // milliseconds
+
+// Called around the delivery of several held-back steps, with true before
+// and false after: the owner of the bars holds their painting meanwhile.
+// Returns the hook installed before.
+using TProgressBatchHook = void (*)(bool begin);
+TProgressBatchHook SetProgressBatchHook(TProgressBatchHook hook);
+
 class TProgBar {
 public:
-    explicit TProgBar(TProgressSink sink) : sink_(sink) {}
-    // Delivers (start, 0, maximum, position, 1, "").
+    explicit TProgBar(TProgressSink sink, TProgressClock clock = nullptr);
+    // Delivers the held steps, then (start, 0, maximum, position, 1, "").
     void Start(int position, int maximum);
-    // Delivers (step, 0, 0, 0, 0, text).
+    // Delivers (step, 0, 0, 0, 0, text), or holds it back (see above).
     void Step(const std::string& text);
+    // Delivers the steps held back, each with its own text.
+    void Flush();
     // Delivers nothing to a sink procedure; only pumps once.
     void SetText(const std::string& text);
 
 private:
     void Deliver(int kind, int maximum, int position, int step, const std::string& text);
     TProgressSink sink_;
+    TProgressClock clock_;
+    int64_t lastDelivery_ = 0;
+    bool delivered_ = false;
+    std::vector<std::string> held_;
 };
 
 // The process-wide object over the standard sink, made on first use and kept

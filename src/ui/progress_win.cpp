@@ -23,3 +23,10 @@ void ApplyBarAction(HWND bar, const TBarAction& a)
         break;
     }
 }
+
+void HoldBarPainting(HWND bar, bool hold)
+{
+    if (!bar) return;
+    SendMessageA(bar, WM_SETREDRAW, hold ? FALSE : TRUE, 0);
+    if (!hold) RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}

@@ -45,6 +45,12 @@ void DriveBar(const TBarAction& a)
     ApplyBarAction(bar, a);
 }
 
+void HoldBarsLikeTheMainWindow(bool hold)
+{
+    HoldBarPainting(g_bar, hold);
+    HoldBarPainting(g_activity, hold);
+}
+
 void PumpLikeTheMainWindow()
 {
     WaitPumping(0);
@@ -110,7 +116,10 @@ int main(int argc, char** argv)
                             wc.hInstance, nullptr);
     g_activity = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 416, 20, 46, 13, g_main,
                                  nullptr, wc.hInstance, nullptr);
-    if (bars) SetProgressBarDriver(DriveBar);
+    if (bars) {
+        SetProgressBarDriver(DriveBar);
+        SetProgressBatchHook(HoldBarsLikeTheMainWindow);
+    }
     SetProgressPump(PumpLikeTheMainWindow);
     SetDownloadAbort(false);
 

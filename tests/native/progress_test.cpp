@@ -2,6 +2,8 @@
 // TProgBar events with their message pumping.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -50,17 +52,67 @@ void RecordingPump()
     g_log.push_back("pump");
 }
 
+int64_t g_now = 0;
+int64_t FakeClock()
+{
+    return g_now;
+}
+
 TEST(TProgBar, EventsArePumpedBeforeAndAfterAndSetTextDeliversNothing)
 {
     g_log.clear();
     SetProgressPump(RecordingPump);
-    TProgBar bar(RecordingSink);
+    TProgBar bar(RecordingSink, FakeClock);
     bar.Start(1, 9);
+    g_now += kStepBatchMs;
     bar.Step("10 KB of 70 KB");
     bar.SetText("setup.exe");
     SetProgressPump(nullptr);
     EXPECT_EQ(g_log, (std::vector<std::string>{"pump", "sink 0,0,9,1,1,", "pump", "pump",
                                                "sink 1,0,0,0,0,10 KB of 70 KB", "pump", "pump"}));
+}
+
+TEST(TProgBar, FastStepsAreDeliveredTogetherAndNoneIsLost)
+{
+    g_log.clear();
+    SetProgressPump(RecordingPump);
+    TProgBar bar(RecordingSink, FakeClock);
+    bar.Start(0, 100);
+    const auto steps = [] {
+        return std::count_if(g_log.begin(), g_log.end(), [](const std::string& e) { return e[5] == '1'; });
+    };
+    // Three steps inside one batch time: pumped, not delivered.
+    for (int i = 1; i <= 3; ++i) {
+        g_now += 10;
+        bar.Step("step " + std::to_string(i));
+    }
+    EXPECT_EQ(steps(), 0);
+    EXPECT_EQ(std::count(g_log.begin(), g_log.end(), "pump"), 2 + 3) << "every step still pumps";
+    // The batch time has passed since the start: all four go out at once,
+    // with the painting held around them.
+    SetProgressBatchHook([](bool begin) { g_log.push_back(begin ? "hold" : "paint"); });
+    g_now += kStepBatchMs - 30;
+    bar.Step("step 4");
+    EXPECT_EQ(steps(), 4);
+    EXPECT_EQ(std::vector<std::string>(g_log.end() - 8, g_log.end()),
+              (std::vector<std::string>{"hold", "pump", "sink 1,0,0,0,0,step 1", "sink 1,0,0,0,0,step 2",
+                                        "sink 1,0,0,0,0,step 3", "sink 1,0,0,0,0,step 4", "paint", "pump"}));
+    // A held step goes out with Flush, and before the next start.
+    g_now += 1;
+    bar.Step("step 5");
+    EXPECT_EQ(steps(), 4);
+    bar.Flush();
+    EXPECT_EQ(steps(), 5);
+    bar.Flush();
+    EXPECT_EQ(steps(), 5) << "nothing held, nothing delivered";
+    g_now += 1;
+    bar.Step("step 6");
+    bar.Start(0, 10);
+    EXPECT_EQ(steps(), 6);
+    EXPECT_EQ(g_log[g_log.size() - 2], "sink 0,0,10,0,1,");
+    EXPECT_EQ(std::count(g_log.begin(), g_log.end(), "hold"), 1) << "a single step needs no holding";
+    SetProgressBatchHook(nullptr);
+    SetProgressPump(nullptr);
 }
 
 std::vector<A> g_driven;

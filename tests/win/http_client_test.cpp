@@ -74,9 +74,17 @@ protected:
         SetDownloadAbort(false);
     }
 
+    // A clock a batch time further on at every look: each step reaches the
+    // sink when it happens, so that the steps show the client's chunks.
+    static int64_t SteppingClock()
+    {
+        static int64_t now = 0;
+        return now += kStepBatchMs;
+    }
+
     TResult Get(const std::string& url, const std::string& target, HWND owner = nullptr)
     {
-        TProgBar bar(RecordingSink);
+        TProgBar bar(RecordingSink, SteppingClock);
         TResult r;
         r.Ok = HTTP_DownloadFile_Incremental(owner, url, target, r.Content, &bar, r.Error);
         EXPECT_EQ(r.Ok, r.Error.empty());
