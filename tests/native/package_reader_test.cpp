@@ -230,7 +230,9 @@ TEST_F(PackageReaderTest, WebSha256IsTheOptionalSixthItem)
         ASSERT_TRUE(info.HasPackage()) << c.What;
         EXPECT_EQ(info.GetWebSha256(), c.Expected) << c.What;
         // The five items before it read as they always did.
-        if (c.BlockCount == 3) EXPECT_EQ(info.GetWebItem(kWebSize), "12345") << c.What;
+        if (c.BlockCount == 3) {
+            EXPECT_EQ(info.GetWebItem(kWebSize), "12345") << c.What;
+        }
     }
     EXPECT_EQ(TGFileInfo().GetWebSha256(), "");
 }
