@@ -289,3 +289,11 @@ std::string TGFileInfo::GetWebToken(bool unscramble) const
     const std::string token = ListItem(webBlock_, kWebToken);
     return unscramble ? UnscrambleToken(token) : token;
 }
+
+std::string TGFileInfo::GetWebSha256() const
+{
+    std::string hex = TrimBlanks(ListItem(webBlock_, kWebSha256));
+    for (char& c : hex)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return hex;
+}

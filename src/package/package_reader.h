@@ -58,7 +58,8 @@ enum : int {
     kWebFile = 1,
     kWebAlways = 2,
     kWebToken = 3,
-    kWebSize = 4
+    kWebSize = 4,
+    kWebSha256 = 5  // optional; readers before it see five items
 };
 
 #pragma pack(push, 1)
@@ -163,6 +164,9 @@ public:
     std::string GetWebItem(int index) const;
     bool IsWebAlwaysDownload() const;
     std::string GetWebToken(bool unscramble) const;
+    // SHA-256 of the setup package the web installer downloads, as lower-case
+    // hexadecimal digits; "" when the web block carries none.
+    std::string GetWebSha256() const;
 
 private:
     TPackTrailer trailer_;

@@ -203,6 +203,40 @@ TEST_F(PackageReaderTest, BlockCountZeroIsTwoAndThreeReadsTheWebBlock)
     EXPECT_EQ(three.Trailer().DataStart, 512u + 4 + 4 + 11 + 4 + 5);
 }
 
+TEST_F(PackageReaderTest, WebSha256IsTheOptionalSixthItem)
+{
+    const std::string five = "|http://w/|setup.exe|1|tok|12345|";
+    const std::string upper = "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD";
+    const std::string lower = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    const struct {
+        const char* What;
+        std::string WebBlock;
+        uint8_t BlockCount;
+        std::string Expected;
+    } cases[] = {
+        {"five items", five, 3, ""},
+        {"empty sixth item", five + "|", 3, ""},
+        {"upper case", five + upper + "|", 3, lower},
+        {"mixed case with blanks", five + " " + upper.substr(0, 32) + lower.substr(32) + " \t|", 3, lower},
+        {"unclosed sixth item", five + upper, 3, ""},
+        {"seventh item ignored", five + upper + "|later|", 3, lower},
+        {"no web block read", five + upper + "|", 2, ""},
+    };
+    for (const auto& c : cases) {
+        TRawPackage raw;
+        raw.Blocks = {"", "|a|b|c|d|0|", c.WebBlock};
+        raw.Trailer.BlockCount = c.BlockCount;
+        TGFileInfo info(Write("p.exe", raw.Bytes()));
+        ASSERT_TRUE(info.HasPackage()) << c.What;
+        EXPECT_EQ(info.GetWebSha256(), c.Expected) << c.What;
+        // The five items before it read as they always did.
+        if (c.BlockCount == 3) {
+            EXPECT_EQ(info.GetWebItem(kWebSize), "12345") << c.What;
+        }
+    }
+    EXPECT_EQ(TGFileInfo().GetWebSha256(), "");
+}
+
 TEST_F(PackageReaderTest, ShortTrailerLeavesLaterFieldsZero)
 {
     TRawPackage raw;

@@ -396,6 +396,13 @@ TEST_F(PackageWriterTest, ProjectErrorsNameTheLine)
     EXPECT_TRUE(o.Files[1].Marked);
     EXPECT_EQ(o.Files[1].Name, "z.exe");
     EXPECT_EQ(o.Files[1].Arguments, "  -q \"a b\"");
+
+    // The setup package to hash is found like the files; it is read only when writing.
+    ASSERT_TRUE(
+        ParsePackProject("[Package]\nImage=none\n[Web]\nSha256 = sub/setup.exe\n", dir_.string(), o, error))
+        << error;
+    ASSERT_TRUE(o.Web.has_value());
+    EXPECT_EQ(o.Web->Sha256File, (dir_ / "sub/setup.exe").string());
 }
 
 TEST_F(PackageWriterTest, FileTimeBecomesDosDateTime)

@@ -174,6 +174,12 @@ bool TProjectParser::KeyValue(const std::string& rawKey, const std::string& rawV
         if (k == "always") return Flag(value, o_.Web->Always);
         if (k == "token") return o_.Web->Token = value, true;
         if (k == "size") return Number(value, o_.Web->Size);
+        if (k == "sha256") {
+            // An empty value would quietly leave the download unchecked.
+            if (value.empty()) return Fail("Sha256 needs the path of the setup package");
+            o_.Web->Sha256File = Resolve(baseDir_, value);
+            return true;
+        }
     } else {
         return Fail("key outside a section");
     }

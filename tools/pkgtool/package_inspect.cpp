@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 
 #include "base/lists.h"
 #include "package/package_walker.h"
@@ -129,7 +130,7 @@ std::string FlagNames(uint8_t flags)
 }
 
 const char* const kAgentNames[] = {"url", "infofile", "exe", "token", "silent"};
-const char* const kWebNames[] = {"url", "file", "always", "token", "size"};
+const char* const kWebNames[] = {"url", "file", "always", "token", "size", "sha256"};
 
 }  // namespace
 
@@ -256,8 +257,8 @@ std::string FormatInspectText(const TInspectReport& rep)
     if (rep.HasWebBlock) {
         line("Web:");
         for (size_t i = 0; i < rep.WebItems.size(); ++i) {
-            std::string item =
-                "  " + std::string(i < 5 ? kWebNames[i] : "extra") + ": " + Printable(rep.WebItems[i]);
+            std::string item = "  " + std::string(i < std::size(kWebNames) ? kWebNames[i] : "extra") + ": " +
+                               Printable(rep.WebItems[i]);
             if (i == kWebToken)
                 item += rep.WebTokenValid ? " -> \"" + Printable(rep.WebToken) + "\"" : " (invalid)";
             line(item);
@@ -327,7 +328,7 @@ std::string FormatInspectJson(const TInspectReport& rep)
         o += "null";
     } else {
         o += "{";
-        for (size_t i = 0; i < rep.WebItems.size() && i < 5; ++i)
+        for (size_t i = 0; i < rep.WebItems.size() && i < std::size(kWebNames); ++i)
             o += std::string(i ? ", " : "") + JsonString(kWebNames[i]) + ": " + JsonString(rep.WebItems[i]);
         o += std::string(rep.WebItems.empty() ? "" : ", ") +
              "\"tokenPlain\": " + (rep.WebTokenValid ? JsonString(rep.WebToken) : "null") + "}";

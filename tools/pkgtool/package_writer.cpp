@@ -11,6 +11,7 @@
 #include <limits>
 #include <map>
 
+#include "net/sha256.h"
 #include "package/pack_file.h"
 #include "package/token.h"
 #include "package/unpack.h"
@@ -320,6 +321,17 @@ bool TWriter::Run(std::string& error, std::vector<std::string>* written)
         o_.Seed ? *o_.Seed
                 : static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
 
+    std::string webSha256;
+    if (o_.Web && !o_.Web->Sha256File.empty()) {
+        const std::string& path = o_.Web->Sha256File;
+        const THashResult hashed = Sha256OfFile(path, webSha256);
+        if (hashed != THashResult::Ok) {
+            error = hashed == THashResult::Unreadable ? "cannot read " + path + " for its SHA-256"
+                                                      : "no SHA-256 available to hash " + path;
+            return false;
+        }
+    }
+
     // Sizes and time stamps first: the trailer of every volume carries the
     // record count and the space table of the whole package.
     std::vector<uint64_t> sizes;
@@ -378,7 +390,7 @@ bool TWriter::Run(std::string& error, std::vector<std::string>* written)
         blocks += b;
     }
     if (blockCount == 3) {
-        const std::string b = BuildWebBlock(o_.Web.value_or(TPackWeb()), seed + 1);
+        const std::string b = BuildWebBlock(o_.Web.value_or(TPackWeb()), seed + 1, webSha256);
         unsigned char n[4];
         PutU32LE(n, static_cast<uint32_t>(b.size()));
         blocks.append(reinterpret_cast<const char*>(n), 4);
@@ -446,10 +458,11 @@ std::string BuildAgentBlock(const TPackAgent& agent, uint32_t seed)
            "|" + (agent.Silent ? "1" : "0") + "|";
 }
 
-std::string BuildWebBlock(const TPackWeb& web, uint32_t seed)
+std::string BuildWebBlock(const TPackWeb& web, uint32_t seed, const std::string& sha256)
 {
     return "|" + web.Url + "|" + web.File + "|" + (web.Always ? "1" : "0") + "|" +
-           ScrambleToken(web.Token, seed) + "|" + std::to_string(web.Size) + "|";
+           ScrambleToken(web.Token, seed) + "|" + std::to_string(web.Size) + "|" +
+           (sha256.empty() ? "" : sha256 + "|");
 }
 
 std::string RecordHeader(const TPackEntry& entry, uint32_t timeStamp)

@@ -36,6 +36,10 @@ struct TPackWeb {
     bool Always = false;
     std::string Token;  // plain; scrambled when written
     uint64_t Size = 0;
+    // Setup package whose SHA-256 the writer adds as a sixth item, so that the
+    // launcher refuses a different download; "" keeps the five items. (The
+    // initialiser keeps five-field aggregate initialisations warning-free.)
+    std::string Sha256File{};
 };
 
 struct TPackEntry {
@@ -67,7 +71,8 @@ struct TPackOptions {
 // The text blocks as stored.
 std::string BuildLanguageBlock(const std::vector<TPackLanguage>& languages);
 std::string BuildAgentBlock(const TPackAgent& agent, uint32_t seed);
-std::string BuildWebBlock(const TPackWeb& web, uint32_t seed);
+// `sha256`, the digest of web.Sha256File, becomes a sixth item when not empty.
+std::string BuildWebBlock(const TPackWeb& web, uint32_t seed, const std::string& sha256 = "");
 
 // Header of a record entry: "|name|time|" with the name carrying "*" and the
 // arguments when marked.

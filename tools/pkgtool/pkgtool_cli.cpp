@@ -3,6 +3,7 @@
 //
 //   pkgtool build PROJECT.ini -o OUT.exe [--image PATH|none]
 //                 [--volume-size N] [--record-limit N] [--seed N]
+//                 [--web-sha256 PATH]
 //   pkgtool inspect PACKAGE [--json]
 #include "pkgtool/pkgtool_cli.h"
 
@@ -19,7 +20,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: pkgtool build PROJECT.ini -o OUT.exe [--image PATH|none] [--volume-size N] [--record-limit N] "
-    "[--seed N]\n"
+    "[--seed N] [--web-sha256 PATH]\n"
     "       pkgtool inspect PACKAGE [--json]\n"
     "       pkgtool extract PACKAGE DIR [--verbose]\n";
 
@@ -40,7 +41,7 @@ bool ParseNumber(const std::string& text, uint64_t& value)
 
 int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    std::string project, output, image;
+    std::string project, output, image, webSha256;
     uint64_t volumeSize = 0, recordLimit = 0, seed = 0;
     bool hasVolumeSize = false, hasRecordLimit = false, hasSeed = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -68,6 +69,9 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
         } else if (a == "--seed") {
             if (!number(seed, hasSeed) || seed > 0xFFFFFFFFu)
                 return Fail(err, "--seed needs a 32-bit number");
+        } else if (a == "--web-sha256") {
+            if (!value(webSha256) || webSha256.empty())
+                return Fail(err, "--web-sha256 needs the path of the setup package");
         } else if (!a.empty() && a[0] == '-') {
             return Fail(err, "unknown option " + a);
         } else if (project.empty()) {
@@ -86,6 +90,10 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     if (hasVolumeSize) options.VolumeSize = volumeSize;
     if (hasRecordLimit) options.RecordLimit = recordLimit;
     if (hasSeed) options.Seed = static_cast<uint32_t>(seed);
+    if (!webSha256.empty()) {
+        if (!options.Web) return Fail(err, "--web-sha256 needs a [Web] section in the project");
+        options.Web->Sha256File = webSha256;
+    }
 
     std::vector<std::string> volumes;
     if (!WritePackage(options, output, error, &volumes)) return Fail(err, error);
