@@ -52,7 +52,7 @@ enum : int {
     kAgentToken = 3,
     kAgentSilent = 4
 };
-// Web block items.
+// Web block items (the sixth, the SHA-256, is optional).
 enum : int {
     kWebUrl = 0,
     kWebFile = 1,

@@ -74,10 +74,8 @@ struct TSetupDeps {
     std::function<bool(std::string& reason)> InternetConnected;
     std::function<bool(intptr_t owner, const std::string& url, const std::string& target, std::string& error)>
         DownloadFile;
-#ifdef _WIN32
     // The SHA-256 of a file, for the web block's hash item.
     std::function<THashResult(const std::string& path, std::string& hex)> HashFile;
-#endif
 
     // Empty entries below: not an agent, no links, no window.
     std::function<bool()> LauncherIsAgent;

@@ -66,7 +66,7 @@ std::string CheckPackage(const TSetupDeps& deps, const TGFileInfo& own, const st
         DebugLine("Secret token mismatch: " + path);
         return ErrorPageMessage(path, "", url, kTextBadToken);
     }
-    const std::string expected = TrimBlanks(own.GetWebItem(5));  // SHA-256 item
+    const std::string expected = own.GetWebSha256();
     if (expected.empty()) return "";
     std::string digest;
     const THashResult hashed = deps.HashFile ? deps.HashFile(path, digest) : THashResult::Unavailable;

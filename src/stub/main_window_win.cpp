@@ -61,12 +61,6 @@ void DriveBar(const TBarAction& a)
     ApplyBarAction(bar, a);
 }
 
-void HoldBars(bool hold)
-{
-    HoldBarPainting(g_progress, hold);
-    HoldBarPainting(g_activity, hold);
-}
-
 void PumpOnce()
 {
     WaitPumping(0);
@@ -253,7 +247,6 @@ void StubWin::WinMain(bool agent_mode, const std::string& class_name)
 
     SetProgressBarDriver(DriveBar);
     SetProgressPump(PumpOnce);
-    SetProgressBatchHook(HoldBars);
     SetNotifyPoster(PostNotification);
 
     const TGFileInfo own(ProgramPath());

@@ -6,8 +6,12 @@ namespace {
 
 TBarDriver g_driver = nullptr;
 TProgressPump g_pump = nullptr;
-TProgressBatchHook g_batch = nullptr;
 int g_activity_counter = 0;
+// The steps of the two bars as last set, for a batch's net effect.
+int g_bar_steps[2] = {1, 1};
+// While a batch of steps is delivered, the standard sink collects here.
+bool g_batching = false;
+std::vector<TBarAction> g_batch;
 
 void Pump()
 {
@@ -44,10 +48,47 @@ void SetProgressBarDriver(TBarDriver driver)
     g_driver = driver;
 }
 
+std::vector<TBarAction> CoalesceBarActions(const std::vector<TBarAction>& actions, const int steps[2])
+{
+    struct TPending {
+        bool HasPos = false;
+        int Pos = 0;
+        int Delta = 0;
+    } pending[2];
+    std::vector<TBarAction> out;
+    const auto flush = [&] {
+        for (int b = 0; b < 2; ++b) {
+            const TBar bar = b == 0 ? TBar::Main : TBar::Activity;
+            if (pending[b].HasPos) out.push_back({bar, TBarOp::SetPos, pending[b].Pos});
+            if (pending[b].Delta != 0) out.push_back({bar, TBarOp::DeltaPos, pending[b].Delta});
+            pending[b] = {};
+        }
+    };
+    for (const TBarAction& a : actions) {
+        TPending& p = pending[a.Bar == TBar::Main ? 0 : 1];
+        if (a.Op == TBarOp::StepIt) {
+            p.Delta += steps[a.Bar == TBar::Main ? 0 : 1];
+        } else if (a.Op == TBarOp::DeltaPos) {
+            p.Delta += a.Value;
+        } else if (a.Op == TBarOp::SetPos) {
+            p = {true, a.Value, 0};
+        } else {
+            flush();
+            out.push_back(a);
+        }
+    }
+    flush();
+    return out;
+}
+
 void StandardProgressSink(int kind, int, int maximum, int position, int step, const std::string&)
 {
     for (const TBarAction& a : ProgressActions(kind, maximum, position, step, g_activity_counter)) {
-        if (g_driver) g_driver(a);
+        if (a.Op == TBarOp::SetStep) g_bar_steps[a.Bar == TBar::Main ? 0 : 1] = a.Value;
+        if (g_batching)
+            g_batch.push_back(a);
+        else if (g_driver)
+            g_driver(a);
     }
 }
 
@@ -60,13 +101,6 @@ TProgressPump SetProgressPump(TProgressPump pump)
 {
     const TProgressPump before = g_pump;
     g_pump = pump;
-    return before;
-}
-
-TProgressBatchHook SetProgressBatchHook(TProgressBatchHook hook)
-{
-    const TProgressBatchHook before = g_batch;
-    g_batch = hook;
     return before;
 }
 
@@ -101,15 +135,20 @@ void TProgBar::Step(const std::string& text)
 void TProgBar::Flush()
 {
     if (held_.empty()) return;
-    // The bar state moves step by step; the pumping and the painting are shared.
+    // The sink sees every step; the pumping and the bars see the batch.
     const std::vector<std::string> steps = std::move(held_);
     held_.clear();
-    const bool batch = steps.size() > 1 && g_batch;
-    if (batch) g_batch(true);
+    const bool batch = steps.size() > 1;
+    g_batching = batch;
     Pump();
     for (const std::string& text : steps)
         if (sink_) sink_(kProgressStep, 0, 0, 0, 0, text);
-    if (batch) g_batch(false);
+    if (batch) {
+        g_batching = false;
+        for (const TBarAction& a : CoalesceBarActions(g_batch, g_bar_steps))
+            if (g_driver) g_driver(a);
+        g_batch.clear();
+    }
     Pump();
     lastDelivery_ = clock_();
     delivered_ = true;

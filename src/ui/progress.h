@@ -26,12 +26,13 @@ enum class TBarOp {
     SetRange,
     SetPos,
     SetStep,
-    StepIt
+    StepIt,
+    DeltaPos  // moves the position by Value (several steps at once)
 };
 struct TBarAction {
     TBar Bar;
     TBarOp Op;
-    int Value;  // range maximum (minimum is 0), position or step; 0 for StepIt
+    int Value;  // range maximum (minimum is 0), position, step or delta; 0 for StepIt
     bool operator==(const TBarAction&) const = default;
 };
 
@@ -40,6 +41,14 @@ constexpr int kActivityPositions = 6;  // 0..5
 // The bar commands of one event. The activity counter (0..5) carries over
 // from event to event; a start event does not reset it.
 std::vector<TBarAction> ProgressActions(int kind, int maximum, int position, int step, int& activity_counter);
+
+// The net effect of a run of commands, for bars that should not be sent
+// each of them: the steps of a bar add up to one DeltaPos (by its step:
+// `steps` holds the step of the main and of the activity bar), a position
+// replaces what came before it on that bar. A range or step command is
+// passed on as it is, after what came before it. Stepped at once, a bar
+// that would pass its maximum stops there instead of starting over.
+std::vector<TBarAction> CoalesceBarActions(const std::vector<TBarAction>& actions, const int steps[2]);
 
 // The range message for a maximum: the 16-bit PBM_SETRANGE (WM_USER + 1,
 // lParam = MAKELPARAM(0, maximum)) up to 65,535, which every version of the
@@ -57,10 +66,6 @@ TRangeMessage ProgressRangeMessage(int maximum);
 #include <windows.h>
 // Sends one command to a progress-bar control (nothing for a null handle).
 void ApplyBarAction(HWND bar, const TBarAction& action);
-// Stops a bar from painting (hold) or lets it paint again and repaints it
-// at once. Progress controls may paint on every position message; held,
-// a run of them costs one painting.
-void HoldBarPainting(HWND bar, bool hold);
 #endif
 
 // Applies one command to the real bar; installed by the main window. Without
@@ -84,16 +89,12 @@ TProgressPump SetProgressPump(TProgressPump pump);
 
 // Steps that come faster than one per kStepBatchMs are held back and
 // delivered together once that time has passed since the last delivery (or
-// at Start and Flush): the bars then repaint at most that often, however
-// fast the data arrives, while every step still pumps the messages.
+// at Start and Flush), while every step still pumps the messages. The
+// standard sink hands such a batch to the bars as its net effect
+// (CoalesceBarActions): they change and repaint at most that often, however
+// fast the data arrives.
 constexpr int64_t kStepBatchMs = 40;
 using TProgressClock = int64_t (*)();  // milliseconds
-
-// Called around the delivery of several held-back steps, with true before
-// and false after: the owner of the bars holds their painting meanwhile.
-// Returns the hook installed before.
-using TProgressBatchHook = void (*)(bool begin);
-TProgressBatchHook SetProgressBatchHook(TProgressBatchHook hook);
 
 class TProgBar {
 public:

@@ -21,12 +21,8 @@ void ApplyBarAction(HWND bar, const TBarAction& a)
     case TBarOp::StepIt:
         SendMessageA(bar, PBM_STEPIT, 0, 0);
         break;
+    case TBarOp::DeltaPos:
+        SendMessageA(bar, PBM_DELTAPOS, a.Value, 0);
+        break;
     }
-}
-
-void HoldBarPainting(HWND bar, bool hold)
-{
-    if (!bar) return;
-    SendMessageA(bar, WM_SETREDRAW, hold ? FALSE : TRUE, 0);
-    if (!hold) RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }

@@ -45,12 +45,6 @@ void DriveBar(const TBarAction& a)
     ApplyBarAction(bar, a);
 }
 
-void HoldBarsLikeTheMainWindow(bool hold)
-{
-    HoldBarPainting(g_bar, hold);
-    HoldBarPainting(g_activity, hold);
-}
-
 void PumpLikeTheMainWindow()
 {
     WaitPumping(0);
@@ -116,10 +110,7 @@ int main(int argc, char** argv)
                             wc.hInstance, nullptr);
     g_activity = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 416, 20, 46, 13, g_main,
                                  nullptr, wc.hInstance, nullptr);
-    if (bars) {
-        SetProgressBarDriver(DriveBar);
-        SetProgressBatchHook(HoldBarsLikeTheMainWindow);
-    }
+    if (bars) SetProgressBarDriver(DriveBar);
     SetProgressPump(PumpLikeTheMainWindow);
     SetDownloadAbort(false);
 

@@ -88,15 +88,13 @@ TEST(TProgBar, FastStepsAreDeliveredTogetherAndNoneIsLost)
     }
     EXPECT_EQ(steps(), 0);
     EXPECT_EQ(std::count(g_log.begin(), g_log.end(), "pump"), 2 + 3) << "every step still pumps";
-    // The batch time has passed since the start: all four go out at once,
-    // with the painting held around them.
-    SetProgressBatchHook([](bool begin) { g_log.push_back(begin ? "hold" : "paint"); });
+    // The batch time has passed since the start: all four go out at once.
     g_now += kStepBatchMs - 30;
     bar.Step("step 4");
     EXPECT_EQ(steps(), 4);
-    EXPECT_EQ(std::vector<std::string>(g_log.end() - 8, g_log.end()),
-              (std::vector<std::string>{"hold", "pump", "sink 1,0,0,0,0,step 1", "sink 1,0,0,0,0,step 2",
-                                        "sink 1,0,0,0,0,step 3", "sink 1,0,0,0,0,step 4", "paint", "pump"}));
+    EXPECT_EQ(std::vector<std::string>(g_log.end() - 6, g_log.end()),
+              (std::vector<std::string>{"pump", "sink 1,0,0,0,0,step 1", "sink 1,0,0,0,0,step 2",
+                                        "sink 1,0,0,0,0,step 3", "sink 1,0,0,0,0,step 4", "pump"}));
     // A held step goes out with Flush, and before the next start.
     g_now += 1;
     bar.Step("step 5");
@@ -110,8 +108,6 @@ TEST(TProgBar, FastStepsAreDeliveredTogetherAndNoneIsLost)
     bar.Start(0, 10);
     EXPECT_EQ(steps(), 6);
     EXPECT_EQ(g_log[g_log.size() - 2], "sink 0,0,10,0,1,");
-    EXPECT_EQ(std::count(g_log.begin(), g_log.end(), "hold"), 1) << "a single step needs no holding";
-    SetProgressBatchHook(nullptr);
     SetProgressPump(nullptr);
 }
 
@@ -151,4 +147,58 @@ TEST(ProgressRangeMessage, SixteenBitUpTo65535ThirtyTwoBitAbove)
         {65536, {kSetRange32, 0, 65536}}, {100000, {kSetRange32, 0, 100000}},
     };
     for (const auto& c : cases) EXPECT_EQ(ProgressRangeMessage(c.maximum), c.expected) << c.maximum;
+}
+
+TEST(CoalesceBarActions, StepsAddUpAndPositionsReplace)
+{
+    const int steps[2] = {3, 1};
+    struct Case {
+        const char* What;
+        std::vector<A> In, Out;
+    };
+    for (const Case& c : {
+             Case{"steps of the main bar",
+                  {{TBar::Main, TBarOp::StepIt, 0}, {TBar::Main, TBarOp::StepIt, 0}},
+                  {{TBar::Main, TBarOp::DeltaPos, 6}}},
+             Case{"the last position of the activity bar",
+                  {{TBar::Main, TBarOp::StepIt, 0},
+                   {TBar::Activity, TBarOp::SetPos, 4},
+                   {TBar::Main, TBarOp::StepIt, 0},
+                   {TBar::Activity, TBarOp::SetPos, 5}},
+                  {{TBar::Main, TBarOp::DeltaPos, 6}, {TBar::Activity, TBarOp::SetPos, 5}}},
+             Case{"a position, then steps from it",
+                  {{TBar::Main, TBarOp::StepIt, 0},
+                   {TBar::Main, TBarOp::SetPos, 10},
+                   {TBar::Main, TBarOp::StepIt, 0}},
+                  {{TBar::Main, TBarOp::SetPos, 10}, {TBar::Main, TBarOp::DeltaPos, 3}}},
+             Case{"a range keeps its place",
+                  {{TBar::Main, TBarOp::StepIt, 0},
+                   {TBar::Main, TBarOp::SetRange, 9},
+                   {TBar::Main, TBarOp::StepIt, 0}},
+                  {{TBar::Main, TBarOp::DeltaPos, 3},
+                   {TBar::Main, TBarOp::SetRange, 9},
+                   {TBar::Main, TBarOp::DeltaPos, 3}}},
+             Case{"nothing", {}, {}},
+         })
+        EXPECT_EQ(CoalesceBarActions(c.In, steps), c.Out) << c.What;
+}
+
+TEST(StandardProgressSink, ABatchOfStepsReachesTheBarsAsItsNetEffect)
+{
+    g_driven.clear();
+    SetProgressBarDriver(RecordingDriver);
+    TProgBar bar(StandardProgressSink, FakeClock);
+    bar.Start(0, 100);
+    g_driven.clear();
+    const int before = ActivityCounter();
+    for (int i = 0; i < 8; ++i) {
+        g_now += 1;
+        bar.Step("");  // all inside one batch time after the start: held
+    }
+    EXPECT_TRUE(g_driven.empty());
+    bar.Flush();
+    SetProgressBarDriver(nullptr);
+    EXPECT_EQ(g_driven, (std::vector<A>{{TBar::Main, TBarOp::DeltaPos, 8},
+                                        {TBar::Activity, TBarOp::SetPos, (before + 8) % 6}}));
+    EXPECT_EQ(ActivityCounter(), (before + 8) % 6) << "the counter moved step by step";
 }
