@@ -2,17 +2,14 @@
 // libgcrypt.
 #ifndef _WIN32
 
-#include "net/sha256.h"
+#include "net/sha256_context.h"
 
 #include <gcrypt.h>
 
-#include <vector>
-
-#include "package/files.h"
+#include "net/sha256.h"
 
 namespace {
 
-constexpr std::size_t kReadBlock = 1 << 20;
 constexpr std::size_t kDigestSize = 32;
 
 // The library wants its version checked once before first use; a program
@@ -31,64 +28,39 @@ bool GcryptReady()
     return ready;
 }
 
-// One digest context; closed when it goes.
-class THash {
-public:
-    THash()
-    {
-        if (!GcryptReady() || gcry_md_open(&hd_, GCRY_MD_SHA256, 0) != 0) hd_ = nullptr;
-    }
-    ~THash()
-    {
-        if (hd_) gcry_md_close(hd_);
-    }
-    THash(const THash&) = delete;
-    THash& operator=(const THash&) = delete;
-
-    bool Available() const { return hd_ != nullptr; }
-    void Add(const char* data, std::size_t count) { gcry_md_write(hd_, data, count); }
-    bool Finish(std::string& hex)
-    {
-        const unsigned char* digest = gcry_md_read(hd_, GCRY_MD_SHA256);
-        if (!digest || gcry_md_get_algo_dlen(GCRY_MD_SHA256) != kDigestSize) return false;
-        hex = HexDigits(digest, kDigestSize);
-        return true;
-    }
-
-private:
-    gcry_md_hd_t hd_ = nullptr;
-};
-
 }  // namespace
 
-THashResult Sha256OfData(const std::string& data, std::string& hex)
+struct TSha256Context::TState {
+    gcry_md_hd_t Handle = nullptr;
+};
+
+TSha256Context::TSha256Context() : state_(std::make_unique<TState>())
 {
-    hex.clear();
-    THash hash;
-    if (!hash.Available()) return THashResult::Unavailable;
-    hash.Add(data.data(), data.size());
-    return hash.Finish(hex) ? THashResult::Ok : THashResult::Unavailable;
+    if (!GcryptReady() || gcry_md_open(&state_->Handle, GCRY_MD_SHA256, 0) != 0) state_->Handle = nullptr;
 }
 
-THashResult Sha256OfFile(const std::string& path, std::string& hex)
+TSha256Context::~TSha256Context()
 {
-    hex.clear();
-    THash hash;
-    if (!hash.Available()) return THashResult::Unavailable;
-    TFile file(path, TFile::fmReadShared);
-    if (!file.IsOpen()) return THashResult::Unreadable;
-    const int64_t size = file.Size();
-    std::vector<char> block(kReadBlock);
-    int64_t total = 0;
-    for (;;) {
-        const std::size_t got = file.Read(block.data(), block.size());
-        if (got == 0) break;
-        hash.Add(block.data(), got);
-        total += static_cast<int64_t>(got);
-    }
-    // A read error ends the loop early, like the end of the file.
-    if (total != size) return THashResult::Unreadable;
-    return hash.Finish(hex) ? THashResult::Ok : THashResult::Unavailable;
+    if (state_->Handle) gcry_md_close(state_->Handle);
+}
+
+bool TSha256Context::Available() const
+{
+    return state_->Handle != nullptr;
+}
+
+bool TSha256Context::Add(const char* data, std::size_t count)
+{
+    gcry_md_write(state_->Handle, data, count);
+    return true;
+}
+
+bool TSha256Context::Finish(std::string& hex)
+{
+    const unsigned char* digest = gcry_md_read(state_->Handle, GCRY_MD_SHA256);
+    if (!digest || gcry_md_get_algo_dlen(GCRY_MD_SHA256) != kDigestSize) return false;
+    hex = HexDigits(digest, kDigestSize);
+    return true;
 }
 
 #endif
