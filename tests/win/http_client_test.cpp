@@ -5,7 +5,6 @@
 // connection check and the SHA-256 helper.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <algorithm>
 #include <functional>
@@ -604,20 +603,6 @@ TEST_F(HttpClient, TheWorkingFileCannotBeDeletedOrReplacedDuringTheDownload)
 }
 
 // ---- https ---------------------------------------------------------------------------
-
-// Makes the test authority a trusted root of this Wine prefix.
-bool TrustTestAuthority()
-{
-    const std::string der = ReadAll(Folder() + "\\tls\\ca.der");
-    if (der.empty()) return false;
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, "ROOT");
-    if (!store) return false;
-    const BOOL added = CertAddEncodedCertificateToStore(
-        store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()),
-        CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
-    CertCloseStore(store, 0);
-    return added != FALSE;
-}
 
 TEST_F(HttpClient, HttpsWithACertificateTheSystemTrusts)
 {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <cstdint>
 #include <fstream>
@@ -71,6 +72,20 @@ inline void Serve(const std::string& name, const std::string& data, const std::s
 {
     WriteAll(Root() + "\\" + name, data);
     if (!changed.empty()) WriteAll(Root() + "\\" + name + ".v2", changed);
+}
+
+// Makes the test authority a trusted root of this Wine prefix.
+inline bool TrustTestAuthority()
+{
+    const std::string der = ReadAll(Folder() + "\\tls\\ca.der");
+    if (der.empty()) return false;
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, "ROOT");
+    if (!store) return false;
+    const BOOL added = CertAddEncodedCertificateToStore(
+        store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()),
+        CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    CertCloseStore(store, 0);
+    return added != FALSE;
 }
 
 // "http://127.0.0.1:PORT/OPTIONS/NAME" (OPTIONS "-" for none). Over https

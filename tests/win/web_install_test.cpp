@@ -93,6 +93,8 @@ TEST_F(WebInstallTest, FetchesChecksAndRunsThePackageAndPassesItsExitCodeOn)
     ASSERT_NE(http_test::Port(), 0) << "the test server does not run";
     for (const std::string scheme : {"http", "https"}) {
         if (scheme == "https" && http_test::Port("https") == 0) continue;
+        // This suite may run before (or without) the client suite that trusts the authority.
+        if (scheme == "https") ASSERT_TRUE(http_test::TrustTestAuthority());
         DeleteFileA(record_.c_str());
         const std::string name = http_test::Unique("web setup.exe");
         http_test::Serve(name, SetupPackage());
