@@ -35,6 +35,22 @@ uint32_t DownloadChunkSize(uint32_t length)
     return std::clamp<uint32_t>(length / 10, 1, kMaxDownloadChunk);
 }
 
+TReadSizer::TReadSizer(uint32_t chunk) : chunk_(std::max<uint32_t>(chunk, 1)), size_(Whole(kFirstNetworkRead))
+{}
+
+uint32_t TReadSizer::Whole(uint32_t bytes) const
+{
+    return chunk_ * std::max<uint32_t>(1, bytes / chunk_);
+}
+
+void TReadSizer::Took(uint32_t asked, uint32_t got, uint32_t ms)
+{
+    if (ms > kSlowReadMs)
+        size_ = Whole(asked / 2);
+    else if (got == asked && ms < kQuickReadMs)
+        size_ = std::min(Whole(std::max(asked, size_) * 2), Capacity());
+}
+
 int DownloadProgressMaximum(uint32_t length, uint32_t chunk)
 {
     if (chunk == 0) chunk = 1;

@@ -19,9 +19,13 @@ constexpr const char* kProbeUserAgent = "HTTP_Connect_2";     // probe and lengt
 constexpr const char* kDownloadUserAgent = "HTTP_Connect_3";  // downloads
 constexpr uint32_t kHttpTimeoutMs = 180000;
 constexpr uint32_t kMaxDownloadChunk = 8192;
-// Bytes asked of WinINet per read: a whole number of chunks, handed on one
-// chunk at a time.
-constexpr uint32_t kNetworkReadSize = 65536;
+// Bytes asked of WinINet per read, between these (see TReadSizer).
+constexpr uint32_t kFirstNetworkRead = 65536;
+constexpr uint32_t kMaxNetworkRead = 1u << 20;
+// A full read quicker than this lets the next one double; one slower than
+// this halves the next.
+constexpr uint32_t kQuickReadMs = 20;
+constexpr uint32_t kSlowReadMs = 50;
 // The length taken when the server announces none (chunked answers).
 constexpr uint32_t kNoAnnouncedLength = 0xFFFFFFFFu;
 // A download into memory without an announced length stops past this.
@@ -36,8 +40,30 @@ constexpr int kDownloadRetries = 3;
 std::string HttpUrlForm(const std::string& url);
 // The file-name part of the URL, its "/" read as "\".
 std::string RemoteFileName(const std::string& url);
-// Bytes asked for per read: a tenth of the length within 1..8,192.
+// The unit of progress, of the limits and of the abort flag: a tenth of the
+// length within 1..8,192.
 uint32_t DownloadChunkSize(uint32_t length);
+
+// The size of the next read of a body. A read returns when its buffer is
+// full or the body ends, so the size follows the link: it doubles while
+// full reads come quickly and halves when one takes long. A slow link so
+// never holds the window for long, and a fast one is read in few calls
+// (under Wine a call costs about as much as reading 64 KiB). Always a whole
+// number of chunks, at least one.
+class TReadSizer {
+public:
+    explicit TReadSizer(uint32_t chunk);
+    uint32_t Size() const { return size_; }
+    // The largest size it will ask for: the buffer to read into.
+    uint32_t Capacity() const { return Whole(kMaxNetworkRead); }
+    // How the last read went: bytes asked and got, milliseconds it took.
+    void Took(uint32_t asked, uint32_t got, uint32_t ms);
+
+private:
+    uint32_t Whole(uint32_t bytes) const;
+    uint32_t chunk_;
+    uint32_t size_;
+};
 // The progress maximum: one step per chunk, plus one.
 int DownloadProgressMaximum(uint32_t length, uint32_t chunk);
 // target + "." + (length + dosTime) in unsigned 32-bit arithmetic.

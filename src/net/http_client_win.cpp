@@ -216,7 +216,9 @@ private:
     void RemoveEarlierAttempts(const std::string& keep) const;
     bool RangeContinues(const TAnswer& answer) const;
     TBody Receive(HINTERNET request);
+    bool OpenWorkingFile();
     bool Append(const char* data, DWORD count);
+    TBody WriteFailure();
     std::string Place();
 
     HWND owner_;
@@ -313,20 +315,30 @@ bool TDownload::RangeContinues(const TAnswer& answer) const
            range.Last + 1 == length_ && (answer.Validator.empty() || answer.Validator == validator_);
 }
 
+// Opened at the first bytes and kept open to the end: opening, positioning
+// and closing it for every chunk took two thirds of the time of a download.
+// Open, nobody can delete or replace it meanwhile either.
+bool TDownload::OpenWorkingFile()
+{
+    if (!ToFile() || file_.IsOpen()) return true;
+    if (file_.Open(working_, TFile::fmWriteShared) && file_.Seek(0, soEnd) >= 0) return true;
+    file_.Close();
+    return false;
+}
+
 bool TDownload::Append(const char* data, DWORD count)
 {
     if (!ToFile()) {
         content_.append(data, count);
         return true;
     }
-    // Kept open from the first chunk to the end: opening, positioning and
-    // closing it for every chunk took two thirds of the time of a download.
-    // Open, nobody can delete or replace it meanwhile either.
-    if (!file_.IsOpen() && (!file_.Open(working_, TFile::fmWriteShared) || file_.Seek(0, soEnd) < 0)) {
-        file_.Close();
-        return false;
-    }
-    return file_.Write(data, count) == count;
+    return OpenWorkingFile() && file_.Write(data, count) == count;
+}
+
+TDownload::TBody TDownload::WriteFailure()
+{
+    failure_ = working_ + " --- Error writing file" + FailureDetail(GetLastError());
+    return TBody::Refused;
 }
 
 TDownload::TBody TDownload::Receive(HINTERNET request)
@@ -339,36 +351,40 @@ TDownload::TBody TDownload::Receive(HINTERNET request)
             if (Progress) Progress->Flush();
         }
     } flushSteps{progress_};
-    // WinINet is asked for many chunks at a time (under Wine a read of 8 KiB
-    // costs as much as one of 64 KiB); what comes is handed on chunk by chunk,
-    // so the file, the progress and the abort flag see the same chunks.
-    const DWORD readSize = chunk_ * std::max<DWORD>(1, kNetworkReadSize / chunk_);
-    std::vector<char> buffer(readSize);
+    // The progress, the limits and the abort flag see a read chunk by chunk,
+    // as if it had come a chunk at a time; what they let through is then
+    // written in one go.
+    TReadSizer sizer(chunk_);
+    std::vector<char> buffer(sizer.Capacity());
     for (;;) {
         DispatchNowAndThen();
+        const DWORD asked = sizer.Size();
+        const int64_t began = MilliSecondsNow();
         DWORD got = 0;
-        if (!wininet::Read(request, buffer.data(), readSize, &got)) {
+        if (!wininet::Read(request, buffer.data(), asked, &got)) {
             failure_ = remote_ + " --- Error downloading file" + FailureDetail(GetLastError());
             return TBody::Failed;
         }
-        for (DWORD at = 0; at < got;) {
-            const DWORD piece = std::min<DWORD>(chunk_, got - at);
-            if (!Append(buffer.data() + at, piece)) {
-                failure_ = working_ + " --- Error writing file" + FailureDetail(GetLastError());
-                return TBody::Refused;
-            }
+        sizer.Took(asked, got, static_cast<uint32_t>(MilliSecondsNow() - began));
+        if (got > 0 && !OpenWorkingFile()) return WriteFailure();
+        DWORD handled = 0;
+        std::optional<TBody> stop;
+        while (handled < got && !stop) {
+            const DWORD piece = std::min<DWORD>(chunk_, got - handled);
             done_ += piece;
-            at += piece;
+            handled += piece;
             const std::string text = meter_->FormatProgress(length_, done_, piece);
             if (progress_) progress_->Step(text);
             if (LengthKnown() ? done_ > length_ : !ToFile() && done_ > kMemoryDownloadCap) {
                 failure_ = remote_ + " --- Error downloading file (more than " +
                            std::to_string(LengthKnown() ? length_ : kMemoryDownloadCap) + " bytes)";
-                return TBody::Refused;
+                stop = TBody::Refused;
+            } else if (DownloadAbortRequested()) {
+                stop = TBody::Aborted;  // after the chunk that was being handled
             }
-            // A close request is honoured after the chunk that was being handled.
-            if (DownloadAbortRequested()) return TBody::Aborted;
         }
+        if (handled > 0 && !Append(buffer.data(), handled)) return WriteFailure();
+        if (stop) return *stop;
         if (got == 0) {
             // Without an announced length the end of the body is the end of the file.
             if (!LengthKnown() || done_ == length_) return TBody::Complete;

@@ -39,15 +39,32 @@ std::atomic<int64_t> g_dataSince{0};
 int64_t g_longestWithData = 0;
 int g_messages = 0;
 
+int64_t g_barUs = 0, g_pumpUs = 0;
+int g_barActions = 0, g_pumps = 0;
+
+int64_t MicroSecondsNow()
+{
+    LARGE_INTEGER f, t;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t);
+    return t.QuadPart * 1000000 / f.QuadPart;
+}
+
 void DriveBar(const TBarAction& a)
 {
+    const int64_t t0 = MicroSecondsNow();
     HWND bar = a.Bar == TBar::Main ? g_bar : g_activity;
     ApplyBarAction(bar, a);
+    g_barUs += MicroSecondsNow() - t0;
+    ++g_barActions;
 }
 
 void PumpLikeTheMainWindow()
 {
+    const int64_t t0 = MicroSecondsNow();
     WaitPumping(0);
+    g_pumpUs += MicroSecondsNow() - t0;
+    ++g_pumps;
 }
 
 // The standard sink, noting when the first step came.
@@ -129,6 +146,8 @@ int main(int argc, char** argv)
                 static_cast<long long>(FileSizeByName(target)), ms / 1000.0, g_messages,
                 static_cast<long long>(g_longest), static_cast<long long>(g_longestAt),
                 static_cast<long long>(g_longestWithData));
+    std::printf("bar_actions=%d bar_ms=%lld pumps=%d pump_ms=%lld\n", g_barActions,
+                static_cast<long long>(g_barUs / 1000), g_pumps, static_cast<long long>(g_pumpUs / 1000));
     if (!ok) std::printf("error=%s\n", error.c_str());
     DestroyWindow(g_main);
     return ok ? 0 : 1;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "net/error_page.h"
 #include "net/http_client.h"
@@ -56,6 +57,44 @@ TEST(DownloadChunkSize, ATenthWithinOneTo8192)
         EXPECT_EQ(DownloadChunkSize(c.length), c.chunk) << c.length;
         EXPECT_EQ(DownloadProgressMaximum(c.length, c.chunk), c.maximum) << c.length;
     }
+}
+
+// Reads grow on a fast link and shrink on a slow one, in whole chunks.
+TEST(TReadSizer, FollowsTheLinkInWholeChunks)
+{
+    struct TRead {
+        uint32_t Got, Ms, NextSize;  // Got 0: a full read
+    };
+    const struct {
+        uint32_t Chunk, First;
+        std::vector<TRead> Reads;
+    } cases[] = {
+        // Quick full reads double up to 1 MiB and stay there.
+        {8192, 65536, {{0, 1, 131072}, {0, 0, 262144}, {0, 19, 524288}, {0, 1, 1 << 20}, {0, 1, 1 << 20}}},
+        // A slow read halves, down to one chunk and no further.
+        {8192, 65536, {{0, 51, 32768}, {0, 200, 16384}, {0, 60, 8192}, {0, 900, 8192}}},
+        // A short read (the body ends or the link gives less) or one of middling speed keeps the size.
+        {8192, 65536, {{100, 1, 65536}, {0, 20, 65536}, {0, 50, 65536}}},
+        // A slow short read still halves.
+        {8192, 65536, {{100, 80, 32768}}},
+        // Chunks of a small file: multiples of the chunk, capped at whole chunks within 1 MiB.
+        {5000, 65000, {{0, 1, 130000}, {0, 1, 260000}, {0, 1, 520000}, {0, 1, 1040000}, {0, 1, 1045000}}},
+        {5000, 65000, {{0, 99, 30000}, {0, 99, 15000}, {0, 99, 5000}, {0, 99, 5000}}},
+        {1, 65536, {{0, 51, 32768}}},
+    };
+    for (const auto& c : cases) {
+        TReadSizer sizer(c.Chunk);
+        EXPECT_EQ(sizer.Size(), c.First) << c.Chunk;
+        EXPECT_EQ(sizer.Capacity() % c.Chunk, 0u);
+        EXPECT_LE(sizer.Capacity(), kMaxNetworkRead);
+        for (std::size_t i = 0; i < c.Reads.size(); ++i) {
+            const TRead& r = c.Reads[i];
+            const uint32_t asked = sizer.Size();
+            sizer.Took(asked, r.Got == 0 ? asked : r.Got, r.Ms);
+            EXPECT_EQ(sizer.Size(), r.NextSize) << "chunk " << c.Chunk << ", read " << i;
+        }
+    }
+    EXPECT_EQ(TReadSizer(0).Size(), kFirstNetworkRead);  // no chunk is a chunk of one byte
 }
 
 TEST(WorkingFilePath, TargetAndThe32BitSumOfLengthAndDate)
