@@ -1,6 +1,6 @@
 // The hidden main window: the process's heartbeat (timer 1 drives the setup
 // flow or the update agent) and mailbox (messages 1123-1125, see
-// stub/agent_control.h). Its label and two progress bars show the work.
+// autoupdate/agent_control.h). Its label and two progress bars show the work.
 #pragma once
 
 #include <cstdint>

@@ -11,7 +11,7 @@
 #include "package/files.h"
 #include "package/package_reader.h"
 #include "setup/setup_flow.h"
-#include "stub/agent_control.h"
+#include "autoupdate/agent_control.h"
 #include "stub/main_window.h"
 #include "base/switches.h"
 #include "base/trace_log.h"

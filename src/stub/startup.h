@@ -21,7 +21,7 @@ struct TStartupPackage {
 TStartupPackage OpenMainFileInfo(const std::string& programPath);
 void FreeMainFileInfo();
 
-// The agent timer count and the stop countdown live in stub/agent_control.h,
+// The agent timer count and the stop countdown live in autoupdate/agent_control.h,
 // the exit code of the process in setup/setup_flow.h (SetupExitCode).
 extern bool AgentMode;               // the process is an update agent
 extern std::string MainWindowClass;  // class of the main window, the single-instance key

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "net/download_abort.h"
-#include "stub/agent_control.h"
+#include "autoupdate/agent_control.h"
 #include "stub/main_window.h"
 
 namespace {

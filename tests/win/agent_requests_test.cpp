@@ -3,7 +3,7 @@
 #include "autoupdate/agent_requests.h"
 
 #include "autoupdate/agent_settings.h"
-#include "stub/agent_control.h"
+#include "autoupdate/agent_control.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

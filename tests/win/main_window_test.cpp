@@ -11,7 +11,7 @@
 
 #include "autoupdate/agent_settings.h"
 #include "net/download_abort.h"
-#include "stub/agent_control.h"
+#include "autoupdate/agent_control.h"
 #include "stub/main_window.h"
 #include "ui/progress.h"
 

@@ -1,7 +1,7 @@
 // The agent window wires the request table to the description files.
 #include "autoupdate/agent_requests.h"
 #include "autoupdate/agent_settings.h"
-#include "stub/agent_control.h"
+#include "autoupdate/agent_control.h"
 
 void InstallAgentRequestAccessors()
 {

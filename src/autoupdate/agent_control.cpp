@@ -1,4 +1,4 @@
-#include "stub/agent_control.h"
+#include "autoupdate/agent_control.h"
 
 namespace {
 
