@@ -113,6 +113,11 @@ bool DeleteFilesByMask(const std::string& mask, bool clearAttributes);
 // Deletes Folder with everything in it; Progress runs once per subfolder.
 // True when Folder existed before and is gone after.
 bool DeleteTree(const std::string& folder, bool clearAttributes, const std::function<void()>& progress = {});
+// Makes a new folder below the temp folder named prefix + process id + "_" +
+// a random number, and returns its path ("" when none could be made). A
+// folder that exists already is never taken: what another program placed
+// there in advance cannot pass for this process's own files.
+std::string MakePrivateTempFolder(const std::string& prefix);
 
 // Ejects the medium of Path's drive when it is a CD drive; true when the
 // eject request succeeded.

@@ -367,3 +367,15 @@ bool EjectCD(const std::string& path)
     CloseHandle(h);
     return ok;
 }
+
+std::string MakePrivateTempFolder(const std::string& prefix)
+{
+    const std::string temp = TempFolder(true);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string folder =
+            temp + prefix + std::to_string(GetCurrentProcessId()) + "_" + RandomIntText(10000, 100000);
+        if (CreateDirectoryA(folder.c_str(), nullptr)) return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    return "";
+}

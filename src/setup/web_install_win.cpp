@@ -25,20 +25,6 @@ constexpr const char* kTextNoHashSupport =
     "This setup file is protected by a SHA-256 check, which this version of Windows cannot "
     "compute.<P>The setup file was not used.";
 
-// A new folder below the temp folder that this launcher made itself: a file
-// that another program placed in advance cannot be taken for the download.
-std::string MakeDownloadFolder()
-{
-    const std::string temp = TempFolder(true);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string folder = temp + kDownloadFolderPrefix + std::to_string(GetCurrentProcessId()) +
-                                   "_" + RandomIntText(10000, 100000);
-        if (CreateDirectoryA(folder.c_str(), nullptr)) return folder;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
-    }
-    return "";
-}
-
 // Held from the checks to the end of the run: the package can be read but
 // not changed, replaced or deleted meanwhile.
 THandle LockForReading(const std::string& path)
@@ -114,7 +100,7 @@ void DownloadAndRunSetup(const TSetupDeps& deps, const TGFileInfo& own, HWND mai
         const intptr_t owner = hidden ? 0 : reinterpret_cast<intptr_t>(mainWindow);
         ProgBar();
         if (error.empty()) {
-            downloadFolder = MakeDownloadFolder();
+            downloadFolder = MakePrivateTempFolder(kDownloadFolderPrefix);
             if (downloadFolder.empty()) {
                 error = "Cannot create a folder for the download in " + TempFolder(true);
             } else {
