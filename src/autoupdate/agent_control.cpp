@@ -28,7 +28,7 @@ const TAgentRequestSeam& AgentRequestSeam()
 int32_t AgentRequest(int32_t request, int32_t argument)
 {
     const TAgentRequestSeam& s = g_seam;
-    // Setters take the argument sign-extended to 64 bits.
+    // Interval setters take the argument sign-extended to 64 bits.
     const int64_t wide = argument;
     switch (request) {
     case kReqVersionOriginal:
@@ -51,11 +51,13 @@ int32_t AgentRequest(int32_t request, int32_t argument)
     case kReqSetReAskInterval:
         if (s.SetReAskInterval) s.SetReAskInterval(wide);
         return 0;
+    // Times are counted from 1899 and are far above 2^31 today: a 32-bit
+    // argument can only carry them unsigned.
     case kReqSetProbeLast:
-        if (s.SetProbeLast) s.SetProbeLast(wide);
+        if (s.SetProbeLast) s.SetProbeLast(static_cast<uint32_t>(argument));
         return 0;
     case kReqSetReAskLast:
-        if (s.SetReAskLast) s.SetReAskLast(wide);
+        if (s.SetReAskLast) s.SetReAskLast(static_cast<uint32_t>(argument));
         return 0;
     case kReqStopCountdown:
         SetStopCountdown(argument);

@@ -142,7 +142,9 @@ TEST_F(AgentRequestTest, WriteRequestsChangeOneThingAndAnswerZero)
     };
     for (const Case c :
          {Case{12, 60, "probe_interval", 60}, Case{13, -1, "reask_interval", -1},
-          Case{14, -2, "probe_last", -2}, Case{15, 77, "reask_last", 77}, Case{20, 1, "slot", 1},
+          Case{14, -2, "probe_last", 4294967294}, Case{15, 77, "reask_last", 77},
+          // A current time (above 2^31 seconds since 1899) arrives unsigned.
+          Case{15, static_cast<int32_t>(3900000000u), "reask_last", 3900000000}, Case{20, 1, "slot", 1},
           Case{25, 255, "slot", 5255}, Case{31, 2, "probe_now", 2}, Case{32, 9, "just_fetch", 0}}) {
         FakeAgent::calls.clear();
         EXPECT_EQ(AgentRequest(c.Request, c.Argument), 0) << c.Request;

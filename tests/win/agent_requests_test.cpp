@@ -120,6 +120,9 @@ TEST_F(AgentRequests, SettersWriteTheOriginalFileWithReadableTimes)
         {kReqSetProbeLast, probeLast, "ProbeSecondsLast", std::to_string(probeLast), "__ProbeSecondsLast",
          "01-JAN-1900 01:01:01"},
         {kReqSetReAskLast, 0, "ReAskSecondsLast", "0", "__ReAskSecondsLast", "30-DEC-1899 00:00:00"},
+        // Today's times only fit a 32-bit argument unsigned.
+        {kReqSetReAskLast, static_cast<int32_t>(3900000000u), "ReAskSecondsLast", "3900000000",
+         "__ReAskSecondsLast", "31-JUL-2023 21:20:00"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key);
