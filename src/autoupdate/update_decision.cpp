@@ -95,7 +95,7 @@ bool CheckUpdateSizeWith(const TDecisionInputs& in, const std::string& location,
         name = informFileName;
         expected = in.SizeOfInformFile();
     }
-    name = DescriptionFileName(name);
+    name = FetchedFileName(name);
     const bool testMode = in.TestMode();
     const std::string from = testMode ? in.TestLocation() : location;
 
@@ -108,15 +108,20 @@ bool CheckUpdateSizeWith(const TDecisionInputs& in, const std::string& location,
         tried = from + "/" + name;
         actual = in.Network.HttpFileSize ? Low32(in.Network.HttpFileSize(tried)) : -1;
     }
-    // In 64 bits: no pair of 32-bit sizes wraps into a small difference.
-    const int64_t difference = static_cast<int64_t>(actual) - expected;
-    const bool passed = difference > -kSizeTolerance && difference < kSizeTolerance;
+    const bool passed = SizeWithinTolerance(actual, expected);
     if (!passed) {
         Write(in.Trace, "  InfoSize=" + std::to_string(expected));
         Write(in.Trace, "  HttpSize=" + std::to_string(actual));
         Write(in.Trace, "  URL=" + tried);
     }
     return passed;
+}
+
+bool SizeWithinTolerance(int64_t actual, int64_t announced)
+{
+    // In 64 bits: no pair of 32-bit sizes wraps into a small difference.
+    const int64_t difference = actual - announced;
+    return difference > -kSizeTolerance && difference < kSizeTolerance;
 }
 
 std::string DecisionReason(int code)

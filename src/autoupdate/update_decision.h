@@ -101,6 +101,9 @@ bool IsValidForVersionWith(const TDecisionInputs& in);
 bool CheckUpdateSizeWith(const TDecisionInputs& in, const std::string& location,
                          const std::string& updateFileName, const std::string& informFileName);
 
+// A file's size is its announced size when they differ by at most 99 bytes.
+bool SizeWithinTolerance(int64_t actual, int64_t announced);
+
 // The number of tests passed (each runs only when all before it passed):
 // 0 the .INFO file was not fetched, 1 VersionOriginal is not positive, 2 the
 // publication was offered before and re-asking is not due, 3 VersionNew is not
