@@ -69,10 +69,11 @@ void DestroyMainWindow();
 struct TMainWindowHooks {
     // Setup mode timer tick; the program sets it with its setup dependencies.
     std::function<void(HWND window, UINT_PTR timer_id)> RunSetupStep;
-    void (*AgentTimerStep)(HWND window) = nullptr;  // agent mode timer tick
-    void (*FreeWinInet)() = nullptr;                // when the loop has ended
-    void (*RemoveSetupTemp)() = nullptr;            // on destroy
-    int64_t (*SleepX)() = nullptr;                  // "/SleepX=", -1 when absent
+    // Agent mode timer tick; the program sets it with the agent's dependencies.
+    std::function<void(HWND window)> AgentTimerStep;
+    void (*FreeWinInet)() = nullptr;      // when the loop has ended
+    void (*RemoveSetupTemp)() = nullptr;  // on destroy
+    int64_t (*SleepX)() = nullptr;        // "/SleepX=", -1 when absent
     // The message-box font from the language block.
     void (*SetMsgBoxFont)(const std::string& face, int size, int charset) = nullptr;
     // Title and charset of the language block.

@@ -4,7 +4,10 @@
 #pragma once
 
 #ifdef _WIN32
+#include "autoupdate/update_cycle.h"
 #include "setup/setup_deps.h"
 
 TSetupDeps ProgramSetupDeps();
+// The update agent's: the setup entries, the main window and the package.
+TAgentDeps ProgramAgentDeps();
 #endif

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "autoupdate/agent_settings.h"
+#include "package/package_reader.h"
 #include "setup/setup_deps.h"
 #include "stub/main_window.h"
 #include "stub/setup_wiring.h"
@@ -50,5 +51,28 @@ TSetupDeps ProgramSetupDeps()
     deps.ShowMainWindow = ShowMain;
     deps.ShowActivityBar = ShowActivityBar;
     deps.StatusLabel = StatusLabel;
+    return deps;
+}
+
+TAgentDeps ProgramAgentDeps()
+{
+    TAgentDeps deps;
+    deps.Setup = ProgramSetupDeps();
+    deps.MainWindow = MainWindowHandle;
+    deps.OwnAgentToken = [] {
+        const TGFileInfo* own = MainFileInfo();
+        return own ? own->GetAgentToken(false) : std::string();
+    };
+    deps.AgentExeName = [] {
+        const TGFileInfo* own = MainFileInfo();
+        return own ? own->GetAgentExeName() : std::string();
+    };
+    deps.UpdateUrl = [] {
+        const TGFileInfo* own = MainFileInfo();
+        return own ? own->GetUpdateUrl() : std::string();
+    };
+    deps.EndAgent = [] {
+        if (HWND w = MainWindowHandle()) PostMessageA(w, WM_DESTROY, 0, 0);
+    };
     return deps;
 }

@@ -2,6 +2,7 @@
 
 #include "base/paths.h"
 
+#include "autoupdate/agent_scheduler.h"
 #include "autoupdate/agent_settings.h"
 #include "autoupdate/test_mode.h"
 #include "lang/runtime_folders.h"
@@ -53,6 +54,10 @@ void RunMainWindow()
     hooks.RunSetupStep = [deps = ProgramSetupDeps()](HWND window, UINT_PTR timer_id) {
         RunSetupStep(deps, window, timer_id);
     };
+    if (AgentMode) {
+        InstallSchedulerRequests();
+        hooks.AgentTimerStep = [deps = ProgramAgentDeps()](HWND) { AgentTimerStep(deps); };
+    }
     // The switch reader and the AutoPlay message stay the window's defaults.
     hooks.LangString = MainLangString;
     hooks.LangCharset = MainLangCharset;

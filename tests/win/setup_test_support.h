@@ -111,6 +111,7 @@ struct TVolume {
     // A web launcher: the web block (block count 3 when not empty) and its flags.
     std::string Web;
     bool WebInstall = false, ConfirmDownload = false, CreateAgent = false;
+    bool AutoUpdateProg = false;  // the package is an update agent
 
     TVolume& File(const std::string& name, const std::string& data, uint32_t stamp, bool compressed = true)
     {
@@ -139,6 +140,7 @@ struct TVolume {
         t[66] = WebInstall;
         t[67] = ConfirmDownload;
         t[68] = CreateAgent;
+        t[69] = AutoUpdateProg;
         std::memcpy(&t[70], U32(74).data(), 4);
         return t;
     }

@@ -1,0 +1,641 @@
+// The update agent for real: a launcher with an agent package probes an
+// update location (a folder, or the local HTTP server), decides, shuts a
+// running test program down, runs the update package, records the new
+// version and starts the program again. The test process registers a
+// controller window and records the agent's events.
+#include "win/setup_test_support.h"
+
+#include "win/http_test_support.h"
+
+#include "package/package_reader.h"
+#include "package/token.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using namespace setup_test;
+
+constexpr const char* kToken = "agent secret 42";
+constexpr UINT kEventMessage = WM_APP + 77;
+constexpr UINT kStopCountdown = 1123;
+constexpr UINT kRegister = 1124;
+constexpr UINT kRequest = 1125;
+constexpr const char* kProgramClass = "VelTestOwnerMain";
+
+std::vector<std::pair<WPARAM, LPARAM>> g_events;
+
+LRESULT CALLBACK ControllerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == kEventMessage) {
+        g_events.emplace_back(wp, lp);
+        return 0;
+    }
+    return DefWindowProcA(w, msg, wp, lp);
+}
+
+HWND MakeController()
+{
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = ControllerProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "VelAgentTestController";
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, wc.lpszClassName, "controller", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                           wc.hInstance, nullptr);
+}
+
+void PumpFor(DWORD ms)
+{
+    const DWORD end = GetTickCount() + ms;
+    do {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+        Sleep(10);
+    } while (static_cast<LONG>(end - GetTickCount()) > 0);
+}
+
+using TKeys = std::map<std::string, std::string>;
+using TSections = std::map<std::string, TKeys>;
+
+std::string Ini(const TSections& sections)
+{
+    std::string text;
+    for (const auto& [section, keys] : sections) {
+        text += "[" + section + "]\r\n";
+        for (const auto& [k, v] : keys) text += k + "=" + v + "\r\n";
+    }
+    return text;
+}
+
+std::string IniValue(const std::string& file, const std::string& section, const std::string& key)
+{
+    char buf[512] = {};
+    GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buf, sizeof buf, file.c_str());
+    return buf;
+}
+
+struct TAgentRun {
+    std::vector<std::string> Answers;          // buttons for the boxes, in order ("" closes the box)
+    std::vector<std::string> Boxes;            // texts of the boxes seen
+    std::string StopAfter;                     // trace text after which the agent is told to stop
+    std::function<void(HWND agent)> OnWindow;  // once the agent's window exists
+    bool Ended = false;
+    bool InformSeen = false;
+};
+
+class AgentCycle : public SetupFlowTest {
+protected:
+    void SetUp() override
+    {
+        SetupFlowTest::SetUp();
+        g_events.clear();
+        agent_ = work_ + "\\Other Tool.exe";
+        updates_ = work_ + "\\updates";
+        CreateDirectoryA(updates_.c_str(), nullptr);
+        program_ = work_ + "\\my program.exe";
+        WriteBytes(program_, ReadBytes(ProgramFolder() + "proc_owner_gui.exe"));
+        original_ = work_ + "\\VelAgent.original";
+        info_ = work_ + "\\VelAgent.info";
+        log_ = work_ + "\\X_Other Tool.log";
+        controller_ = MakeController();
+
+        origin_ = {{"OriginalSetup",
+                    {{"VersionOriginal", "100"},
+                     {"Stamp", "1"},
+                     {"ProbeSecondsInterval", "0"},
+                     {"ProgramName", "My Program"}}},
+                   {"Directories", {{"TargetDir", work_}}},
+                   {"AutoUpdate",
+                    {{"s11", "A new PROG_NAME is there. "},
+                     {"s12", "Download it?"},
+                     {"s14", "Install PROG_NAME now?"},
+                     {"s15", "Please close PROG_NAME."},
+                     {"s16", "PROG_NAME is up to date."},
+                     {"s17", " Start it again?"},
+                     {"s21", "No update."},
+                     {"s22", "Check for a new PROG_NAME?"}}}};
+        newSetup_ = {{"VersionNew", "101"},
+                     {"Stamp", "2"},
+                     {"DownloadURL_UPDATE", updates_},
+                     {"NameOfUpdateFile", "update.exe"},
+                     {"RequestConfirmationBeforeDownload", "0"},
+                     {"RequestConfirmationBeforeInstall", "0"},
+                     {"BackgroundUpdate", "1"},
+                     {"ShutDownMethod", "Using WM_CLOSE"},
+                     {"RunningProcess", "<InstallDir>my program.exe"},
+                     {"RestartProcess", "1"},
+                     {"ProgramName", "My Program 2"}};
+    }
+    void TearDown() override
+    {
+        KillProgram();
+        if (controller_) DestroyWindow(controller_);
+        SetupFlowTest::TearDown();
+    }
+
+    // The agent under a name of its own, so that it runs its window at once.
+    void WriteAgent(const std::string& location)
+    {
+        TVolume v = Package();
+        v.AutoUpdateProg = true;
+        v.Flags = kFlagTraceLogEnabled;
+        v.Agent = "|" + location + "|VelAgent.info|VelAgent.exe|" + ScrambleToken(kToken, 7) + "|0|";
+        WriteBytes(agent_, v.Build());
+    }
+
+    // An update package: the fake setup program, marked, with the token.
+    std::string UpdatePackage(const std::string& token = kToken, const std::string& args = "/U")
+    {
+        TVolume v = Package();
+        v.Agent = "|http:/|.info|.exe|" + ScrambleToken(token, 9) + "|0|";
+        v.File("fake_setup_gui.exe*" + args, fake_, Stamp(0));
+        return v.Build();
+    }
+
+    // The description files: .ORIGINAL in the agent folder, .INFO at the location.
+    void Publish(const std::string& updateData, const std::string& infoFolder = "", int64_t size = -1)
+    {
+        newSetup_["SizeOfUpdateFile"] =
+            std::to_string(size < 0 ? static_cast<int64_t>(updateData.size()) : size);
+        WriteBytes(original_, Ini(origin_));
+        TSections info = {{"NewSetup", newSetup_}};
+        if (!general_.empty()) info["General"] = general_;
+        if (!inform_.empty()) info["AutoInform"] = inform_;
+        WriteBytes((infoFolder.empty() ? updates_ : infoFolder) + "\\VelAgent.info", Ini(info));
+    }
+
+    void StartProgram()
+    {
+        std::string line = "\"" + program_ + "\"";
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, work_.c_str(),
+                                   &si, &programPi_))
+            << GetLastError();
+        for (int i = 0; i < 500 && !FindWindowA(kProgramClass, nullptr); ++i) Sleep(10);
+        ASSERT_NE(FindWindowA(kProgramClass, nullptr), nullptr);
+    }
+    // The program's exit code, or STILL_ACTIVE.
+    DWORD ProgramExit(DWORD waitMs = 5000)
+    {
+        DWORD code = 0;
+        WaitForSingleObject(programPi_.hProcess, waitMs);
+        GetExitCodeProcess(programPi_.hProcess, &code);
+        return code;
+    }
+    void KillProgram()
+    {
+        if (programPi_.hProcess) {
+            TerminateProcess(programPi_.hProcess, 1);
+            CloseHandle(programPi_.hProcess);
+            CloseHandle(programPi_.hThread);
+            programPi_ = {};
+        }
+        // A restarted one.
+        while (HWND w = FindWindowA(kProgramClass, nullptr)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+            if (!p) break;
+            TerminateProcess(p, 1);
+            WaitForSingleObject(p, 5000);
+            CloseHandle(p);
+        }
+    }
+
+    std::string Log() const { return ReadBytes(log_); }
+
+    // Runs the agent until it ends (the update restarts it) or, after the
+    // trace shows `StopAfter`, a stop countdown of 0 ends it.
+    void RunAgent(TAgentRun& run, const std::string& args = "/SleepX=0")
+    {
+        std::string line = "\"" + agent_ + "\" " + args;
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, work_.c_str(),
+                                   &si, &pi));
+        const std::string cls = ".AutoUpdate.Other Tool";
+        HWND agent = nullptr;
+        bool stopped = false;
+        size_t answer = 0;
+        const DWORD start = GetTickCount();
+        while (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
+            if (GetTickCount() - start > 90000) {
+                TerminateProcess(pi.hProcess, 9999);
+                ADD_FAILURE() << "the agent did not end; trace:\n" << Log();
+                break;
+            }
+            if (!agent && (agent = FindWindowA(cls.c_str(), nullptr)) != nullptr) {
+                PostMessageA(agent, kRegister, reinterpret_cast<WPARAM>(controller_), kEventMessage);
+                if (run.OnWindow) run.OnWindow(agent);
+            }
+            TFindBox fb{pi.dwProcessId};
+            EnumWindows(FindBox, reinterpret_cast<LPARAM>(&fb));
+            if (fb.Box) {
+                PumpFor(300);
+                TSeenBox seen;
+                EnumChildWindows(fb.Box, CollectText, reinterpret_cast<LPARAM>(&seen.Text));
+                run.Boxes.push_back(seen.Text);
+                TFindButton button{answer < run.Answers.size() ? run.Answers[answer] : ""};
+                ++answer;
+                EnumChildWindows(fb.Box, FindButton, reinterpret_cast<LPARAM>(&button));
+                PostMessageA(button.Found ? button.Found : fb.Box, button.Found ? BM_CLICK : WM_CLOSE, 0, 0);
+                PumpFor(500);
+            }
+            if (HWND inform = FindInform(pi.dwProcessId)) {
+                run.InformSeen = true;
+                PumpFor(300);
+                PostMessageA(inform, WM_CLOSE, 0, 0);
+            }
+            if (agent && !stopped && !run.StopAfter.empty() &&
+                Log().find(run.StopAfter) != std::string::npos) {
+                PostMessageA(agent, kStopCountdown, 0, 0);
+                stopped = true;
+            }
+            PumpFor(50);
+        }
+        run.Ended = WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0;
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        PumpFor(200);  // the last events
+    }
+
+    static HWND FindInform(DWORD pid)
+    {
+        struct TFind {
+            DWORD Pid;
+            HWND Found = nullptr;
+        } f{pid};
+        EnumWindows(
+            [](HWND w, LPARAM lp) CALLBACK -> BOOL {
+                auto* f = reinterpret_cast<TFind*>(lp);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(w, &owner);
+                char cls[64] = {};
+                GetClassNameA(w, cls, sizeof cls);
+                if (owner == f->Pid && std::string(cls) == "VRichEditBox" && IsWindowVisible(w)) {
+                    f->Found = w;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&f));
+        return f.Found;
+    }
+
+    std::string agent_, updates_, program_, original_, info_, log_;
+    HWND controller_ = nullptr;
+    PROCESS_INFORMATION programPi_{};
+    TSections origin_;
+    TKeys newSetup_, general_, inform_;
+};
+
+TEST_F(AgentCycle, UpdatesFromAFolderClosesTheProgramRecordsTheVersionAndRestartsIt)
+{
+    WriteAgent(updates_);
+    const std::string update = UpdatePackage();
+    WriteBytes(updates_ + "\\update.exe", update);
+    Publish(update);
+    StartProgram();
+
+    TAgentRun run;
+    RunAgent(run);
+    ASSERT_TRUE(run.Ended);
+    const std::string log = Log();
+    EXPECT_TRUE(run.Boxes.empty()) << run.Boxes[0];
+
+    EXPECT_EQ(ProgramExit(), 7u) << "closed through its main window";
+    const auto rec = ReadRecord(record_);
+    ASSERT_TRUE(rec.count("cmd")) << log;
+    EXPECT_NE(rec.at("cmd").find(" /OriginalInfoFile=\"" + info_ + "\" /U /TH_ID="), std::string::npos)
+        << rec.at("cmd");
+    EXPECT_EQ(rec.at("show"), "0") << "a background update runs hidden";
+    EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), "101");
+    EXPECT_EQ(IniValue(original_, "OriginalSetup", "Stamp"), "2");
+    EXPECT_FALSE(IniValue(original_, "OriginalSetup", "ReAskSecondsLast").empty());
+    EXPECT_FALSE(Exists(work_ + "\\update.exe")) << "the update file goes after its run";
+    EXPECT_EQ(ParentOf(rec.at("self")).find(ParentOf(work_)), std::string::npos);
+    EXPECT_FALSE(Exists(ParentOf(rec.at("self")))) << "the update's folder goes";
+
+    // Started again, and a fresh agent asked for (its file is not there).
+    for (int i = 0; i < 300 && !FindWindowA(kProgramClass, nullptr); ++i) Sleep(10);
+    EXPECT_NE(FindWindowA(kProgramClass, nullptr), nullptr) << "the program was not started again";
+    EXPECT_NE(log.find("Shut Down Process() - START  (" + program_ + ")  Method: Using WM_CLOSE"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(".. WinExec - \"" + work_ +
+                       "\\VelAgent.exe\" /_ZZ=99 /WAIT=10 /TRANSIENT=|255|255|255|255|"
+                       "255|255|255|255|"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("PerformAutoUpdate() - END    Result=TRUE"), std::string::npos) << log;
+
+    const std::vector<std::pair<WPARAM, LPARAM>> expected = {{50, 0}, {51, 1125}, {40, 1}, {40, 2}, {41, 1},
+                                                             {41, 2}, {42, 1},    {42, 2}, {43, 0}};
+    ASSERT_EQ(g_events.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(g_events[i].first, expected[i].first) << i;
+        if (i != 0) {
+            EXPECT_EQ(g_events[i].second, expected[i].second) << i;
+        }
+    }
+}
+
+TEST_F(AgentCycle, EachShutDownMethod)
+{
+    struct Case {
+        const char* Method;
+        const char* Answer;  // of the box that asks to close the program
+        DWORD ProgramExit;   // STILL_ACTIVE: left running
+        bool Updated;
+    };
+    for (const Case c : {Case{"Using WM_QUIT", "", 15, true}, Case{"Using Terminate Process", "", 0, true},
+                         Case{"Don't Shut Down", "", STILL_ACTIVE, true},
+                         Case{"Issue a Message Box", "Cancel", STILL_ACTIVE, false}}) {
+        SCOPED_TRACE(c.Method);
+        KillProgram();
+        DeleteFileA(record_.c_str());
+        DeleteFileA(log_.c_str());
+        WriteAgent(updates_);
+        const std::string update = UpdatePackage();
+        WriteBytes(updates_ + "\\update.exe", update);
+        newSetup_["ShutDownMethod"] = c.Method;
+        Publish(update);
+        StartProgram();
+
+        TAgentRun run;
+        run.Answers = {c.Answer};
+        run.StopAfter = "PerformAutoUpdate() - END";
+        RunAgent(run);
+        ASSERT_TRUE(run.Ended);
+        const DWORD exit = ProgramExit(c.ProgramExit == STILL_ACTIVE ? 0 : 5000);
+        if (c.ProgramExit == STILL_ACTIVE || c.ProgramExit == 15) {
+            EXPECT_EQ(exit, c.ProgramExit);
+        } else {
+            EXPECT_NE(exit, static_cast<DWORD>(STILL_ACTIVE));
+        }
+        EXPECT_EQ(Exists(record_), c.Updated) << Log();
+        EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), c.Updated ? "101" : "100");
+        if (std::string(c.Answer) == "Cancel") {
+            ASSERT_EQ(run.Boxes.size(), 1u);
+            EXPECT_NE(run.Boxes[0].find("Please close my program.exe."), std::string::npos) << run.Boxes[0];
+        }
+    }
+}
+
+TEST_F(AgentCycle, VersionIsRecordedOnlyAfterACompletedRun)
+{
+    SetEnvironmentVariableA("VEL_FAKE_KEEP_ATOM", "1");
+    WriteAgent(updates_);
+    const std::string update = UpdatePackage();
+    WriteBytes(updates_ + "\\update.exe", update);
+    newSetup_["ShutDownMethod"] = "Don't Shut Down";
+    Publish(update);
+
+    TAgentRun run;
+    run.StopAfter = "PerformAutoUpdate() - END";
+    RunAgent(run);
+    ASSERT_TRUE(run.Ended);
+    EXPECT_TRUE(Exists(record_)) << "the update ran";
+    EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), "100");
+    EXPECT_NE(Log().find("PerformAutoUpdate() - END    Result=FALSE"), std::string::npos) << Log();
+    EXPECT_FALSE(Exists(work_ + "\\update.exe"));
+}
+
+TEST_F(AgentCycle, RefusalsAreTracedWithTheirCodesAndRunNothing)
+{
+    struct Case {
+        const char* Name;
+        std::function<void(TSections& origin, TKeys& newSetup)> Change;
+        const char* Trace;
+    };
+    const Case cases[] = {
+        {"offered before, re-asking not due",
+         [](TSections& origin, TKeys& newSetup) {
+             newSetup["Stamp"] = "1";
+             origin["OriginalSetup"]["ReAskSecondsInterval"] = "999999999";
+             origin["OriginalSetup"]["ReAskSecondsLast"] = "4000000000";
+         },
+         "GetOkToPerformAU = 2 - "},
+        {"not a valid version", [](TSections&, TKeys& newSetup) { newSetup["ValidVersions"] = "98,99"; },
+         "GetOkToPerformAU = 4 - "},
+        {"not newer", [](TSections&, TKeys& newSetup) { newSetup["VersionNew"] = "100"; },
+         "GetOkToPerformAU = 3 - "},
+    };
+    const TSections origin = origin_;
+    const TKeys newSetup = newSetup_;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        DeleteFileA(log_.c_str());
+        WriteAgent(updates_);
+        const std::string update = UpdatePackage();
+        WriteBytes(updates_ + "\\update.exe", update);
+        origin_ = origin;
+        newSetup_ = newSetup;
+        c.Change(origin_, newSetup_);
+        Publish(update);
+        TAgentRun run;
+        run.StopAfter = "GetOkToPerformAU = ";
+        RunAgent(run);
+        ASSERT_TRUE(run.Ended);
+        EXPECT_NE(Log().find(c.Trace), std::string::npos) << Log();
+        EXPECT_FALSE(Exists(record_));
+        EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), "100");
+    }
+}
+
+TEST_F(AgentCycle, UpdateFileNamesCannotLeaveTheAgentFolderOrNameItsOwnFiles)
+{
+    // What "..\..\x.exe" would name when taken whole: a package without the
+    // token, which must never run.
+    const std::string planted = ParentOf(ParentOf(work_)) + "\\x.exe";
+    WriteBytes(planted, UpdatePackage("another token", "/PLANTED"));
+    WriteAgent(updates_);
+    const std::string update = UpdatePackage();
+    WriteBytes(updates_ + "\\x.exe", update);
+    newSetup_["NameOfUpdateFile"] = "..\\..\\x.exe";
+    newSetup_["ShutDownMethod"] = "Don't Shut Down";
+    newSetup_["RestartProcess"] = "0";
+    Publish(update);
+    TAgentRun run;
+    run.StopAfter = "PerformAutoUpdate() - END";
+    RunAgent(run);
+    ASSERT_TRUE(run.Ended);
+    const auto rec = ReadRecord(record_);
+    ASSERT_TRUE(rec.count("cmd")) << Log();
+    EXPECT_NE(rec.at("cmd").find("\" /U /TH_ID="), std::string::npos) << rec.at("cmd");
+    EXPECT_TRUE(Exists(planted)) << "a file outside the agent folder was deleted";
+    EXPECT_FALSE(Exists(work_ + "\\x.exe"));
+    DeleteFileA(planted.c_str());
+
+    // Names of the agent's own files: the location holds a file of the
+    // announced size under that name, so the decision passes, and the cycle
+    // refuses the name before anything is fetched.
+    for (const char* name : {"VelAgent.info", "..\\Other Tool.exe", "x_velagent.exe"}) {
+        SCOPED_TRACE(name);
+        DeleteFileA(record_.c_str());
+        DeleteFileA(log_.c_str());
+        const std::string agentBefore = ReadBytes(agent_);
+        newSetup_["NameOfUpdateFile"] = name;
+        const std::string file = std::string(name).substr(std::string(name).rfind('\\') + 1);
+        if (file == "VelAgent.info") {
+            // The description announces its own size (three digits either way).
+            Publish(update, "", 100);
+            Publish(update, "", static_cast<int64_t>(ReadBytes(updates_ + "\\VelAgent.info").size()));
+        } else {
+            WriteBytes(updates_ + "\\" + file, update);
+            Publish(update);
+        }
+        TAgentRun refused;
+        refused.StopAfter = "PerformAutoUpdate() - END";
+        RunAgent(refused);
+        ASSERT_TRUE(refused.Ended);
+        EXPECT_NE(Log().find("Refused file name: " + std::string(name)), std::string::npos) << Log();
+        EXPECT_FALSE(Exists(record_));
+        EXPECT_EQ(ReadBytes(agent_), agentBefore);
+        EXPECT_FALSE(Exists(work_ + "\\X_VelAgent.exe"));
+    }
+}
+
+TEST_F(AgentCycle, AForeignTokenRunsNothingAndLeavesNoFile)
+{
+    struct Case {
+        const char* Name;
+        std::string Data;
+        bool ErrorBox;
+    };
+    const Case cases[] = {
+        {"foreign token", UpdatePackage("another token"), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        DeleteFileA(log_.c_str());
+        WriteAgent(updates_);
+        WriteBytes(updates_ + "\\update.exe", c.Data);
+        newSetup_["ShutDownMethod"] = "Don't Shut Down";
+        Publish(c.Data);
+        TAgentRun run;
+        run.Answers = {"OK"};
+        run.StopAfter = "PerformAutoUpdate() - END";
+        RunAgent(run);
+        ASSERT_TRUE(run.Ended);
+        EXPECT_FALSE(Exists(record_)) << Log();
+        EXPECT_FALSE(Exists(work_ + "\\update.exe"));
+        EXPECT_FALSE(Exists(work_ + "\\update.exe.fetch"));
+        EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), "100");
+        if (c.ErrorBox) {
+            ASSERT_EQ(run.Boxes.size(), 1u);
+            EXPECT_NE(run.Boxes[0].find("Bad Secret Token!"), std::string::npos) << run.Boxes[0];
+        }
+    }
+}
+
+TEST_F(AgentCycle, CheckNowAsksFirstAndReportsTheEnd)
+{
+    WriteAgent(updates_);
+    const std::string update = UpdatePackage();
+    WriteBytes(updates_ + "\\update.exe", update);
+    origin_["OriginalSetup"]["ProbeSecondsInterval"] = "-1";  // never on its own
+    newSetup_["ShutDownMethod"] = "Don't Shut Down";
+    newSetup_["RequestConfirmationBeforeDownload"] = "1";  // not asked: the user asked
+    Publish(update);
+
+    TAgentRun run;
+    run.Answers = {"Yes", "OK"};
+    run.OnWindow = [](HWND agent) { PostMessageA(agent, kRequest, 31, 2); };
+    run.StopAfter = "PerformAutoUpdate() - END";
+    RunAgent(run);
+    ASSERT_TRUE(run.Ended);
+    ASSERT_EQ(run.Boxes.size(), 2u) << Log();
+    EXPECT_NE(run.Boxes[0].find("Check for a new My Program?"), std::string::npos) << run.Boxes[0];
+    EXPECT_NE(run.Boxes[1].find("My Program 2 is up to date."), std::string::npos) << run.Boxes[1];
+    EXPECT_TRUE(Exists(record_));
+    EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), "101");
+}
+
+TEST_F(AgentCycle, InformModeShowsTheTextAndRecordsTheVersion)
+{
+    WriteAgent(updates_);
+    general_["AutoInform"] = "1";
+    inform_ = {{"NameOfInformFile", "news.txt"}, {"DownloadURL_INFORM", "http://127.0.0.1:9/page"}};
+    const std::string news = "x|" + ScrambleToken(kToken, 3) + "|y|z|<b>Version 101</b> is out.";
+    WriteBytes(updates_ + "\\news.txt", news);
+    inform_["SizeOfInformFile"] = std::to_string(news.size());
+    Publish("");
+
+    TAgentRun run;
+    run.StopAfter = "PerformAutoInform() - END";
+    RunAgent(run);
+    ASSERT_TRUE(run.Ended);
+    EXPECT_TRUE(run.InformSeen) << Log();
+    EXPECT_NE(Log().find("PerformAutoInform() - END TRUE"), std::string::npos) << Log();
+    EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), "101");
+    EXPECT_EQ(ReadBytes(work_ + "\\news.txt"), news);
+}
+
+TEST_F(AgentCycle, UpdatesOverHttp)
+{
+    ASSERT_NE(http_test::Port(), 0) << "the test server does not run";
+    const std::string folder = http_test::Unique("au");
+    CreateDirectoryA((http_test::Root() + "\\" + folder).c_str(), nullptr);
+    const std::string url = "http://127.0.0.1:" + std::to_string(http_test::Port()) + "/-/" + folder;
+    WriteAgent(url);
+    const std::string update = UpdatePackage();
+    http_test::Serve(folder + "\\update.exe", update);
+    newSetup_["DownloadURL_UPDATE"] = url;
+    newSetup_["ShutDownMethod"] = "Don't Shut Down";
+    newSetup_["RestartProcess"] = "0";
+    Publish(update, http_test::Root() + "\\" + folder);
+
+    TAgentRun run;
+    RunAgent(run);
+    ASSERT_TRUE(run.Ended);
+    EXPECT_TRUE(Exists(record_)) << Log();
+    EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), "101");
+    const std::string requests = http_test::ReadAll(http_test::Folder() + "\\requests.log");
+    EXPECT_NE(requests.find("/" + folder + "/VelAgent.info"), std::string::npos);
+    EXPECT_NE(requests.find("/" + folder + "/update.exe"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// The update changes on the server between the decision's length query and
+// the download: the file that arrives is checked again and never runs.
+TEST_F(AgentCycle, AnUpdateThatChangedAfterTheDecisionIsRefused)
+{
+    ASSERT_NE(http_test::Port(), 0) << "the test server does not run";
+    const std::string folder = http_test::Unique("au");
+    CreateDirectoryA((http_test::Root() + "\\" + folder).c_str(), nullptr);
+    // The probe and the length query see the announced file; later requests the other one.
+    const std::string url = "http://127.0.0.1:" + std::to_string(http_test::Port()) + "/bump=2/" + folder;
+    WriteAgent(url);
+    const std::string update = UpdatePackage();
+    http_test::Serve(folder + "\\update.exe", update, update.substr(0, update.size() - 1000));
+    newSetup_["DownloadURL_UPDATE"] = url;
+    newSetup_["ShutDownMethod"] = "Don't Shut Down";
+    Publish(update, http_test::Root() + "\\" + folder);
+
+    TAgentRun run;
+    run.StopAfter = "PerformAutoUpdate() - END";
+    RunAgent(run);
+    ASSERT_TRUE(run.Ended);
+    EXPECT_NE(Log().find("Wrong file size: "), std::string::npos) << Log();
+    EXPECT_FALSE(Exists(record_));
+    EXPECT_FALSE(Exists(work_ + "\\update.exe"));
+    EXPECT_FALSE(Exists(work_ + "\\update.exe.fetch"));
+    EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), "100");
+}
+
+}  // namespace
