@@ -2,6 +2,7 @@
 
 #include "base/paths.h"
 
+#include "autoupdate/agent_control.h"
 #include "autoupdate/agent_settings.h"
 #include "autoupdate/test_mode.h"
 #include "lang/runtime_folders.h"
@@ -46,9 +47,20 @@ int MainLangCharset()
     return reader ? reader->GetLangCharset() : 0;
 }
 
+// The agent tick while no scheduler step is installed: it only counts a
+// stop request (message 1123, request 30) down and quits at 0, so that a
+// controlled agent still ends when told to.
+void CountDownStopStep(HWND)
+{
+    const int32_t left = StopCountdown();
+    if (left == 0) PostQuitMessage(0);
+    if (left >= 0) SetStopCountdown(left - 1);
+}
+
 void RunMainWindow()
 {
     TMainWindowHooks hooks = MainWindowHooks();
+    if (!hooks.AgentTimerStep) hooks.AgentTimerStep = CountDownStopStep;
     // The program's setup dependencies, built once here, go to the setup step.
     hooks.RunSetupStep = [deps = ProgramSetupDeps()](HWND window, UINT_PTR timer_id) {
         RunSetupStep(deps, window, timer_id);
@@ -107,6 +119,7 @@ void DoRunStubWin()
     act.Trace = [](const std::string& m) { Trace(m); };
     act.CreateAndRun_X_Exe = CreateAndRun_X_Exe;
     act.CheckTestMode = [] { CheckTestMode(true); };
+    act.ApplyTransientSwitch = ApplyTransientSwitch;
     act.RunMainWindow = RunMainWindow;
     act.RelaunchFromTemp = RelaunchFromTemp;
     act.DeleteMySelf = DeleteMySelf;
