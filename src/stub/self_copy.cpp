@@ -61,6 +61,7 @@ std::string DeleteScriptText(const TDeleteScript& s)
     const std::string counter = "VELDEL";
     std::string text;
     auto line = [&text](const std::string& l) { text += l + "\r\n"; };
+    line("@ECHO OFF");
     line("SET " + counter + "=");
     line(":START");
     line("ATTRIB -R " + program);  // a copy from a CD keeps the read-only flag

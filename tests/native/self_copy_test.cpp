@@ -95,7 +95,7 @@ TEST(SelfCopy, DeleteScripts)
 {
     const std::string tries(kDeleteScriptTries, 'x');
     auto script = [&](const std::string& program, const std::string& tail) {
-        return Lines({"SET VELDEL=", ":START", "ATTRIB -R " + program, "DEL " + program,
+        return Lines({"@ECHO OFF", "SET VELDEL=", ":START", "ATTRIB -R " + program, "DEL " + program,
                       "IF NOT exist " + program + " GOTO DONE", "SET VELDEL=%VELDEL%x",
                       "IF \"%VELDEL%\"==\"" + tries + "\" GOTO DONE", "PING -n 2 127.0.0.1 >NUL",
                       "GOTO START", ":DONE", "SET VELDEL="}) +
