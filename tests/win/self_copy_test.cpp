@@ -313,20 +313,34 @@ TEST_F(AgentCopy, MissingWindowIsReported)
 
 namespace {
 
-// A span-CD setup started from its folder copies itself as Y_ into its
-// temporary folder and runs from there with the first volume named; the copy
-// extracts the volumes, runs the setup program and removes itself and its
-// folder. (A folder stands in for the CD: the launcher does not look at the
-// drive type.)
+// A span-CD setup started from the root of a CD drive copies itself as Y_
+// into its temporary folder and runs from there with the first volume named;
+// the copy extracts the volumes, runs the setup program and removes itself
+// and its folder. The test prefix has drive X: typed "cdrom" (wine-run).
 class SpanCdCopy : public setup_test::SetupFlowTest {
 protected:
+    void SetUp() override
+    {
+        SetupFlowTest::SetUp();
+        ASSERT_EQ(GetDriveTypeA("X:\\"), static_cast<UINT>(DRIVE_CDROM))
+            << "no CD drive X: in the test prefix";
+        launcher_ = "X:\\my setup.exe";
+        ASSERT_TRUE(viewer_.ok());
+    }
+    void TearDown() override
+    {
+        for (const std::string& f : {launcher_, launcher_ + ".001", launcher_ + ".002"}) {
+            SetFileAttributesA(f.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(f.c_str());
+        }
+        SetupFlowTest::TearDown();
+    }
     ViewerWindow viewer_;
 };
 
 TEST_F(SpanCdCopy, RelaunchesFromItsYCopyWhichRemovesItselfAndItsFolder)
 {
     using namespace setup_test;
-    ASSERT_TRUE(viewer_.ok());
     TVolume own = Package();
     own.Flags = 0x04;  // relaunch from a temporary copy
     const std::string part1(3000, '1'), part2 = "two";
