@@ -31,7 +31,7 @@ std::string YCopyPath(const std::string& tempFolder, const std::string& programP
 std::string YCopyCommandLine(const std::string& yCopyPath, const std::string& argsText,
                              const std::string& programPath)
 {
-    const std::string args = argsText + " /SpanCdLvl=2 /SpanDiskFName1=\"" + programPath +
+    const std::string args = TrimBlanks(argsText) + " /SpanCdLvl=2 /SpanDiskFName1=\"" + programPath +
                              ".001\" /OriginExe=\"" + programPath + "\"";
     return QuoteProgramPath(yCopyPath) + " " + TrimBlanks(args);
 }

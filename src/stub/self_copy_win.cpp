@@ -19,9 +19,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <iostream>
 
 namespace {
+
+// "/WAIT=" beyond a day is taken as a day (the milliseconds must fit an int).
+constexpr int64_t kMaxWaitSeconds = 86400;
 
 // Starts the command line hidden; the process is not waited for.
 bool StartHidden(const std::string& commandLine)
@@ -98,7 +102,7 @@ void CreateAndRun_X_Exe()
     std::cout << pid << " CreateAndRun_X_Exe-2" << std::endl;
     const int64_t wait = GetSwitchInt(SwitchWait, SwitchWaitDefault);
     Trace("Wait " + std::to_string(wait) + " SEC");
-    if (wait > 0) WaitPumping(static_cast<int>(wait * 1000));
+    if (wait > 0) WaitPumping(static_cast<int>(std::min<int64_t>(wait, kMaxWaitSeconds) * 1000));
 
     const std::string xCopy = XCopyPath(program);
     CopyOver(program, xCopy);
@@ -160,7 +164,9 @@ bool HandleParamOK(bool xCopyRunning)
 void ApplyTransientSwitch()
 {
     const std::string transient = GetSwitchStr(SwitchTransientX, "");
-    if (!transient.empty()) ParseTransientSettings(transient);
+    if (transient.empty()) return;
+    ParseTransientSettings(transient);
+    Trace("TransientSettings=" + TransientSettingsText());
 }
 
 void RelaunchFromTemp()

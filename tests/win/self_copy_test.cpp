@@ -141,6 +141,15 @@ protected:
         if (!HasFailure()) RemoveTree(folder_.substr(0, folder_.size() - 1));
     }
 
+    // Starts the plain agent and waits until it has ended and a window of the
+    // X_ copy is up.
+    void StartPlain(TProcess& p, const std::string& args, TWindowProcess& x)
+    {
+        p = Start(plain_, args);
+        ASSERT_TRUE(p.Ok);
+        ASSERT_TRUE(FindByClass(kXClass, x, 30000)) << viewer_.Text();
+        ASSERT_TRUE(Ended(p, 30000));
+    }
     std::string Log() const { return ReadBytes(log_); }
     // The debug-stream lines of one process.
     bool Said(const TProcess& p, const std::string& text) const
@@ -160,15 +169,12 @@ protected:
 TEST_F(AgentCopy, PlainAgentStartsItsCopyWhichStopsAndDeletesItself)
 {
     ASSERT_TRUE(SetFileAttributesA(plain_.c_str(), FILE_ATTRIBUTE_READONLY));
-    first_ = Start(plain_, "/STOP=2");
-    ASSERT_TRUE(first_.Ok);
     TWindowProcess x;
-    ASSERT_TRUE(FindByClass(kXClass, x, 30000)) << viewer_.Text();
+    ASSERT_NO_FATAL_FAILURE(StartPlain(first_, "/STOP=2", x));
     EXPECT_NE(x.Id, first_.Pi.dwProcessId);
     EXPECT_FALSE(IsWindowVisible(x.Window));
     EXPECT_TRUE(Exists(x_));
     EXPECT_TRUE(GetFileAttributesA(x_.c_str()) & FILE_ATTRIBUTE_READONLY);
-    ASSERT_TRUE(Ended(first_, 30000));
 
     ASSERT_TRUE(x.Gone(30000)) << "the X_ copy did not stop after its countdown";
     EXPECT_TRUE(PumpUntil([&] { return !Exists(x_); }, 60000)) << "the script left the read-only X_ copy";
@@ -205,11 +211,8 @@ TEST_F(AgentCopy, ControllerRegistrationAndASecondStart)
         },
         30000));
 
-    first_ = Start(plain_, "/WM_MSG=" + window + ":1500");
-    ASSERT_TRUE(first_.Ok);
     TWindowProcess x;
-    ASSERT_TRUE(FindByClass(kXClass, x, 30000)) << viewer_.Text();
-    ASSERT_TRUE(Ended(first_, 30000));
+    ASSERT_NO_FATAL_FAILURE(StartPlain(first_, "/WM_MSG=" + window + ":1500", x));
     EXPECT_TRUE(PumpUntil([&] { return ReadBytes(record).find("51 1125\r\n") != std::string::npos; }, 30000))
         << ReadBytes(record);
     EXPECT_NE(ReadBytes(record).find("50 " + std::to_string(reinterpret_cast<uintptr_t>(x.Window)) + "\r\n"),
@@ -236,11 +239,8 @@ TEST_F(AgentCopy, ControllerRegistrationAndASecondStart)
 // one is up; "/WAIT=" gives the old copy time to end first.
 TEST_F(AgentCopy, RestartReplacesTheRunningCopy)
 {
-    first_ = Start(plain_, "");
-    ASSERT_TRUE(first_.Ok);
     TWindowProcess old;
-    ASSERT_TRUE(FindByClass(kXClass, old, 30000)) << viewer_.Text();
-    ASSERT_TRUE(Ended(first_, 30000));
+    ASSERT_NO_FATAL_FAILURE(StartPlain(first_, "", old));
 
     second_ = Start(plain_, "/_ZZ=99 /WAIT=3 /TRANSIENT=|1|0|");
     ASSERT_TRUE(second_.Ok);
@@ -258,17 +258,16 @@ TEST_F(AgentCopy, RestartReplacesTheRunningCopy)
     EXPECT_NE(log.find("   X_ExeIsRunning=TRUE\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("   Wait 3 SEC\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("   WinExec: \"" + x_ + "\" /TRANSIENTx=|1|0|\r\n"), std::string::npos) << log;
+    // The copy that runs the agent applies the settings itself.
+    EXPECT_NE(log.find(" X TransientSettings=|1|0|255|255|255|255|255|255|\r\n"), std::string::npos) << log;
 }
 
 // "/TEST=n": the update request goes to the copy; a copy started for a test
 // above 0 quits two ticks later, one that was running keeps running.
 TEST_F(AgentCopy, TestRequestReachesTheCopy)
 {
-    first_ = Start(plain_, "/TEST=1");
-    ASSERT_TRUE(first_.Ok);
     TWindowProcess x;
-    ASSERT_TRUE(FindByClass(kXClass, x, 30000)) << viewer_.Text();
-    ASSERT_TRUE(Ended(first_, 30000));
+    ASSERT_NO_FATAL_FAILURE(StartPlain(first_, "/TEST=1", x));
     ASSERT_TRUE(x.Gone(30000)) << "the copy started for the test did not end";
     const std::string log = Log();
     EXPECT_NE(log.find("   PostProcessMessage(wm_AgentMsg) to: " + x_ + " - AU_PerformUpdateCycle (1)\r\n"),
@@ -278,11 +277,8 @@ TEST_F(AgentCopy, TestRequestReachesTheCopy)
 
     // A running copy gets only the request.
     PumpUntil([&] { return !Exists(x_); }, 30000);
-    second_ = Start(plain_, "");
-    ASSERT_TRUE(second_.Ok);
     TWindowProcess running;
-    ASSERT_TRUE(FindByClass(kXClass, running, 30000));
-    ASSERT_TRUE(Ended(second_, 30000));
+    ASSERT_NO_FATAL_FAILURE(StartPlain(second_, "", running));
     TProcess third = Start(plain_, "/TEST=2");
     ASSERT_TRUE(third.Ok);
     ASSERT_TRUE(Ended(third, 30000));
