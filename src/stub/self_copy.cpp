@@ -5,6 +5,8 @@
 #include "base/text_utils.h"
 #include "stub/dispatch.h"
 
+#include <algorithm>
+
 std::string XCopyPath(const std::string& programPath)
 {
     return FolderPart(programPath) + XAgentPrefix + FileNamePart(programPath);
@@ -68,7 +70,7 @@ std::string DeleteScriptText(const TDeleteScript& s)
     line("DEL " + program);
     line("IF NOT exist " + program + " GOTO DONE");
     line("SET " + counter + "=%" + counter + "%x");
-    line("IF \"%" + counter + "%\"==\"" + std::string(kDeleteScriptTries, 'x') + "\" GOTO DONE");
+    line("IF \"%" + counter + "%\"==\"" + std::string(std::max(s.Tries, 1), 'x') + "\" GOTO DONE");
     line("PING -n 2 127.0.0.1 >NUL");  // about a second; there is no SLEEP on old systems
     line("GOTO START");
     line(":DONE");

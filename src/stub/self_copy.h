@@ -51,9 +51,10 @@ struct TDeleteScript {
     std::string Folder;         // without a trailing backslash
     bool RemoveFolder = false;  // also remove the (then empty) folder
     bool Quote = true;          // false with short (8.3) names
+    int Tries = kDeleteScriptTries;
 };
 // A batch script that clears the read-only attribute of the program and
-// deletes it, trying kDeleteScriptTries times about a second apart (the
+// deletes it, trying Tries times (at least once) about a second apart (the
 // program may still be ending), then optionally removes the folder and
 // deletes itself. Works under COMMAND.COM as well as CMD; lines end in CR LF.
 std::string DeleteScriptText(const TDeleteScript& s);

@@ -3,6 +3,7 @@
 // copies delete themselves by script when they end, and a span-CD setup runs
 // from its Y_ copy in the temporary folder.
 #include "base/paths.h"
+#include "stub/self_copy.h"
 #include "pkgtool/package_writer.h"
 #include "win/debug_viewer.h"
 #include "win/setup_test_support.h"
@@ -389,6 +390,69 @@ TEST_F(SpanCdCopy, RelaunchesFromItsYCopyWhichRemovesItselfAndItsFolder)
         << yFolder << " is still there\n"
         << viewer_.Text();
     EXPECT_TRUE(Exists(launcher_));
+}
+
+}  // namespace
+
+namespace {
+
+// The self-delete script under the system's command interpreter.
+class DeleteScript : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CreateDirectoryA((TempFolder(true) + "velmora del script").c_str(), nullptr);
+        folder_ = TempFolder(true) + "velmora del script\\copy folder";
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        s_.Program = folder_ + "\\Y_my setup.exe";
+        s_.Folder = folder_;
+        s_.ScriptPath = TempFolder(true) + DeleteScriptName(GetCurrentProcessId());
+        setup_test::WriteBytes(s_.Program, "MZ not really a program");
+    }
+    void TearDown() override
+    {
+        SetFileAttributesA(s_.Program.c_str(), FILE_ATTRIBUTE_NORMAL);
+        RemoveTree(TempFolder(true) + "velmora del script");
+        DeleteFileA(s_.ScriptPath.c_str());
+    }
+    // Writes the script and runs it hidden; true when the interpreter ended.
+    bool RunScript()
+    {
+        setup_test::WriteBytes(s_.ScriptPath, DeleteScriptText(s_));
+        TProcess p = Start(SystemFolder(true) + "cmd.exe", "/C \"" + s_.ScriptPath + "\"");
+        const bool ended = p.Ok && Ended(p, 120000);
+        Finish(p);
+        return ended;
+    }
+    std::string folder_;
+    TDeleteScript s_;
+};
+
+TEST_F(DeleteScript, RemovesAReadOnlyCopyItsFolderAndItself)
+{
+    ASSERT_TRUE(SetFileAttributesA(s_.Program.c_str(), FILE_ATTRIBUTE_READONLY));
+    s_.RemoveFolder = true;
+    ASSERT_TRUE(RunScript());
+    EXPECT_FALSE(Exists(s_.Program));
+    EXPECT_FALSE(Exists(folder_));
+    EXPECT_FALSE(Exists(s_.ScriptPath));
+}
+
+// A file that stays in use: the script gives up after its tries and still
+// removes itself; the folder, not empty, stays.
+TEST_F(DeleteScript, GivesUpOnAFileInUse)
+{
+    HANDLE held =
+        CreateFileA(s_.Program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    s_.RemoveFolder = true;
+    s_.Tries = 2;
+    const bool ended = RunScript();
+    CloseHandle(held);
+    ASSERT_TRUE(ended) << "the script did not give up";
+    EXPECT_TRUE(Exists(s_.Program));
+    EXPECT_TRUE(Exists(folder_));
+    EXPECT_FALSE(Exists(s_.ScriptPath));
 }
 
 }  // namespace
