@@ -66,19 +66,27 @@ void ReportNotPosted(const std::string& what, const std::string& xCopyPath, bool
     Trace(text);
 }
 
-void PostToXCopy(HWND& window, bool& looked, const std::string& xCopyPath, const std::string& what,
-                 UINT message, WPARAM wparam, LPARAM lparam)
-{
-    if (!looked) {
-        window = WaitForXWindow(xCopyPath);
-        looked = true;
+// Posts to the X_ copy's main window, looked for once, before the first post.
+class TXCopyPoster {
+public:
+    explicit TXCopyPoster(const std::string& xCopyPath) : path_(xCopyPath) {}
+    void Post(const std::string& what, UINT message, WPARAM wparam, LPARAM lparam)
+    {
+        if (!looked_) {
+            window_ = WaitForXWindow(path_);
+            looked_ = true;
+        }
+        if (!window_)
+            ReportNotPosted(what, path_, true);
+        else if (!PostMessageA(window_, message, wparam, lparam))
+            ReportNotPosted(what, path_, false);
     }
-    if (!window) {
-        ReportNotPosted(what, xCopyPath, true);
-        return;
-    }
-    if (!PostMessageA(window, message, wparam, lparam)) ReportNotPosted(what, xCopyPath, false);
-}
+
+private:
+    std::string path_;
+    HWND window_ = nullptr;
+    bool looked_ = false;
+};
 
 std::string ShortOrLong(const std::string& path)
 {
@@ -124,37 +132,33 @@ bool HandleParamOK(bool xCopyRunning)
     const std::string xCopy = XCopyPath(ProgramPath());
     const bool xExists = FileExists(xCopy);
     bool acted = false;
-    HWND window = nullptr;
-    bool looked = false;
+    TXCopyPoster poster(xCopy);
 
     const int64_t stop = GetSwitchInt(SwitchStop, SwitchStopDefault);
     if (stop >= 0 && xExists) {
         Trace("PostProcessMessage(wm_ShutDown) to: " + xCopy);
-        PostToXCopy(window, looked, xCopy, "/STOP=", kMsgStopCountdown, static_cast<WPARAM>(stop), 0);
+        poster.Post("/STOP=", kMsgStopCountdown, static_cast<WPARAM>(stop), 0);
         acted = true;
     }
     const std::string wmMsg = GetSwitchStr(SwitchWmMsg, "");
     if (!wmMsg.empty() && xExists) {
         const TControllerTarget target = ParseWmMsg(wmMsg);
         Trace("PostProcessMessage(wm_LocalMsg) to: " + xCopy + " - " + WmMsgList(wmMsg));
-        PostToXCopy(window, looked, xCopy, "/WM_MSG=", kMsgRegisterController,
-                    static_cast<WPARAM>(target.Window), static_cast<LPARAM>(target.Message));
+        poster.Post("/WM_MSG=", kMsgRegisterController, static_cast<WPARAM>(target.Window),
+                    static_cast<LPARAM>(target.Message));
         acted = true;
     }
     const int64_t test = GetSwitchInt(SwitchTest, SwitchTestDefault);
     if (test >= 0 && xExists) {
         Trace("PostProcessMessage(wm_AgentMsg) to: " + xCopy + " - " + "AU_PerformUpdateCycle (" +
               std::to_string(test) + ")");
-        PostToXCopy(window, looked, xCopy, "/TEST=", kMsgAgentRequest, kReqProbeNow,
-                    static_cast<LPARAM>(test));
+        poster.Post("/TEST=", kMsgAgentRequest, kReqProbeNow, static_cast<LPARAM>(test));
         // A copy started only for this test ends two ticks after it.
-        if (!xCopyRunning && test > 0)
-            PostToXCopy(window, looked, xCopy, "/TEST= stop", kMsgStopCountdown, 2, 0);
+        if (!xCopyRunning && test > 0) poster.Post("/TEST= stop", kMsgStopCountdown, 2, 0);
         acted = true;
     }
-    const std::string transient = GetSwitchStr(SwitchTransientX, "");
-    if (!transient.empty()) {
-        ParseTransientSettings(transient);
+    if (!GetSwitchStr(SwitchTransientX, "").empty()) {
+        ApplyTransientSwitch();
         acted = true;
     }
     Trace("HandleParamOK() --- End");
