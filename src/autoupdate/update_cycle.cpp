@@ -59,16 +59,10 @@ std::string FetchFailureText(const std::string& source, bool aborted, const std:
     return source + "<P><P>" + (folder ? s4 : s5);
 }
 
-std::string QuotedProgramPath(const std::string& path)
-{
-    if (path.find(' ') == std::string::npos || (path.size() > 1 && path.front() == '"')) return path;
-    return "\"" + path + "\"";
-}
-
 std::string AgentRestartCommand(const std::string& agentFolder, const std::string& agentExeName,
                                 const std::string& transientText)
 {
-    return QuotedProgramPath(SetTrailingBackslash(agentFolder, true) + agentExeName) +
+    return QuoteProgramPath(SetTrailingBackslash(agentFolder, true) + agentExeName) +
            " /_ZZ=99 /WAIT=10 /TRANSIENT=" + transientText;
 }
 

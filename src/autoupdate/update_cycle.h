@@ -64,8 +64,6 @@ std::string InstallNoticeText(const TNoticeTexts& t, bool installForce, const st
 std::string FetchFailureText(const std::string& source, bool aborted, const std::string& s3,
                              const std::string& s4, const std::string& s5);
 
-// A path for a command line: quoted when it holds a blank.
-std::string QuotedProgramPath(const std::string& path);
 // The command that starts a fresh agent after an update.
 std::string AgentRestartCommand(const std::string& agentFolder, const std::string& agentExeName,
                                 const std::string& transientText);

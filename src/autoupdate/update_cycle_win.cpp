@@ -360,7 +360,7 @@ bool PerformAutoUpdate(const TAgentDeps& deps)
         DebugStep("PerformAutoUpdate", 12);
         std::cout << " Restart=" << BoolText(restart) << " Answer=" << BoolText(answer)
                   << " Program=" << program << std::endl;
-        if (answer && restart) StartCommand(QuotedProgramPath(program), SW_SHOWNORMAL);
+        if (answer && restart) StartCommand(QuoteProgramPath(CleanProgramPath(program)), SW_SHOWNORMAL);
     }();
 
     DebugStep("PerformAutoUpdate", 13);

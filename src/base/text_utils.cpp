@@ -290,6 +290,11 @@ std::string QuoteText(const std::string& text)
     return '"' + Dequote(text, true) + '"';
 }
 
+std::string QuoteProgramPath(const std::string& path)
+{
+    return path.find_first_of(" \t") == std::string::npos ? path : '"' + path + '"';
+}
+
 // ---- numbers and Boolean values ---------------------------------------------
 
 std::string InsertThousandsSeparators(const std::string& digits)

@@ -67,6 +67,9 @@ std::string StripChar(const std::string& text, char ch, bool always);
 std::string EncloseWith(const std::string& text, char ch, bool strip_first);
 std::string Dequote(const std::string& text, bool always);
 std::string QuoteText(const std::string& text);
+// A program path for a command line: in double quotes when it holds a blank
+// (space or tab), so that it is not read as a shorter path plus arguments.
+std::string QuoteProgramPath(const std::string& path);
 
 // ---- numbers and Boolean values ---------------------------------------------
 

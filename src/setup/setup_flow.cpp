@@ -58,9 +58,7 @@ std::string BuildSetupCommandLine(const TSetupCommand& c)
 {
     const TMainEntry entry = SplitMainEntry(c.MainEntry);
     const std::string parameters = TrimBlanks(c.ExtraParameters + " " + entry.Parameters);
-    std::string program = c.TempFolder + "\\" + entry.FileName;
-    if (program.find(' ') != std::string::npos) program = "\"" + program + "\"";
-    std::string line = program;
+    std::string line = QuoteProgramPath(c.TempFolder + "\\" + entry.FileName);
     if (!parameters.empty()) line += " " + parameters;
     line += " /TH_ID=" + c.ThreadTag;
     if (line.find("/OriginExe=") == std::string::npos) line += " /OriginExe=\"" + c.LauncherPath + "\"";

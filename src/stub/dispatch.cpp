@@ -56,6 +56,7 @@ TDispatchResult RunDispatch(const TDispatchInput& in, const TDispatchActions& ac
             r.Path = TStubPath::XAgent;
             act.Trace("CheckTestMode");
             act.CheckTestMode();
+            act.ApplyTransientSwitch();
             act.Trace("WinMain");
             act.RunMainWindow();
             act.Trace("DeleteMySelf");

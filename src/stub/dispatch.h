@@ -46,6 +46,8 @@ struct TDispatchActions {
     std::function<void(const std::string& message)> Trace;
     std::function<void()> CreateAndRun_X_Exe;
     std::function<void()> CheckTestMode;
+    // The X_ agent takes the transient settings it was started with.
+    std::function<void()> ApplyTransientSwitch;
     std::function<void()> RunMainWindow;
     std::function<void()> RelaunchFromTemp;
     std::function<void(bool removeFolder, bool shortNames)> DeleteMySelf;

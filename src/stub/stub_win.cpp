@@ -112,6 +112,7 @@ void DoRunStubWin()
     act.Trace = [](const std::string& m) { Trace(m); };
     act.CreateAndRun_X_Exe = CreateAndRun_X_Exe;
     act.CheckTestMode = [] { CheckTestMode(true); };
+    act.ApplyTransientSwitch = ApplyTransientSwitch;
     act.RunMainWindow = RunMainWindow;
     act.RelaunchFromTemp = RelaunchFromTemp;
     act.DeleteMySelf = DeleteMySelf;

@@ -32,6 +32,7 @@ struct Recorder {
         a.Trace = [this](const std::string& m) { Traces.push_back(m); };
         a.CreateAndRun_X_Exe = [this] { Calls.push_back("CreateAndRun_X_Exe"); };
         a.CheckTestMode = [this] { Calls.push_back("CheckTestMode"); };
+        a.ApplyTransientSwitch = [this] { Calls.push_back("ApplyTransientSwitch"); };
         a.RunMainWindow = [this] { Calls.push_back("WinMain"); };
         a.RelaunchFromTemp = [this] { Calls.push_back("RelaunchFromTemp"); };
         a.DeleteMySelf = [this](bool folder, bool shortNames) {
@@ -109,7 +110,14 @@ TEST(Dispatch, PathTable)
          {".AutoUpdate.Agent", XClass},
          TStubPath::None,
          "HandleParamOK(1)"},
-        {"X_ agent", true, XCopy, false, 1, {}, TStubPath::XAgent, "CheckTestMode WinMain DeleteMySelf(00)"},
+        {"X_ agent",
+         true,
+         XCopy,
+         false,
+         1,
+         {},
+         TStubPath::XAgent,
+         "CheckTestMode ApplyTransientSwitch WinMain DeleteMySelf(00)"},
         {"X_ agent second", true, XCopy, false, 1, {".AutoUpdate.x_agent"}, TStubPath::None, ""},
         {"third name", true, Third, false, 1, {}, TStubPath::MainWindow, "WinMain"},
         {"agent ignores span flag",

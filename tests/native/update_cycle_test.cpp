@@ -95,7 +95,6 @@ TEST(AgentRestart, CommandQuotesAFolderWithBlanks)
               "C:\\Tools\\agent.exe /_ZZ=99 /WAIT=10 /TRANSIENT=" + slots);
     EXPECT_EQ(AgentRestartCommand("C:\\My Tools", "agent.exe", slots),
               "\"C:\\My Tools\\agent.exe\" /_ZZ=99 /WAIT=10 /TRANSIENT=" + slots);
-    EXPECT_EQ(QuotedProgramPath("\"C:\\a b\\p.exe\""), "\"C:\\a b\\p.exe\"");
 }
 
 TEST(AgentRestart, OnlyAStoppedProgramIsStartedAgain)
