@@ -275,12 +275,15 @@ TEST_F(AgentCopy, TestRequestReachesTheCopy)
               std::string::npos)
         << log;
     EXPECT_EQ(viewer_.Text().find("not posted"), std::string::npos) << viewer_.Text();
+    // The request made the copy probe its update location at once.
+    EXPECT_NE(log.find(" X Download START: http://127.0.0.1:9/updates"), std::string::npos) << log;
 
-    // A running copy gets only the request.
+    // A running copy gets only the request. (Level 1: level 2 is the user's
+    // check, which would ask first.)
     PumpUntil([&] { return !Exists(x_); }, 30000);
     TWindowProcess running;
     ASSERT_NO_FATAL_FAILURE(StartPlain(second_, "", running));
-    TProcess third = Start(plain_, "/TEST=2");
+    TProcess third = Start(plain_, "/TEST=1");
     ASSERT_TRUE(third.Ok);
     ASSERT_TRUE(Ended(third, 30000));
     EXPECT_FALSE(running.Gone(5000)) << "a running copy must not be stopped by a test request";
