@@ -19,7 +19,6 @@ class DebugStreamTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        saved_ = std::cout.rdbuf();
         InstallDebugStream();
         FlushDebugStream();
         SetDebugSink([this](const std::string& chunk) { chunks.push_back(chunk); });
@@ -28,12 +27,8 @@ protected:
     {
         FlushDebugStream();
         SetDebugSink(nullptr);
-        std::cout.rdbuf(saved_);
     }
     std::vector<std::string> chunks;
-
-private:
-    std::streambuf* saved_ = nullptr;
 };
 
 TEST_F(DebugStreamTest, HandsOnAtLineEndAndWhenFull)
@@ -58,7 +53,7 @@ TEST_F(DebugStreamTest, TextWithoutFlushWaitsInBuffer)
     std::cout << std::string(121, 'y');  // exactly fills the 128-character buffer
     ASSERT_EQ(chunks.size(), 1u);
     EXPECT_EQ(chunks[0].size(), 128u);
-    std::cout.flush();
+    FlushDebugStream();
     EXPECT_EQ(chunks.size(), 1u);  // nothing left: an empty buffer hands nothing on
 }
 

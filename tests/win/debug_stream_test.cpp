@@ -20,7 +20,6 @@ class DebugViewerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        saved_ = std::cout.rdbuf();
         InstallDebugStream();
         FlushDebugStream();
         SetDebugSink(nullptr);
@@ -28,12 +27,7 @@ protected:
         ViewerWindow::texts.clear();
         ViewerWindow::wparams.clear();
     }
-    void TearDown() override
-    {
-        FlushDebugStream();
-        std::cout.rdbuf(saved_);
-    }
-    std::streambuf* saved_ = nullptr;
+    void TearDown() override { FlushDebugStream(); }
 };
 
 TEST_F(DebugViewerTest, NoViewerCostsNothing)
