@@ -144,9 +144,11 @@ public:
         // A name with folders gets them below the target folder.
         const std::size_t slash = name.find_last_of("\\/");
         if (slash != std::string::npos) ForceDirectories(u_.p_.TargetDir + "\\" + name.substr(0, slash));
-        if (file_.Open(path_, TFile::fmWriteShared))
-            file_.Seek(0, soEnd);
-        else
+        if (file_.Open(path_, TFile::fmWriteShared)) {
+            // A part of a file split over several records goes behind the
+            // earlier parts; a file just made is empty.
+            if (existed_) file_.Seek(0, soEnd);
+        } else
             reason_ = LastErrorText();
     }
 

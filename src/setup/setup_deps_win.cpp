@@ -12,21 +12,49 @@
 
 namespace {
 
+// The extraction's progress: every event reaches the standard sink, but the
+// bars take a quick run of steps (one per small file) as a batch, so they
+// change and repaint at most every kStepBatchMs instead of once per file,
+// which cost more than the inflating itself. The engine pumps messages
+// between its reads, so the progress object does not pump as well.
+TProgBar* g_unpackBar = nullptr;
+
+void UnPackProgress(int kind, int, int maximum, int position, int, const std::string& text)
+{
+    if (kind == kProgressStart)
+        g_unpackBar->Start(position, maximum);
+    else if (kind == kProgressStep)
+        g_unpackBar->Step(text);
+}
+
 // The extraction with the main window's progress display.
 TUnPackResult RealUnPack(const TUnPackRequest& r)
 {
+    TProgBar bar(StandardProgressSink);
+    g_unpackBar = &bar;
+    const TProgressPump pump = SetProgressPump(nullptr);
+    TUnPackHost host = DefaultUnPackHost();
+    // The last steps show before the engine's closing wait.
+    host.WaitPumping = [](int ms) {
+        g_unpackBar->Flush();
+        WaitPumping(ms);
+    };
+
     TUnPackParams p;
     p.PackageFile = r.PackageFile;
     p.TargetDir = r.TargetDir;
     p.AgentName = r.AgentName;
-    p.Progress = StandardProgressSink;
+    p.Progress = UnPackProgress;
     p.DiskPrompt = r.DiskPrompt;
     p.PromptCaption = r.PromptCaption;
     p.ButtonTexts = r.ButtonTexts;
     p.Charset = r.Charset;
     p.ForcePrompt = r.ForcePrompt;
     TUnPackResult result;
-    UnPack(p, result.Success, result.MainEntry);
+    UnPack(p, result.Success, result.MainEntry, host);
+    bar.Flush();
+    SetProgressPump(pump);
+    g_unpackBar = nullptr;
     return result;
 }
 
