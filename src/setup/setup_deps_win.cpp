@@ -18,6 +18,7 @@ namespace {
 // which cost more than the inflating itself. The engine pumps messages
 // between its reads, so the progress object does not pump as well.
 TProgBar* g_unpackBar = nullptr;
+constexpr int64_t kUnPackPumpMs = 10;
 
 void UnPackProgress(int kind, int, int maximum, int position, int, const std::string& text)
 {
@@ -34,6 +35,17 @@ TUnPackResult RealUnPack(const TUnPackRequest& r)
     g_unpackBar = &bar;
     const TProgressPump pump = SetProgressPump(nullptr);
     TUnPackHost host = DefaultUnPackHost();
+    // Between reads the engine is busy anyway: dispatch what is pending,
+    // without giving the processor away as well, once kUnPackPumpMs have
+    // passed. A round trip to the window system per small file cost more
+    // than inflating it; messages wait a few milliseconds at most.
+    host.PumpMessages = [] {
+        static int64_t last = 0;
+        const int64_t now = MilliSecondsNow();
+        if (now - last < kUnPackPumpMs) return;
+        DispatchPendingMessages();
+        last = MilliSecondsNow();
+    };
     // The last steps show before the engine's closing wait.
     host.WaitPumping = [](int ms) {
         g_unpackBar->Flush();

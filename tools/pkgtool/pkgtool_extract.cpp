@@ -49,6 +49,8 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
     int missingVolume = 0;
     std::string firstError;
     TUnPackHost host = DefaultUnPackHost();
+    // No window to keep alive: nothing to pump between reads or to wait for.
+    host.PumpMessages = nullptr;
     host.WaitPumping = nullptr;
     host.EjectCD = nullptr;
     host.ConfirmOkCancel = [&](const std::string& text, const std::string&, int, const std::string&) {
