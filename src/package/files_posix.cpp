@@ -53,8 +53,10 @@ bool TFile::Open(const std::string& path, TMode mode)
         flags = O_WRONLY | O_CREAT | O_TRUNC;
     int fd = ::open(NativePath(path).c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) return false;
+    // Opening a folder for writing fails by itself (EISDIR); for reading it
+    // succeeds and is refused here.
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (flags == O_RDONLY && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
         ::close(fd);
         errno = EISDIR;
         return false;

@@ -3,7 +3,8 @@
 #include "pkgtool/package_writer.h"
 
 TCompressPool::TCompressPool(int jobs, int level)
-    : level_(level), window_(2 * static_cast<size_t>(jobs < 1 ? 1 : jobs))
+    : level_(level), window_(16 * static_cast<size_t>(jobs < 1 ? 1 : jobs)),
+      byteWindow_((2 * static_cast<size_t>(jobs < 1 ? 1 : jobs)) << 24)
 {
     if (jobs <= 1) return;
     for (int i = 0; i < jobs; ++i) threads_.emplace_back([this] { Work(); });
@@ -23,6 +24,7 @@ void TCompressPool::Queue(std::string entry)
 {
     auto job = std::make_shared<TJob>();
     job->Entry = std::move(entry);
+    queuedBytes_ += job->Entry.size();
     order_.push_back(job);
     if (threads_.empty()) {
         job->Record = EncodeRecord(job->Entry, level_);
@@ -41,6 +43,7 @@ std::shared_ptr<TCompressPool::TJob> TCompressPool::TakeOldest()
     if (order_.empty()) return nullptr;
     std::shared_ptr<TJob> job = order_.front();
     order_.pop_front();
+    queuedBytes_ -= job->Entry.size();
     std::unique_lock<std::mutex> lock(mutex_);
     encoded_.wait(lock, [&] { return job->Done; });
     return job;

@@ -31,8 +31,9 @@ public:
     void Queue(std::string entry);
     // Entries queued and not yet taken.
     size_t Pending() const { return order_.size(); }
-    // Whether Queue would exceed the records kept in memory at once.
-    bool Full() const { return order_.size() >= window_; }
+    // Whether Queue would exceed the records kept in memory at once: many
+    // small ones keep every thread busy, a few large ones bound the memory.
+    bool Full() const { return order_.size() >= window_ || queuedBytes_ >= byteWindow_; }
     // The oldest queued job once it is encoded (waits for it).
     std::shared_ptr<TJob> TakeOldest();
 
@@ -40,6 +41,8 @@ private:
     void Work();
     const int level_;
     const size_t window_;
+    const size_t byteWindow_;
+    size_t queuedBytes_ = 0;
     std::deque<std::shared_ptr<TJob>> order_;  // queued, in order; the caller's side
     std::mutex mutex_;
     std::condition_variable ready_;    // a job was queued or the pool stops
