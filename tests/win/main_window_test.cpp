@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -182,8 +183,11 @@ TEST(MainWindow, ExtractionStepsAllReachTheBars)
     TPackOptions o;
     o.Image = StubImage();
     constexpr int kFiles = 45;
-    for (int i = 0; i < kFiles; ++i)
-        o.Files.push_back({"", std::string(100 + i, 'x'), "f" + std::to_string(i) + ".txt", false, "", 5u});
+    for (int i = 0; i < kFiles; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "f%d.txt", i);
+        o.Files.push_back({"", std::string(100 + i, 'x'), name, false, "", 5u});
+    }
     const std::string package = dir.Path() + "\\pkg.exe";
     std::string error;
     ASSERT_TRUE(WritePackage(o, package, error)) << error;
