@@ -185,12 +185,13 @@ if(WIN32)
   add_test(NAME launcher_image
            COMMAND ${Python3_EXECUTABLE} ${vel_tests_dir}/image/check_image.py
                    $<TARGET_FILE:launcher> ${CMAKE_OBJDUMP})
-  # The shipped i686 image stays at most 400 KB; the x86_64 one (tests only)
-  # is larger by its wider code.
+  # Every package and web-installer download carries the launcher: the
+  # build fails the test when it grows past its size of today and a small
+  # margin (i686 about 533 KiB, x86_64 about 450 KiB).
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(vel_launcher_limit 409600)
+    set(vel_launcher_limit 573440)
   else()
-    set(vel_launcher_limit 524288)
+    set(vel_launcher_limit 501760)
   endif()
   add_test(NAME launcher_size
            COMMAND ${Python3_EXECUTABLE} ${vel_tests_dir}/image/check_size.py

@@ -19,26 +19,20 @@
 #include <thread>
 
 #include "base/pump.h"
+#include "win/debug_viewer.h"
 
 namespace {
 
-UINT g_viewerMessage = 0;
-std::string g_text;  // the debug lines so far (viewer thread)
 std::atomic<int64_t> g_extractFrom{0}, g_extractTo{0};
 
-LRESULT CALLBACK ViewerProc(HWND h, UINT m, WPARAM w, LPARAM l)
+// Notes when the lines that open and close the extraction arrived.
+void NoteDebugLines(const ViewerWindow& viewer)
 {
-    if (m == g_viewerMessage && m != 0) {
-        char buf[256] = {};
-        GlobalGetAtomNameA(static_cast<ATOM>(l), buf, sizeof buf);
-        g_text += buf;
-        if (g_extractFrom == 0 && g_text.find("FileInfo.FilesCount=") != std::string::npos)
-            g_extractFrom = MilliSecondsNow();
-        if (g_extractTo == 0 && g_text.find("UnCompressTime: ") != std::string::npos)
-            g_extractTo = MilliSecondsNow();
-        return 0;
-    }
-    return DefWindowProcA(h, m, w, l);
+    if (g_extractTo != 0) return;
+    const std::string text = viewer.Text();
+    if (g_extractFrom == 0 && text.find("FileInfo.FilesCount=") != std::string::npos)
+        g_extractFrom = MilliSecondsNow();
+    if (text.find("UnCompressTime: ") != std::string::npos) g_extractTo = MilliSecondsNow();
 }
 
 struct TFindWindow {
@@ -66,15 +60,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: extract_probe PACKAGE.exe [ARGUMENTS]\n");
         return 2;
     }
-    g_viewerMessage = RegisterWindowMessageA(".V_DebugMsg.");
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = ViewerProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = ".VDebug.";
-    RegisterClassA(&wc);
-    HWND viewer = CreateWindowExA(0, ".VDebug.", "viewer", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr,
-                                  wc.hInstance, nullptr);
-    if (!viewer) return 3;
+    ViewerWindow viewer;
+    if (!viewer.ok()) return 3;
 
     std::string line = "\"";
     line += argv[1];
@@ -124,21 +111,24 @@ int main(int argc, char** argv)
             }
         }
     });
-    while (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) PumpMessages(1);
+    while (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
+        PumpMessages(1);
+        NoteDebugLines(viewer);
+    }
     ended = true;
     prober.join();
     PumpMessages(0);
+    const std::string text = viewer.Text();
 
     DWORD exitCode = 0;
     GetExitCodeProcess(pi.hProcess, &exitCode);
     long long uncompress = -1;
-    const size_t at = g_text.find("UnCompressTime: ");
-    if (at != std::string::npos) uncompress = std::atoll(g_text.c_str() + at + 16);
+    const size_t at = text.find("UnCompressTime: ");
+    if (at != std::string::npos) uncompress = std::atoll(text.c_str() + at + 16);
     std::printf("uncompress_ms=%lld longest_wait_ms=%lld probes=%d peak_working_set=%llu exit=%lu\n",
                 uncompress, static_cast<long long>(longest.load()), probes.load(),
                 static_cast<unsigned long long>(peak.load()), exitCode);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    DestroyWindow(viewer);
     return uncompress < 0 ? 1 : 0;
 }
