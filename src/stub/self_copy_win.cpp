@@ -8,12 +8,13 @@
 
 #include <windows.h>
 
-#include <iostream>
+#include "base/debug_stream.h"
 
 void CreateAndRun_X_Exe()
 {
     Trace("CreateAndRun_X_Exe() --- Start");
-    std::cout << GetCurrentProcessId() << " CreateAndRun_X_Exe-1 " << GetSwitchStr(SwitchZZ, "") << std::endl;
+    DebugOut() << GetCurrentProcessId() << " CreateAndRun_X_Exe-1 " << GetSwitchStr(SwitchZZ, "")
+               << DebugEndl;
     Trace("CreateAndRun_X_Exe() --- End");
 }
 
