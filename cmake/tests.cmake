@@ -175,6 +175,9 @@ if(NOT WIN32)
   add_test(NAME layering
            COMMAND ${Python3_EXECUTABLE} ${vel_tests_dir}/layout/check_layering.py
                    ${PROJECT_SOURCE_DIR}/src)
+  add_test(NAME no_iostreams
+           COMMAND ${Python3_EXECUTABLE} ${vel_tests_dir}/layout/check_no_iostreams.py
+                   ${PROJECT_SOURCE_DIR}/src)
 endif()
 
 # ---- image checks of the launcher (both Windows builds) ----------------------
@@ -182,6 +185,17 @@ if(WIN32)
   add_test(NAME launcher_image
            COMMAND ${Python3_EXECUTABLE} ${vel_tests_dir}/image/check_image.py
                    $<TARGET_FILE:launcher> ${CMAKE_OBJDUMP})
+  # Every package and web-installer download carries the launcher: the
+  # build fails the test when it grows past its size of today and a small
+  # margin (i686 about 533 KiB, x86_64 about 450 KiB).
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(vel_launcher_limit 573440)
+  else()
+    set(vel_launcher_limit 501760)
+  endif()
+  add_test(NAME launcher_size
+           COMMAND ${Python3_EXECUTABLE} ${vel_tests_dir}/image/check_size.py
+                   $<TARGET_FILE:launcher> ${vel_launcher_limit})
   add_test(NAME launcher_manifest
            COMMAND ${Python3_EXECUTABLE} ${vel_tests_dir}/image/check_manifest.py
                    $<TARGET_FILE:launcher>)

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include <iostream>
+#include "base/debug_stream.h"
 
 #include "autoupdate/agent_control.h"
 #include "autoupdate/agent_requests.h"
@@ -20,7 +20,7 @@ namespace {
 
 void DebugLine(const std::string& line)
 {
-    std::cout << line << std::endl;
+    DebugOut() << line << DebugEndl;
 }
 
 // The .INFO file from the update location, with the stage and the events around it.

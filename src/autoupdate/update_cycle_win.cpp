@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include <iostream>
+#include "base/debug_stream.h"
 
 #include "autoupdate/agent_control.h"
 #include "autoupdate/agent_requests.h"
@@ -41,12 +41,12 @@ bool UserCheck()
 
 void DebugStep(const char* cycle, int n)
 {
-    std::cout << " ==== " << cycle << "-" << n << " ====" << std::endl;
+    DebugOut() << " ==== " << cycle << "-" << n << " ====" << DebugEndl;
 }
 
 void Log(const std::string& line)
 {
-    std::cout << GetCurrentProcessId() << " " << line << std::endl;
+    DebugOut() << GetCurrentProcessId() << " " << line << DebugEndl;
     Trace(line);
 }
 
@@ -177,7 +177,7 @@ bool DownloadFileAU(const TAgentDeps& deps, const std::string& locationIn, const
     const bool testMode = TestModeOn();
     const std::string location = testMode ? TestLocation() : locationIn;
     std::string source = FolderSource(location, name);
-    std::cout << " DownloadFileAU: " << source << std::endl;
+    DebugOut() << " DownloadFileAU: " << source << DebugEndl;
     Trace(std::string("TestMode=") + (testMode ? "TRUE" : "FALSE"));
     Trace("Download START: " + source);
 
@@ -358,8 +358,8 @@ bool PerformAutoUpdate(const TAgentDeps& deps)
                 AgentAttention(1, report);
         }
         DebugStep("PerformAutoUpdate", 12);
-        std::cout << " Restart=" << BoolText(restart) << " Answer=" << BoolText(answer)
-                  << " Program=" << program << std::endl;
+        DebugOut() << " Restart=" << BoolText(restart) << " Answer=" << BoolText(answer)
+                   << " Program=" << program << DebugEndl;
         if (answer && restart) StartCommand(QuoteProgramPath(CleanProgramPath(program)), SW_SHOWNORMAL);
     }();
 

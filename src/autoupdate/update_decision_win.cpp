@@ -1,6 +1,6 @@
 #include "autoupdate/update_decision.h"
 
-#include <iostream>
+#include "base/debug_stream.h"
 
 #include "autoupdate/test_mode.h"
 #include "base/text_utils.h"
@@ -31,7 +31,7 @@ TDecisionInputs SystemDecisionInputs()
         return FileExists(path) ? FileSizeByName(path) : -1;
     };
     in.Network = UpdateNetwork();
-    in.Debug = [](const std::string& line) { std::cout << line << std::endl; };
+    in.Debug = [](const std::string& line) { DebugOut() << line << DebugEndl; };
     in.Trace = [](const std::string& line) { Trace(line); };
     return in;
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iostream>
 #include <mutex>
 #include <utility>
 
@@ -10,13 +9,14 @@ namespace {
 
 struct TDebugState {
     TDebugSink Sink;
+    bool Installed = false;
     int Mode = 0;
     std::string FilePath = kDebugFilePath;
 };
 
 TDebugState& State()
 {
-    static TDebugState* state = new TDebugState;  // outlives every static user of std::cout
+    static TDebugState* state = new TDebugState;  // outlives every static user of the stream
     return *state;
 }
 
@@ -30,9 +30,14 @@ public:
 
 TDebugStreamBuf& Device()
 {
-    static TDebugStreamBuf* device = new TDebugStreamBuf;  // flushed by std::cout at exit
+    static TDebugStreamBuf* device = new TDebugStreamBuf;  // lives until exit
     return *device;
 }
+
+// Text still buffered at exit is handed on, as a flushed stream would.
+struct TExitFlush {
+    ~TExitFlush() { FlushDebugStream(); }
+} g_exitFlush;
 
 }  // namespace
 
@@ -66,32 +71,22 @@ bool DebugAppendToFile(const std::string& path, const std::string& bytes)
 
 // ---- the device -------------------------------------------------------------
 
-TDebugStreamBuf::int_type TDebugStreamBuf::overflow(int_type ch)
-{
-    if (traits_type::eq_int_type(ch, traits_type::eof())) return traits_type::not_eof(ch);
-    const char c = traits_type::to_char_type(ch);
-    xsputn(&c, 1);
-    return ch;
-}
-
-std::streamsize TDebugStreamBuf::xsputn(const char* s, std::streamsize n)
+void TDebugStreamBuf::Write(const char* s, size_t n)
 {
     TDebugLockGuard lock;
-    for (std::streamsize done = 0; done < n;) {
-        const size_t take = std::min(kDebugBufferSize - used_, static_cast<size_t>(n - done));
+    for (size_t done = 0; done < n;) {
+        const size_t take = std::min(kDebugBufferSize - used_, n - done);
         std::copy(s + done, s + done + take, buffer_ + used_);
         used_ += take;
-        done += static_cast<std::streamsize>(take);
+        done += take;
         if (used_ == kDebugBufferSize) HandOnLocked();
     }
-    return n;
 }
 
-int TDebugStreamBuf::sync()
+void TDebugStreamBuf::Sync()
 {
     TDebugLockGuard lock;
     HandOnLocked();
-    return 0;
 }
 
 void TDebugStreamBuf::HandOnLocked()
@@ -102,31 +97,72 @@ void TDebugStreamBuf::HandOnLocked()
     const std::string chunk(buffer_, std::min(used_, kDebugChunkLimit));
     used_ = 0;
     try {
-        const TDebugSink& sink = State().Sink;
-        if (sink)
-            sink(chunk);
-        else
+        const TDebugState& state = State();
+        if (state.Sink)
+            state.Sink(chunk);
+        else if (state.Installed)
             HandOnDebugChunk(chunk);
+        else
+            std::fwrite(chunk.data(), 1, chunk.size(), stdout);
     } catch (...) {
         // Diagnostics never disturb the program.
     }
 }
 
+TDebugOut& TDebugOut::operator<<(std::string_view text)
+{
+    Device().Write(text.data(), text.size());
+    return *this;
+}
+
+void TDebugOut::Flush()
+{
+    Device().Sync();
+}
+
+TDebugOut& DebugOut()
+{
+    static TDebugOut out;
+    return out;
+}
+
+TDebugOut& DebugEndl(TDebugOut& out)
+{
+    out << '\n';
+    out.Flush();
+    return out;
+}
+
 void InstallDebugStream()
 {
     TDebugLockGuard lock;
-    if (std::cout.rdbuf() != &Device()) std::cout.rdbuf(&Device());
+    State().Installed = true;
 }
 
 void FlushDebugStream()
 {
-    Device().pubsync();
+    Device().Sync();
 }
 
 void SetDebugSink(TDebugSink sink)
 {
     TDebugLockGuard lock;
     State().Sink = std::move(sink);
+}
+
+TDebugCapture::TDebugCapture()
+{
+    TDebugLockGuard lock;
+    FlushDebugStream();
+    before_ = std::move(State().Sink);
+    State().Sink = [this](const std::string& chunk) { text_ += chunk; };
+}
+
+TDebugCapture::~TDebugCapture()
+{
+    TDebugLockGuard lock;
+    FlushDebugStream();
+    State().Sink = std::move(before_);
 }
 
 // ---- default hand-on --------------------------------------------------------
@@ -174,6 +210,6 @@ std::string NormalizeLineEnds(const std::string& text)
 
 void ReportException(const std::exception& e, const std::string& where, const std::string& extra)
 {
-    std::cout << " --- " << where << (extra.empty() ? "" : " --- " + extra) << " --- " << e.what()
-              << std::endl;
+    DebugOut() << " --- " << where << (extra.empty() ? "" : " --- " + extra) << " --- " << e.what()
+               << DebugEndl;
 }

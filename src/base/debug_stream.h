@@ -1,16 +1,21 @@
-// The debug stream: standard output handed, chunk by chunk, to a debug viewer
+// The debug stream: diagnostic lines handed, chunk by chunk, to a debug viewer
 // window (class ".VDebug.", registered message ".V_DebugMsg.", text passed in a
 // global atom) and/or appended to a debug file.
 //
-// All code writes diagnostic lines with  std::cout << ... << std::endl;
-// InstallDebugStream() routes std::cout through the device once at start-up.
+// All code writes diagnostic lines with  DebugOut() << ... << DebugEndl;
+// InstallDebugStream() makes the launcher's device the target once at
+// start-up; before that (pkgtool, native tests) the lines go to standard
+// output. The stream is deliberately not an iostream: the launcher carries
+// no iostream or locale code.
 #pragma once
 
+#include <charconv>
+#include <concepts>
 #include <cstddef>
 #include <exception>
 #include <functional>
-#include <streambuf>
 #include <string>
+#include <string_view>
 
 constexpr size_t kDebugBufferSize = 128;    // a chunk is handed on when this is full
 constexpr size_t kDebugChunkLimit = 10241;  // most characters taken from one buffer
@@ -22,16 +27,12 @@ constexpr const char* kDebugFilePath = "C:\\ProgramData\\_vdebug.txt";
 using TDebugSink = std::function<void(const std::string& chunk)>;
 
 // Buffers written text and hands it on when the buffer is full and on every
-// flush (std::endl). Thread-safe: the buffer and the hand-on are guarded by
+// flush (DebugEndl). Thread-safe: the buffer and the hand-on are guarded by
 // one process-wide lock.
-class TDebugStreamBuf : public std::streambuf {
+class TDebugStreamBuf {
 public:
-    TDebugStreamBuf() = default;
-
-protected:
-    int_type overflow(int_type ch) override;
-    std::streamsize xsputn(const char* s, std::streamsize n) override;
-    int sync() override;
+    void Write(const char* s, size_t n);
+    void Sync();
 
 private:
     void HandOnLocked();  // caller holds the lock
@@ -39,14 +40,54 @@ private:
     size_t used_ = 0;
 };
 
-// Routes std::cout through the process-wide device (idempotent).
+// The writing end: strings, characters and integers (decimal; a bool as 1 or
+// 0), chained like an output stream.
+class TDebugOut {
+public:
+    TDebugOut& operator<<(std::string_view text);
+    TDebugOut& operator<<(const char* text) { return *this << std::string_view(text ? text : ""); }
+    TDebugOut& operator<<(const std::string& text) { return *this << std::string_view(text); }
+    TDebugOut& operator<<(char c) { return *this << std::string_view(&c, 1); }
+    template <std::integral T> TDebugOut& operator<<(T value)
+    {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value + 0).ptr;
+        return *this << std::string_view(digits, static_cast<size_t>(end - digits));
+    }
+    TDebugOut& operator<<(TDebugOut& (*manipulator)(TDebugOut&)) { return manipulator(*this); }
+    // Hands any buffered text on now.
+    void Flush();
+};
+
+// The process-wide stream.
+TDebugOut& DebugOut();
+// Ends a line and hands the buffer on, as DebugEndl did.
+TDebugOut& DebugEndl(TDebugOut& out);
+
+// Makes the device hand its chunks to the viewer and file (HandOnDebugChunk)
+// rather than to standard output (idempotent).
 void InstallDebugStream();
 // Hands any buffered text on now.
 void FlushDebugStream();
 
-// Replaces the hand-on target; an empty sink restores the default
-// (HandOnDebugChunk). Lets tests capture chunks.
+// Replaces the hand-on target; an empty sink restores the default. Lets
+// tests capture chunks.
 void SetDebugSink(TDebugSink sink);
+
+// Everything written to the debug stream while it lives (flushed at both
+// ends); the sink before it is put back afterwards.
+class TDebugCapture {
+public:
+    TDebugCapture();
+    ~TDebugCapture();
+    TDebugCapture(const TDebugCapture&) = delete;
+    TDebugCapture& operator=(const TDebugCapture&) = delete;
+    std::string Text() const { return text_; }
+
+private:
+    std::string text_;
+    TDebugSink before_;
+};
 
 // Default hand-on by debug mode: 0 viewer only, 1 debug file only, 2 both,
 // anything else drops the chunk. Failures are swallowed.

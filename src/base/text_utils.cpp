@@ -1,8 +1,9 @@
 #include "base/text_utils.h"
 
 #include <algorithm>
-#include <charconv>
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <ctime>
 #include <optional>
@@ -318,11 +319,17 @@ double ParseLooseFloat(const std::string& text, double def)
     if (s.find('.') == std::string::npos) s = ReplaceChar(s, ',', '.');
     s.erase(std::remove(s.begin(), s.end(), ','), s.end());
     if (s.empty()) return def;
-    const char* first = s.data();
-    if (*first == '+') ++first;
-    double value = 0;
-    const auto [ptr, ec] = std::from_chars(first, s.data() + s.size(), value);
-    if (ec != std::errc() || ptr != s.data() + s.size()) return def;
+    // Plain decimal notation only (no "inf", "nan" or hex). strtod rather
+    // than std::from_chars: the latter's floating-point part is 40 KB of the
+    // launcher; no locale is ever set, so the point is '.'.
+    const size_t body = s[0] == '+' || s[0] == '-' ? 1 : 0;
+    if (s.size() == body || !((s[body] >= '0' && s[body] <= '9') || s[body] == '.') ||
+        s.find_first_not_of("0123456789.eE+-") != std::string::npos)
+        return def;
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(s.c_str(), &end);
+    if (end != s.c_str() + s.size() || errno == ERANGE) return def;
     return value;
 }
 

@@ -6,14 +6,14 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <iostream>
+#include "base/debug_stream.h"
 #include <vector>
 
 namespace {
 
 void ReportVersionFailure(const std::string& reason)
 {
-    std::cout << " --- Utils.GetExeVersion() --- " << reason << std::endl;
+    DebugOut() << " --- Utils.GetExeVersion() --- " << reason << DebugEndl;
 }
 
 }  // namespace

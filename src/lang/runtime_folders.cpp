@@ -1,6 +1,6 @@
 #include "lang/runtime_folders.h"
 
-#include <iostream>
+#include "base/debug_stream.h"
 
 #include "base/lists.h"
 #include "base/paths.h"
@@ -180,6 +180,6 @@ void FillRuntimeFolderHostParts(TRuntimeFolderSystem& system)
         if (const TRuntimeNotFoundAction& action = NotFoundAction())
             action(text);
         else
-            std::cout << " RunTimeDir not found: " << text << std::endl;
+            DebugOut() << " RunTimeDir not found: " << text << DebugEndl;
     };
 }

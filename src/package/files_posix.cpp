@@ -53,8 +53,10 @@ bool TFile::Open(const std::string& path, TMode mode)
         flags = O_WRONLY | O_CREAT | O_TRUNC;
     int fd = ::open(NativePath(path).c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) return false;
+    // Opening a folder for writing fails by itself (EISDIR); for reading it
+    // succeeds and is refused here.
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (flags == O_RDONLY && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
         ::close(fd);
         errno = EISDIR;
         return false;
@@ -113,8 +115,14 @@ bool TFile::SetDosTime(uint32_t dosTime)
     t.tm_sec = static_cast<int>(dosTime & 0x1F) * 2;
     t.tm_isdst = -1;
     if (t.tm_mon < 0 || t.tm_mon > 11 || t.tm_mday == 0) return false;
-    std::time_t when = std::mktime(&t);
+    // The files of a package mostly share few stamps, and every mktime asks
+    // the file system whether the zone changed: remember the last one.
+    thread_local uint32_t lastDosTime = 0;
+    thread_local std::time_t lastWhen = -1;
+    std::time_t when = dosTime == lastDosTime ? lastWhen : std::mktime(&t);
     if (when == static_cast<std::time_t>(-1)) return false;
+    lastDosTime = dosTime;
+    lastWhen = when;
     struct timespec times[2];
     times[0].tv_sec = when;
     times[0].tv_nsec = 0;

@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <iostream>
+#include "base/debug_stream.h"
 
 namespace {
 
@@ -355,11 +355,11 @@ bool EjectCD(const std::string& path)
     std::string device = std::string("\\\\.\\") + letter + ":";
     HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            nullptr, OPEN_EXISTING, 0, nullptr);
-    std::cout << "EjectCD-2: " << device << " " << reinterpret_cast<intptr_t>(h) << std::endl;
+    DebugOut() << "EjectCD-2: " << device << " " << reinterpret_cast<intptr_t>(h) << DebugEndl;
     if (h == INVALID_HANDLE_VALUE) {
         h = CreateFileA(device.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                         OPEN_EXISTING, 0, nullptr);
-        std::cout << "EjectCD-3: " << device << " " << reinterpret_cast<intptr_t>(h) << std::endl;
+        DebugOut() << "EjectCD-3: " << device << " " << reinterpret_cast<intptr_t>(h) << DebugEndl;
     }
     if (h == INVALID_HANDLE_VALUE) return false;
     DWORD bytes = 0;

@@ -65,6 +65,10 @@ void TPackFile::Close()
 bool TPackFile::Seek(int64_t position)
 {
     if (!file_ || position < 0) return false;
+    // Already there (the records are read one after the other): a seek
+    // would only throw the read-ahead away. After an error or the end a
+    // seek also clears the stream's state, so it is done then.
+    if (position == position_ && position <= size_ && !std::ferror(file_) && !std::feof(file_)) return true;
     // Past the end nothing is read; no need to ask the C library to go there.
     if (SeekTo(file_, std::min(position, size_), SEEK_SET) != 0) return false;
     position_ = position;

@@ -1,6 +1,7 @@
 #include "package/package_walker.h"
 
 #include <algorithm>
+#include <memory>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -122,12 +123,14 @@ uint64_t TPackVolume::ReadBody(const TPackRecord& record,
 {
     const uint64_t count = record.BodySize();
     if (!file_.Seek(record.BodyStart())) return 0;
-    std::vector<char> buffer(static_cast<std::size_t>(std::min<uint64_t>(count, kRecordChunk)));
+    // Not zero-filled: every byte used is read first.
+    const std::unique_ptr<char[]> buffer(
+        new char[static_cast<std::size_t>(std::min<uint64_t>(count, kRecordChunk))]);
     uint64_t total = 0;
     while (total < count) {
         const std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(count - total, kRecordChunk));
-        const std::size_t got = file_.Read(buffer.data(), want);
-        if (got > 0) consume(buffer.data(), got);
+        const std::size_t got = file_.Read(buffer.get(), want);
+        if (got > 0) consume(buffer.get(), got);
         total += got;
         if (pump) pump();
         if (got != want) break;

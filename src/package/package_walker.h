@@ -27,8 +27,9 @@
 // Records are read while more than this many bytes remain before the
 // package end.
 inline constexpr int64_t kRecordsEndMargin = 74;
-// Record bodies are read in pieces of this size.
-inline constexpr std::size_t kRecordChunk = 65536;
+// Record bodies are read in pieces of this size: as large as the inflater's
+// output piece, so that most reads come back as whole output pieces.
+inline constexpr std::size_t kRecordChunk = 256 * 1024;
 // An entry without a NUL in its first this many bytes has no header.
 inline constexpr std::size_t kMaxEntryHeader = 65536;
 

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <iostream>
+#include "base/debug_stream.h"
 #include <set>
 
 namespace {
@@ -136,7 +136,7 @@ public:
         if (!IsSafeEntryName(name)) {
             // Never written: it would land outside the target folder.
             reason_ = "The file name leads outside the target folder.";
-            std::cout << "Refused entry name: " << name << std::endl;
+            DebugOut() << "Refused entry name: " << name << DebugEndl;
             return;
         }
         existed_ = FileExists(path_);
@@ -144,9 +144,11 @@ public:
         // A name with folders gets them below the target folder.
         const std::size_t slash = name.find_last_of("\\/");
         if (slash != std::string::npos) ForceDirectories(u_.p_.TargetDir + "\\" + name.substr(0, slash));
-        if (file_.Open(path_, TFile::fmWriteShared))
-            file_.Seek(0, soEnd);
-        else
+        if (file_.Open(path_, TFile::fmWriteShared)) {
+            // A part of a file split over several records goes behind the
+            // earlier parts; a file just made is empty.
+            if (existed_) file_.Seek(0, soEnd);
+        } else
             reason_ = LastErrorText();
     }
 
@@ -201,28 +203,28 @@ bool TUnPacker::ExtractRecord(TPackVolume& volume, const TPackRecord& record)
         return true;
     case TEntryReadResult::kBadStream:
     case TEntryReadResult::kStreamCut:
-        std::cout << "ZLib error: " << r.Message << std::endl;
+        DebugOut() << "ZLib error: " << r.Message << DebugEndl;
         return false;
     default:
-        std::cout << "Short record at " << record.Offset << std::endl;
+        DebugOut() << "Short record at " << record.Offset << DebugEndl;
         return false;
     }
 }
 
 bool TUnPacker::ExtractVolume(TPackVolume& volume, int volumeNo)
 {
-    std::cout << "FileLen=" << volume.PackageEnd() << std::endl;
+    DebugOut() << "FileLen=" << volume.PackageEnd() << DebugEndl;
     if (!volume.HasPackage()) return true;  // foreign data: nothing to extract
 
     if (!volume.StartRecords(volume.Trailer().DataStart)) {
-        std::cout << volume.Problem() << std::endl;
+        DebugOut() << volume.Problem() << DebugEndl;
         return false;
     }
     if (volumeNo == 1) {
         // Only the first volume carries text blocks; the reader has them.
         TPackTextBlocks blocks = volume.ReadTextBlocks();
         if (!blocks.Intact) {
-            std::cout << "Bad text blocks at " << volume.Trailer().DataStart << std::endl;
+            DebugOut() << "Bad text blocks at " << volume.Trailer().DataStart << DebugEndl;
             return false;
         }
         textEnd_ = blocks.End;
@@ -240,7 +242,7 @@ bool TUnPacker::ExtractVolume(TPackVolume& volume, int volumeNo)
         case TPackVolume::kEnd:
             return true;
         case TPackVolume::kDamaged:
-            std::cout << volume.Problem() << std::endl;
+            DebugOut() << volume.Problem() << DebugEndl;
             return false;
         case TPackVolume::kRecord:
             if (!ExtractRecord(volume, record)) return false;
@@ -253,7 +255,7 @@ void TUnPacker::WriteAgentFile(const std::string& volume)
 {
     std::string name = FileNamePartAnySlash(p_.AgentName);
     if (!IsSafeEntryName(name)) {
-        std::cout << "Refused agent name: " << p_.AgentName << std::endl;
+        DebugOut() << "Refused agent name: " << p_.AgentName << DebugEndl;
         return;
     }
     TPackTrailer trailer;
@@ -269,7 +271,7 @@ void TUnPacker::WriteAgentFile(const std::string& volume)
     image.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     std::string path = p_.TargetDir + "\\" + name;
     SaveFile(path, image, FileDosTime(p_.PackageFile), false);
-    std::cout << (host_.ProcessId ? host_.ProcessId() : 0) << " New AU-Agent: " << path << std::endl;
+    DebugOut() << (host_.ProcessId ? host_.ProcessId() : 0) << " New AU-Agent: " << path << DebugEndl;
 }
 
 void TUnPacker::Run(bool& success)
@@ -289,7 +291,7 @@ void TUnPacker::Run(bool& success)
             TPackVolume volume;
             volume.Open(volumeName);
             trailer = volume.Trailer();
-            if (volumeNo == 1) std::cout << "FileInfo.FilesCount=" << trailer.FileCount << std::endl;
+            if (volumeNo == 1) DebugOut() << "FileInfo.FilesCount=" << trailer.FileCount << DebugEndl;
             uint32_t sum = PackChecksumOf(volumeName, trailer.TrailerSize);
             success = sum == trailer.PackChecksum || sum == kNoPackChecksum ||
                       trailer.PackChecksum == kNoPackChecksum;
@@ -322,14 +324,14 @@ void TUnPacker::Run(bool& success)
 
     // Only a program this extraction put into the target folder may run.
     if (!mainEntry_.empty() && !MainProgramIntact()) {
-        std::cout << "Refused program: " << mainEntry_ << std::endl;
+        DebugOut() << "Refused program: " << mainEntry_ << DebugEndl;
         mainEntry_.clear();
         success = false;
     }
     if (!carryOn) mainEntry_.clear();
     auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-    std::cout << "UnCompressTime: " << elapsed.count() << " MS" << std::endl << std::endl;
+    DebugOut() << "UnCompressTime: " << elapsed.count() << " MS" << DebugEndl << DebugEndl;
     if (host_.WaitPumping) host_.WaitPumping(500);
 }
 
@@ -370,7 +372,7 @@ void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry, 
         unpacker.Run(Success);
     } catch (const std::exception& e) {
         // Out of memory or a failing host: a failed extraction, not a crash.
-        std::cout << "UnPack error: " << e.what() << std::endl;
+        DebugOut() << "UnPack error: " << e.what() << DebugEndl;
         Success = false;
         MainEntry.clear();
     }

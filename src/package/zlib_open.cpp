@@ -65,7 +65,9 @@ std::string InflateToString(const std::string& compressed)
 
 struct TInflater::TState {
     z_stream Stream{};
-    std::vector<char> out = std::vector<char>(kOutputPiece);
+    // Not zero-filled: a small entry touches only what it writes (an
+    // extraction makes one of these per record).
+    std::unique_ptr<char[]> out{new char[kOutputPiece]};
 };
 
 TInflater::TInflater() : state_(new TState)
@@ -84,17 +86,17 @@ void TInflater::Feed(const char* data, std::size_t count, const TOutput& output)
     s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
     s.avail_in = static_cast<uInt>(count);
     while (!finished_) {
-        s.next_out = reinterpret_cast<Bytef*>(state_->out.data());
-        s.avail_out = static_cast<uInt>(state_->out.size());
+        s.next_out = reinterpret_cast<Bytef*>(state_->out.get());
+        s.avail_out = static_cast<uInt>(kOutputPiece);
         int rc = inflate(&s, Z_NO_FLUSH);
-        std::size_t produced = state_->out.size() - s.avail_out;
+        std::size_t produced = kOutputPiece - s.avail_out;
         if (rc == Z_STREAM_END)
             finished_ = true;
         else if (rc == Z_BUF_ERROR && s.avail_in == 0)
             break;  // everything taken in, nothing pending: wants more input
         else if (rc != Z_OK)
             throw EZLibError(ZLibMessage(s, rc == Z_NEED_DICT ? Z_DATA_ERROR : rc));
-        if (produced > 0) output(state_->out.data(), produced);
+        if (produced > 0) output(state_->out.get(), produced);
         // A full output piece may leave more output pending inside zlib.
         if (s.avail_in == 0 && s.avail_out != 0) break;
     }

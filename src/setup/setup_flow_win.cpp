@@ -4,7 +4,7 @@
 #include <shellapi.h>
 #include <objbase.h>
 
-#include <iostream>
+#include "base/debug_stream.h"
 
 #include "base/system_error.h"
 #include "lang/status_label.h"
@@ -269,8 +269,8 @@ bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const s
             // Without the atom its absence after the run proves nothing.
             const bool atom_added = deps.AddCompletionAtom(atom) != 0;
             if (!atom_added)
-                std::cout << GetCurrentProcessId() << " ==== Completion atom not added: " << atom
-                          << std::endl;
+                DebugOut() << GetCurrentProcessId() << " ==== Completion atom not added: " << atom
+                           << DebugEndl;
             const TProcessStart started = deps.StartProcess(line, foreground ? SW_SHOW : SW_HIDE);
             ShowMainWindow(deps, SW_HIDE);
             deps.WaitPumping(1000);
@@ -285,8 +285,8 @@ bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const s
                 SetSetupExitCode(FailedStartExitCode(started.Error));
                 const std::string program = SplitCommandLine(line).Program;
                 const std::string reason = SystemErrorText(started.Error);
-                std::cout << GetCurrentProcessId() << " ==== Setup program not started (" << started.Error
-                          << "): " << line << " --- " << reason << std::endl;
+                DebugOut() << GetCurrentProcessId() << " ==== Setup program not started (" << started.Error
+                           << "): " << line << " --- " << reason << DebugEndl;
                 if (foreground)
                     deps.Error(0, StartFailureText(program, reason), error_caption, charset, buttons);
             }

@@ -2,7 +2,7 @@
 // the launcher's own, the checks and the run.
 #include <windows.h>
 
-#include <iostream>
+#include "base/debug_stream.h"
 
 #include "base/handle.h"
 #include "base/paths.h"
@@ -40,7 +40,7 @@ bool HiddenRun(const TSetupDeps& deps, const TGFileInfo& own)
 
 void DebugLine(const std::string& text)
 {
-    std::cout << GetCurrentProcessId() << " ==== " << text << std::endl;
+    DebugOut() << GetCurrentProcessId() << " ==== " << text << DebugEndl;
 }
 
 // The checks of a package that lies at `path`: "" when it may be extracted.

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <iostream>
+#include "base/debug_stream.h"
 
 #include "base/paths.h"
 #include "autoupdate/agent_requests.h"
@@ -132,11 +132,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lpa
         if (!CloseMainWindow()) return 0;
         break;
     case WM_DESTROY:
-        std::cout << "- wm_Destroy -" << std::endl;
+        DebugOut() << "- wm_Destroy -" << DebugEndl;
         DestroyMainWindow();
         break;
     case WM_QUIT:
-        std::cout << "- wm_Quit -" << std::endl;
+        DebugOut() << "- wm_Quit -" << DebugEndl;
         DestroyMainWindow();
         break;
     case WM_TIMER:
@@ -226,7 +226,7 @@ void StubWin::WinMain(bool agent_mode, const std::string& class_name)
     if (sleep_x >= 0) SetAgentTimerCount(static_cast<int32_t>(-sleep_x));
     // How many ticks the agent waits before its first cycle.
     if (agent_mode)
-        std::cout << GetCurrentProcessId() << " ==== AgentTimerCount=" << AgentTimerCount() << std::endl;
+        DebugOut() << GetCurrentProcessId() << " ==== AgentTimerCount=" << AgentTimerCount() << DebugEndl;
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);

@@ -20,7 +20,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <iostream>
+#include "base/debug_stream.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ void ReportNotPosted(const std::string& what, const std::string& xCopyPath, bool
 {
     const std::string text = "HandleParamOK: " + what + " not posted to " + xCopyPath +
                              (noWindow ? " - no window of the X_ copy in time" : " - the post failed");
-    std::cout << GetCurrentProcessId() << " " << text << std::endl;
+    DebugOut() << GetCurrentProcessId() << " " << text << DebugEndl;
     Trace(text);
 }
 
@@ -101,13 +101,13 @@ void CreateAndRun_X_Exe()
     const DWORD pid = GetCurrentProcessId();
     Trace("CreateAndRun_X_Exe() --- Start");
     const std::string zz = GetSwitchStr(SwitchZZ, "");
-    std::cout << pid << " CreateAndRun_X_Exe-1 " << zz << std::endl;
+    DebugOut() << pid << " CreateAndRun_X_Exe-1 " << zz << DebugEndl;
     if (XExeIsRunning && zz != SwitchZZForce) {
         Trace("CreateAndRun_X_Exe() --- End");
         return;
     }
     const std::string program = ProgramPath();
-    std::cout << pid << " CreateAndRun_X_Exe-2" << std::endl;
+    DebugOut() << pid << " CreateAndRun_X_Exe-2" << DebugEndl;
     const int64_t wait = GetSwitchInt(SwitchWait, SwitchWaitDefault);
     Trace("Wait " + std::to_string(wait) + " SEC");
     if (wait > 0) WaitPumping(static_cast<int>(std::min<int64_t>(wait, kMaxWaitSeconds) * 1000));

@@ -24,7 +24,7 @@
 
 #include <windows.h>
 
-#include <iostream>
+#include "base/debug_stream.h"
 
 namespace {
 
@@ -126,7 +126,7 @@ int StubMain()
     const std::string programPath = ProgramPath();
     const DWORD pid = GetCurrentProcessId();
 
-    std::cout << pid << " ==== STUB START ====> " << commandLine << "<" << std::endl;
+    DebugOut() << pid << " ==== STUB START ====> " << commandLine << "<" << DebugEndl;
 
     g_startup_package = OpenMainFileInfo(programPath);
     AgentMode = g_startup_package.AutoUpdateProg;
@@ -143,14 +143,14 @@ int StubMain()
     InstallFolderMessages();
     InstallUpdateNetwork();
 
-    std::cout << pid << " ==== ThisIs_AutoUpdateProg=" << (AgentMode ? "TRUE" : "FALSE") << std::endl;
+    DebugOut() << pid << " ==== ThisIs_AutoUpdateProg=" << (AgentMode ? "TRUE" : "FALSE") << DebugEndl;
 
     DoRunStubWin();
 
     FreeMainFileInfo();
 
-    std::cout << pid << " ==== STUB END ====> " << commandLine << "<" << std::endl;
-    std::cout << std::endl;
+    DebugOut() << pid << " ==== STUB END ====> " << commandLine << "<" << DebugEndl;
+    DebugOut() << DebugEndl;
     Trace("=== EXIT === " + programPath);
     Trace("");
     return static_cast<int>(SetupExitCode());

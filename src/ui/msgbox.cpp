@@ -1,6 +1,6 @@
 #include "ui/msgbox.h"
 
-#include <iostream>
+#include "base/debug_stream.h"
 #include <utility>
 
 #include "base/lists.h"
@@ -34,7 +34,7 @@ std::string DefaultCaption(int item)
 #ifndef _WIN32
 int PresentMsgBox(const TMsgBoxRequest& request)
 {
-    std::cout << "MsgBox [" << request.Caption << "] " << ApplyMessageMarkup(request.Text).Text << std::endl;
+    DebugOut() << "MsgBox [" << request.Caption << "] " << ApplyMessageMarkup(request.Text).Text << DebugEndl;
     return 0;
 }
 #endif

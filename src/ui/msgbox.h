@@ -58,6 +58,6 @@ void SetMsgBoxHook(TMsgBoxHook hook);
 
 // Shows a composed box (platform part). Windows: owner resolution, the
 // rich-text library, the previously active window, RunMsgBoxWindow, a short
-// pumping wait. Natively: the box is written to std::cout and answered 0.
+// pumping wait. Natively: the box is written to DebugOut() and answered 0.
 int PresentMsgBox(const TMsgBoxRequest& request);
 // The window itself (RunMsgBoxWindow, MeasureTextBlock): ui/msgbox_win.h.

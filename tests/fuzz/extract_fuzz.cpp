@@ -19,6 +19,7 @@
 // (tests/native/test_package.h), image size 300, checksum 1234: a plain
 // package with a marked program, BlockCount 3 and a stored package end; two
 // volumes joined by kVolumeMark; a package with hostile names and agent name.
+#include "base/debug_stream.h"
 #include "package/unpack.h"
 
 #include <stdlib.h>
@@ -31,7 +32,6 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <streambuf>
 #include <string>
 #include <system_error>
 
@@ -41,12 +41,6 @@ namespace fs = std::filesystem;
 
 const std::string kVolumeMark = "\n--volume 2--\n";
 const std::string kAgentMark = "\n--agent--\n";
-
-class TNullBuffer : public std::streambuf {
-protected:
-    int_type overflow(int_type ch) override { return traits_type::not_eof(ch); }
-    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
 
 // The private root; a plain array, so that the clean-up at exit can still
 // read it after the program's objects are gone.
@@ -129,10 +123,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TUnPackHost host;  // no pumping, no boxes; a disk prompt is cancelled
     bool success = false;
     std::string mainEntry;
-    TNullBuffer sink;
-    std::streambuf* old = std::cout.rdbuf(&sink);
+    SetDebugSink([](const std::string&) {});
     UnPack(params, success, mainEntry, host);
-    std::cout.rdbuf(old);
+    SetDebugSink(nullptr);
 
     std::error_code ec;
     const fs::path targetPath(target);

@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iostream>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -19,7 +18,6 @@ class DebugStreamTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        saved_ = std::cout.rdbuf();
         InstallDebugStream();
         FlushDebugStream();
         SetDebugSink([this](const std::string& chunk) { chunks.push_back(chunk); });
@@ -28,23 +26,19 @@ protected:
     {
         FlushDebugStream();
         SetDebugSink(nullptr);
-        std::cout.rdbuf(saved_);
     }
     std::vector<std::string> chunks;
-
-private:
-    std::streambuf* saved_ = nullptr;
 };
 
 TEST_F(DebugStreamTest, HandsOnAtLineEndAndWhenFull)
 {
-    std::cout << 1234 << " line " << true << std::endl;
+    DebugOut() << 1234 << " line " << true << DebugEndl;
     ASSERT_EQ(chunks.size(), 1u);
     EXPECT_EQ(chunks[0], "1234 line 1\n");
 
     chunks.clear();
     const std::string long_line(300, 'x');
-    std::cout << long_line << std::endl;
+    DebugOut() << long_line << DebugEndl;
     ASSERT_EQ(chunks.size(), 3u);
     EXPECT_EQ(chunks[0], std::string(128, 'x'));
     EXPECT_EQ(chunks[1], std::string(128, 'x'));
@@ -53,21 +47,21 @@ TEST_F(DebugStreamTest, HandsOnAtLineEndAndWhenFull)
 
 TEST_F(DebugStreamTest, TextWithoutFlushWaitsInBuffer)
 {
-    std::cout << "partial";
+    DebugOut() << "partial";
     EXPECT_TRUE(chunks.empty());
-    std::cout << std::string(121, 'y');  // exactly fills the 128-character buffer
+    DebugOut() << std::string(121, 'y');  // exactly fills the 128-character buffer
     ASSERT_EQ(chunks.size(), 1u);
     EXPECT_EQ(chunks[0].size(), 128u);
-    std::cout.flush();
+    FlushDebugStream();
     EXPECT_EQ(chunks.size(), 1u);  // nothing left: an empty buffer hands nothing on
 }
 
 TEST_F(DebugStreamTest, FailingSinkStillEmptiesBuffer)
 {
     SetDebugSink([](const std::string&) { throw std::runtime_error("viewer gone"); });
-    std::cout << "lost" << std::endl;
+    DebugOut() << "lost" << DebugEndl;
     SetDebugSink([this](const std::string& chunk) { chunks.push_back(chunk); });
-    std::cout << "next" << std::endl;
+    DebugOut() << "next" << DebugEndl;
     ASSERT_EQ(chunks.size(), 1u);
     EXPECT_EQ(chunks[0], "next\n");
 }

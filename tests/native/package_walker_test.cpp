@@ -1,6 +1,7 @@
 // The one package walk: the reader, pkgtool inspect and the extraction see
 // the same layout, so inspect reports damage (beyond a FileCount that does
 // not match) exactly for the packages that the extraction refuses.
+#include "base/debug_stream.h"
 #include "package/package_walker.h"
 #include "package/package_reader.h"
 #include "package/unpack.h"
@@ -158,12 +159,14 @@ TEST(PackageWalker, ReaderInspectAndExtractionAgree)
         TUnPackParams params;
         params.PackageFile = first;
         params.TargetDir = dir / "out";
-        std::ostringstream debug;
-        std::streambuf* old = std::cout.rdbuf(debug.rdbuf());
         TUnPackHost host;  // no prompts, no boxes
-        UnPack(params, success, mainEntry, host);
-        std::cout.rdbuf(old);
-        EXPECT_EQ(success, c.Sound) << debug.str();
+        std::string debug;
+        {
+            TDebugCapture capture;
+            UnPack(params, success, mainEntry, host);
+            debug = capture.Text();
+        }
+        EXPECT_EQ(success, c.Sound) << debug;
 
         TInspectReport report;
         std::string error;

@@ -236,6 +236,56 @@ TEST_F(PackageWriterTest, RecordLimitSplitsFilesOverRecords)
     EXPECT_EQ(info.Trailer().SpaceTable[0], 5003u);
 }
 
+// Records compressed on threads come out in order: the same bytes whatever
+// the thread count, over files on disk and in memory, split records and
+// span volumes; every record is reported once.
+TEST_F(PackageWriterTest, ThreadCountDoesNotChangeThePackage)
+{
+    TPackOptions o = Sample();
+    for (int i = 0; i < 12; ++i) {
+        const std::string data = i % 3 ? std::string(3000 + 500 * i, static_cast<char>('a' + i))
+                                       : Noise(2500, static_cast<uint32_t>(i));
+        if (i % 2) {
+            WriteAll(Path("src" + std::to_string(i)), data);
+            o.Files.push_back(
+                {Path("src" + std::to_string(i)), std::nullopt, "f" + std::to_string(i), false, "", 5u});
+        } else {
+            o.Files.push_back({"", data, "f" + std::to_string(i), false, "", 5u});
+        }
+    }
+    o.RecordLimit = 1500;
+    o.VolumeSize = 4000;
+    const auto build = [&](int jobs, int level, const std::string& name) {
+        TPackOptions b = o;
+        b.Jobs = jobs;
+        b.Level = level;
+        uint64_t reported = 0;
+        b.Progress = [&](const TBuildProgress& p) {
+            EXPECT_EQ(p.Records, ++reported);
+            EXPECT_LE(p.Bytes, p.TotalBytes);
+        };
+        std::string error;
+        std::vector<std::string> volumes;
+        EXPECT_TRUE(WritePackage(b, Path(name), error, &volumes)) << error;
+        EXPECT_EQ(reported, TGFileInfo(volumes[0]).Trailer().FileCount);
+        std::vector<std::string> bytes;
+        for (const std::string& v : volumes) bytes.push_back(ReadAll(v));
+        return bytes;
+    };
+    const std::vector<std::string> one = build(1, 9, "one.exe.001");
+    ASSERT_GE(one.size(), 3u);
+    EXPECT_EQ(build(4, 9, "four.exe.001"), one);
+    EXPECT_EQ(build(2, 9, "two.exe.001"), one);
+    // Level 0 stores every record, with the same entries.
+    const std::vector<std::string> stored = build(2, 0, "stored.exe.001");
+    EXPECT_GT(stored[0].size() + stored[1].size(), one[0].size() + one[1].size());
+    TInspectReport report;
+    std::string error;
+    ASSERT_TRUE(InspectPackage(Path("stored.exe.001"), report, error)) << error;
+    EXPECT_TRUE(report.Problems.empty());
+    for (const auto& r : report.Records) EXPECT_LE(r.Length, 0) << r.Offset;
+}
+
 TEST_F(PackageWriterTest, SpanVolumes)
 {
     TPackOptions o = Sample();
@@ -311,6 +361,14 @@ TEST_F(PackageWriterTest, FailuresLeaveNoFiles)
         {"control byte in language", [](TPackOptions& o) { o.Languages[0].Strings[0].second = "a\x02"; }},
         {"bar in agent item", [](TPackOptions& o) { o.Agent.Exe = "a|b"; }},
         {"bad block count", [](TPackOptions& o) { o.BlockCount = 4; }},
+        {"level above 9", [](TPackOptions& o) { o.Level = 10; }},
+        {"no jobs", [](TPackOptions& o) { o.Jobs = 0; }},
+        {"a write failing while records are compressed on threads",
+         [](TPackOptions& o) {
+             o.Jobs = 3;
+             o.RecordLimit = 700;
+             o.Files.push_back({"/no/such/file", std::nullopt, "x", false, "", std::nullopt});
+         }},
     };
     const std::string out = Path("bad.exe");
     for (const auto& c : cases) {

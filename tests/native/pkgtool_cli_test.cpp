@@ -32,6 +32,12 @@ protected:
     {
         std::ofstream(Path(name), std::ios::binary) << data;
     }
+    std::string Read(const std::string& name) const
+    {
+        std::ostringstream s;
+        s << std::ifstream(Path(name), std::ios::binary).rdbuf();
+        return s.str();
+    }
     int Run(const std::vector<std::string>& args)
     {
         out_.str("");
@@ -54,6 +60,13 @@ TEST_F(PkgToolCliTest, BuildThenInspect)
           "[Agent]\nToken = t0k\n[Files]\nsetup.exe | setup.exe* /quiet\ndata.cab\n");
     ASSERT_EQ(Run({"build", Path("project.ini"), "-o", Path("out.exe"), "--seed", "5"}), 0) << err_.str();
     EXPECT_NE(out_.str().find("wrote "), std::string::npos);
+    EXPECT_TRUE(err_.str().empty()) << "no progress line without a terminal: " << err_.str();
+    // Threads and level given: the same package as the default one.
+    ASSERT_EQ(Run({"build", Path("project.ini"), "-o", Path("jobs.exe"), "--seed", "5", "--jobs", "3",
+                   "--level", "9"}),
+              0)
+        << err_.str();
+    EXPECT_EQ(Read("jobs.exe"), Read("out.exe"));
     TGFileInfo info(Path("out.exe"));
     EXPECT_TRUE(info.SpanCdRelaunch());
     EXPECT_EQ(info.GetAgentToken(true), "t0k");
@@ -85,6 +98,9 @@ TEST_F(PkgToolCliTest, ErrorsAreOneLineAndNonZero)
         {"build", Path("project.ini")},
         {"build", Path("nothing.ini"), "-o", Path("out.exe")},
         {"build", Path("project.ini"), "-o", Path("out.exe"), "--volume-size", "lots"},
+        {"build", Path("project.ini"), "-o", Path("out.exe"), "--jobs", "0"},
+        {"build", Path("project.ini"), "-o", Path("out.exe"), "--level", "10"},
+        {"build", Path("project.ini"), "-o", Path("out.exe"), "--level"},
         {"inspect", Path("project.ini")},
         {"inspect"},
         {"frobnicate"},

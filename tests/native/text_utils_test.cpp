@@ -133,6 +133,9 @@ TEST(Numbers, ParseLooseFloat)
     EXPECT_DOUBLE_EQ(ParseLooseFloat("abc", -1), -1);
     EXPECT_DOUBLE_EQ(ParseLooseFloat("", -1), -1);
     EXPECT_DOUBLE_EQ(ParseLooseFloat("12abc", -1), -1);
+    EXPECT_DOUBLE_EQ(ParseLooseFloat("+2.5e2", -1), 250);
+    for (const char* notDecimal : {"inf", "-nan", "0x10", "+", "-", ".", "1e999"})
+        EXPECT_DOUBLE_EQ(ParseLooseFloat(notDecimal, -1), -1) << notDecimal;
 }
 
 TEST(Numbers, FormatFixed)

@@ -1,5 +1,6 @@
 // The extraction engine on packages made byte by byte: records, volumes,
 // prompts, progress, debug lines, damaged and hostile input.
+#include "base/debug_stream.h"
 #include "package/files.h"
 #include "pkgtool/package_writer.h"
 #include "package/unpack.h"
@@ -73,12 +74,10 @@ TResult Extract(const std::string& package, const std::string& target, TRecordin
     p.DiskPrompt = "Insert disk <disk_num> please";
     p.PromptCaption = "Attention";
     p.ForcePrompt = forcePrompt;
-    std::ostringstream out;
-    std::streambuf* old = std::cout.rdbuf(out.rdbuf());
+    TDebugCapture out;
     r.MainEntry = "stale";
     UnPack(p, r.Success, r.MainEntry, host.Host);
-    std::cout.rdbuf(old);
-    r.Debug = out.str();
+    r.Debug = out.Text();
     return r;
 }
 
@@ -546,15 +545,17 @@ TEST_F(UnPackTest, MarkedEntryOutsideTheTargetRunsNothing)
         };
         bool success = false;
         std::string mainEntry = "stale";
-        std::ostringstream out;
-        std::streambuf* old = std::cout.rdbuf(out.rdbuf());
-        UnPack(p, success, mainEntry, host.Host);
-        std::cout.rdbuf(old);
+        std::string debug;
+        {
+            TDebugCapture capture;
+            UnPack(p, success, mainEntry, host.Host);
+            debug = capture.Text();
+        }
 
         EXPECT_EQ(mainEntry, c.MainEntry);
         EXPECT_EQ(success, !c.MainEntry.empty());
         EXPECT_EQ(Read(target + "/data.txt"), "d");
-        EXPECT_EQ(out.str().find("Refused program: ") != std::string::npos, c.MainEntry.empty()) << out.str();
+        EXPECT_EQ(debug.find("Refused program: ") != std::string::npos, c.MainEntry.empty()) << debug;
         // Nothing new outside the target folder.
         for (const std::string& f : FilesBelow(root.Path())) {
             if (f.rfind("temp/SETUP_1/", 0) != 0) {

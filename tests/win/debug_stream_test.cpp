@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,7 +19,6 @@ class DebugViewerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        saved_ = std::cout.rdbuf();
         InstallDebugStream();
         FlushDebugStream();
         SetDebugSink(nullptr);
@@ -28,17 +26,12 @@ protected:
         ViewerWindow::texts.clear();
         ViewerWindow::wparams.clear();
     }
-    void TearDown() override
-    {
-        FlushDebugStream();
-        std::cout.rdbuf(saved_);
-    }
-    std::streambuf* saved_ = nullptr;
+    void TearDown() override { FlushDebugStream(); }
 };
 
 TEST_F(DebugViewerTest, NoViewerCostsNothing)
 {
-    std::cout << GetCurrentProcessId() << " nobody listens" << std::endl;
+    DebugOut() << GetCurrentProcessId() << " nobody listens" << DebugEndl;
     EXPECT_TRUE(ViewerWindow::texts.empty());
 }
 
@@ -48,7 +41,7 @@ TEST_F(DebugViewerTest, LongLineArrivesInSeveralMessages)
     ASSERT_TRUE(viewer.ok());
     std::string line;
     for (int i = 0; i < 300; ++i) line += static_cast<char>('a' + i % 26);
-    std::cout << line << std::endl;
+    DebugOut() << line << DebugEndl;
     ASSERT_EQ(ViewerWindow::texts.size(), 3u);
     EXPECT_EQ(ViewerWindow::texts[0].size(), 128u);
     EXPECT_EQ(ViewerWindow::texts[0] + ViewerWindow::texts[1] + ViewerWindow::texts[2], line + "\n");
@@ -63,7 +56,7 @@ TEST_F(DebugViewerTest, LinesFromAnotherThreadReachTheViewer)
     ASSERT_TRUE(viewer.ok());
     std::atomic<bool> finished{false};
     std::thread writer([&] {
-        std::cout << "from thread " << 42 << std::endl;
+        DebugOut() << "from thread " << 42 << DebugEndl;
         finished = true;
     });
     // The viewer lives on this thread: keep it answering while the writer sends.

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,8 +13,12 @@
 #include "autoupdate/agent_settings.h"
 #include "net/download_abort.h"
 #include "autoupdate/agent_control.h"
+#include "pkgtool/package_writer.h"
+#include "setup/setup_deps.h"
 #include "stub/main_window.h"
 #include "ui/progress.h"
+
+#include "../native/temp_folder.h"
 
 namespace {
 
@@ -167,6 +172,43 @@ TEST(MainWindow, HiddenWindowWithLabelAndBarsWhereTheLayoutSays)
         EXPECT_EQ(g_ticks, 1);
     }
     g_charset = 0;
+}
+
+// The extraction hands the steps of quick small files to the bars in
+// batches: once it returns, both bars stand where one step per file would
+// have put them, and the progress object pumps again as before.
+TEST(MainWindow, ExtractionStepsAllReachTheBars)
+{
+    TTempFolder dir;
+    TPackOptions o;
+    o.Image = StubImage();
+    constexpr int kFiles = 45;
+    for (int i = 0; i < kFiles; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "f%d.txt", i);
+        o.Files.push_back({"", std::string(100 + i, 'x'), name, false, "", 5u});
+    }
+    const std::string package = dir.Path() + "\\pkg.exe";
+    std::string error;
+    ASSERT_TRUE(WritePackage(o, package, error)) << error;
+    RunWindow([&](HWND) {
+        HWND bar = MainProgressBar();
+        HWND act = MainActivityBar();
+        const int before = ActivityCounter();
+        TUnPackRequest request;
+        request.PackageFile = package;
+        request.TargetDir = dir.Path() + "\\out";
+        const TUnPackResult result = DefaultSetupDeps().Unpack(request);
+        EXPECT_TRUE(result.Success);
+        EXPECT_EQ(TTempFolder::Read(dir.Path() + "\\out\\f44.txt"), std::string(144, 'x'));
+        EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, FALSE, 0), kFiles);
+        EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), kFiles);
+        EXPECT_EQ(ActivityCounter(), (before + kFiles) % 6);
+        EXPECT_EQ(SendMessageA(act, PBM_GETPOS, 0, 0), ActivityCounter());
+        const TProgressPump pump = SetProgressPump(nullptr);
+        EXPECT_NE(pump, nullptr);
+        SetProgressPump(pump);
+    });
 }
 
 TEST(MainWindow, ProgressEventsDriveTheBarsBeyond65535)

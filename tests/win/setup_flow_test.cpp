@@ -3,6 +3,7 @@
 // program start, completion atom, exit code, space question and link removal;
 // then with the setup program's process replaced too: exit codes, failed
 // starts and a completion atom that could not be added.
+#include "base/debug_stream.h"
 #include "base/system_error.h"
 #include "win/setup_test_support.h"
 
@@ -245,18 +246,6 @@ std::string CompletionAtom()
     return kCompletionAtomPrefix + ThreadTag(GetCurrentThreadId());
 }
 
-// Everything written to std::cout while it lives.
-class CaptureCout {
-public:
-    CaptureCout() : old_(std::cout.rdbuf(text_.rdbuf())) {}
-    ~CaptureCout() { std::cout.rdbuf(old_); }
-    std::string Text() const { return text_.str(); }
-
-private:
-    std::ostringstream text_;
-    std::streambuf* old_;
-};
-
 class SetupProcessSeamTest : public ExtractAndRunSetupTest {
 protected:
     void SetUp() override
@@ -346,7 +335,7 @@ TEST_F(SetupProcessSeamTest, ExitCodesFailedStartsAndTheCompletionAtom)
             WriteBytes(world_.Links.StartUpLink, "l");
             WriteBytes(world_.Links.CheckLink, "l");
             SetSetupExitCode(0);
-            CaptureCout out;
+            TDebugCapture out;
             const bool completed = ExtractAndRunSetup(deps_, target_, package_, "", foreground, "");
 
             EXPECT_EQ(completed, c.Completed) << what;

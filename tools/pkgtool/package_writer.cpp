@@ -7,11 +7,14 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <deque>
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <memory>
 
 #include "net/sha256.h"
+#include "pkgtool/compress_pool.h"
 #include "package/pack_file.h"
 #include "package/token.h"
 #include "package/unpack.h"
@@ -22,6 +25,7 @@ namespace fs = std::filesystem;
 
 constexpr int kMaxVolumes = 999;
 constexpr uint8_t kTrailerFormat = 1;
+constexpr int kMaxJobs = 256;
 
 std::string UpperAscii(std::string s)
 {
@@ -67,6 +71,8 @@ std::string Validate(const TPackOptions& o)
     if (o.RecordLimit == 0 || o.RecordLimit > kMaxRecordLimit)
         return "record limit must be between 1 and " + std::to_string(kMaxRecordLimit) + " bytes";
     if (o.Image.size() >= std::numeric_limits<uint32_t>::max()) return "launcher image is too large";
+    if (o.Level < 0 || o.Level > 9) return "compression level must be between 0 and 9";
+    if (o.Jobs < 1 || o.Jobs > kMaxJobs) return "jobs must be between 1 and " + std::to_string(kMaxJobs);
     for (const TPackLanguage& l : o.Languages) {
         if (l.Name.empty() || HasAny(l.Name, std::string("\x01\x02\0", 3)))
             return "language name \"" + l.Name + "\" is empty or holds a control byte 0, 1 or 2";
@@ -112,13 +118,13 @@ bool LocalTime(int64_t t, std::tm& out)
 
 // Record forms: the i32 length, then the zlib stream ("" when zlib fails)
 // or the entry itself (negative length).
-std::string CompressedRecord(const std::string& entry)
+std::string CompressedRecord(const std::string& entry, int level)
 {
     uLongf packedSize = compressBound(static_cast<uLong>(entry.size()));
     std::string record(4 + packedSize, '\0');
     if (compress2(reinterpret_cast<Bytef*>(record.data() + 4), &packedSize,
                   reinterpret_cast<const Bytef*>(entry.data()), static_cast<uLong>(entry.size()),
-                  Z_BEST_COMPRESSION) != Z_OK)
+                  level) != Z_OK)
         return "";
     record.resize(4 + packedSize);
     PutU32LE(reinterpret_cast<unsigned char*>(record.data()), static_cast<uint32_t>(packedSize));
@@ -158,7 +164,10 @@ private:
     bool Put(const std::string& bytes);
     bool StartVolume();
     bool FinishVolume(bool more);
-    bool AddRecord(const std::string& entry);
+    // Hands the entry to the compressing pool; writes what is done in order.
+    bool QueueRecord(std::string entry, uint64_t dataSize);
+    bool WriteOldest();
+    bool AddRecord(const std::string& entry, const std::string& encoded);
     bool AddFile(const TPackEntry& entry, uint64_t size, uint32_t timeStamp);
     void Abandon();
 
@@ -168,6 +177,9 @@ private:
     std::vector<TVolume> volumes_;
     TPackTrailer base_;
     bool volumeHasRecords_ = false;
+    std::unique_ptr<TCompressPool> pool_;
+    std::deque<uint64_t> dataSizes_;  // of the queued records, in order
+    TBuildProgress progress_;
 };
 
 bool TWriter::Put(const std::string& bytes)
@@ -237,9 +249,29 @@ bool TWriter::FinishVolume(bool more)
     return true;
 }
 
-bool TWriter::AddRecord(const std::string& entry)
+bool TWriter::QueueRecord(std::string entry, uint64_t dataSize)
 {
-    std::string record = EncodeRecord(entry);
+    while (pool_->Full())
+        if (!WriteOldest()) return false;
+    pool_->Queue(std::move(entry));
+    dataSizes_.push_back(dataSize);
+    return true;
+}
+
+bool TWriter::WriteOldest()
+{
+    const std::shared_ptr<TCompressPool::TJob> job = pool_->TakeOldest();
+    if (!AddRecord(job->Entry, job->Record)) return false;
+    ++progress_.Records;
+    progress_.Bytes += dataSizes_.front();
+    dataSizes_.pop_front();
+    if (o_.Progress) o_.Progress(progress_);
+    return true;
+}
+
+bool TWriter::AddRecord(const std::string& entry, const std::string& encoded)
+{
+    std::string record = encoded;
     if (o_.VolumeSize > 0) {
         const uint64_t need = record.size() + kPackTrailerSize;
         if (volumes_.back().Written + need > o_.VolumeSize && (volumeHasRecords_ || volumes_.size() == 1)) {
@@ -254,7 +286,7 @@ bool TWriter::AddRecord(const std::string& entry)
     // with "PE" at 256, readers would take its StoredPackEnd from the data.
     if (volumes_.size() > 1 && !volumeHasRecords_ && IsPeImageData(record)) {
         const bool stored = (static_cast<unsigned char>(record[3]) & 0x80) != 0;
-        record = stored ? CompressedRecord(entry) : StoredRecord(entry);
+        record = stored ? CompressedRecord(entry, o_.Level) : StoredRecord(entry);
         if (record.empty() || IsPeImageData(record))
             return Fail("a record cannot be stored at the start of a volume; change the volume size");
     }
@@ -270,8 +302,8 @@ bool TWriter::AddFile(const TPackEntry& entry, uint64_t size, uint32_t timeStamp
         do {
             const uint64_t n = std::min<uint64_t>(o_.RecordLimit, size - offset);
             // In memory, so offset and n fit in size_t (32 bits on i686).
-            if (!AddRecord(header +
-                           entry.Content->substr(static_cast<size_t>(offset), static_cast<size_t>(n))))
+            if (!QueueRecord(
+                    header + entry.Content->substr(static_cast<size_t>(offset), static_cast<size_t>(n)), n))
                 return false;
             offset += n;
         } while (offset < size);
@@ -289,7 +321,7 @@ bool TWriter::AddFile(const TPackEntry& entry, uint64_t size, uint32_t timeStamp
             ok = Fail(entry.Source + " changed or could not be read while building");
             break;
         }
-        if (!AddRecord(header + chunk)) {
+        if (!QueueRecord(header + chunk, n)) {
             ok = false;
             break;
         }
@@ -406,7 +438,12 @@ bool TWriter::Run(std::string& error, std::vector<std::string>* written)
         volumes_.back().DataStart = static_cast<uint32_t>(o_.Image.size());
         ok = Put(o_.Image) && Put(blocks);
     }
+    pool_ = std::make_unique<TCompressPool>(o_.Jobs, o_.Level);
+    progress_ = {0, records, 0, 0};
+    for (uint64_t size : sizes) progress_.TotalBytes += size;
     for (size_t i = 0; ok && i < o_.Files.size(); ++i) ok = AddFile(o_.Files[i], sizes[i], times[i]);
+    while (ok && pool_->Pending() > 0) ok = WriteOldest();
+    pool_.reset();
     ok = ok && FinishVolume(false);
 
     // Later volumes first: the first one, which is what users start, only
@@ -472,10 +509,10 @@ std::string RecordHeader(const TPackEntry& entry, uint32_t timeStamp)
     return "|" + name + "|" + std::to_string(timeStamp) + "|";
 }
 
-std::string EncodeRecord(const std::string& entry)
+std::string EncodeRecord(const std::string& entry, int level)
 {
     if (entry.empty()) return std::string(4, '\0');
-    std::string packed = CompressedRecord(entry);
+    std::string packed = CompressedRecord(entry, level);
     return !packed.empty() && packed.size() < entry.size() + 4 ? packed : StoredRecord(entry);
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -66,6 +67,19 @@ struct TPackOptions {
     uint64_t VolumeSize = 0;  // 0: one file
     uint64_t RecordLimit = kDefaultRecordLimit;
     std::optional<uint32_t> Seed;  // token scrambling; default from the clock
+    int Level = 9;                 // zlib compression level 0..9
+    // Threads that compress records (1: none besides the caller's). The
+    // package is the same whatever the number.
+    int Jobs = 1;
+    // Called after each record is written.
+    std::function<void(const struct TBuildProgress&)> Progress;
+};
+
+struct TBuildProgress {
+    uint64_t Records = 0;
+    uint64_t TotalRecords = 0;
+    uint64_t Bytes = 0;  // file data in the records written
+    uint64_t TotalBytes = 0;
 };
 
 // The text blocks as stored.
@@ -79,7 +93,7 @@ std::string BuildWebBlock(const TPackWeb& web, uint32_t seed, const std::string&
 std::string RecordHeader(const TPackEntry& entry, uint32_t timeStamp);
 // One record: the i32 length and the zlib stream of the entry, or the entry
 // stored (negative length) when compressing does not make it smaller.
-std::string EncodeRecord(const std::string& entry);
+std::string EncodeRecord(const std::string& entry, int level = 9);
 
 // DOS date-time (date in the high word) of a local time; 1980-01-01 for
 // anything earlier.

@@ -7,4 +7,6 @@
 
 // Runs one pkgtool command (arguments without the program name). Returns the
 // exit code: 0 success, 1 error (one line on `err`), 2 inspect found problems.
-int PkgToolMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+// errIsTerminal: `err` is a terminal, where build shows its progress.
+int PkgToolMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                bool errIsTerminal = false);

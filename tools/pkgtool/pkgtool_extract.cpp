@@ -5,9 +5,10 @@
 #include "package/unpack.h"
 #include "base/text_utils.h"
 
-#include <iostream>
-#include <sstream>
-#include <streambuf>
+#include "base/debug_stream.h"
+
+#include <chrono>
+#include <ostream>
 
 namespace {
 
@@ -17,22 +18,18 @@ int Fail(std::ostream& err, const std::string& message)
     return 1;
 }
 
-// Swallows the engine's debug lines unless they were asked for.
-class TNullBuffer : public std::streambuf {
-protected:
-    int_type overflow(int_type ch) override { return traits_type::not_eof(ch); }
-    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
-
 }  // namespace
 
 int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     std::string package, target;
     bool verbose = false;
+    bool timed = false;
     for (const std::string& a : args) {
         if (a == "--verbose" || a == "-v")
             verbose = true;
+        else if (a == "--time")
+            timed = true;
         else if (!a.empty() && a[0] == '-')
             return Fail(err, "unknown option " + a);
         else if (package.empty())
@@ -42,7 +39,8 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
         else
             return Fail(err, "extract takes a package and a folder");
     }
-    if (package.empty() || target.empty()) return Fail(err, "usage: pkgtool extract PACKAGE DIR [--verbose]");
+    if (package.empty() || target.empty())
+        return Fail(err, "usage: pkgtool extract PACKAGE DIR [--verbose] [--time]");
 
     TPackTrailer trailer;
     if (!ReadTrailer(package, trailer)) return Fail(err, "cannot read " + package);
@@ -51,6 +49,8 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
     int missingVolume = 0;
     std::string firstError;
     TUnPackHost host = DefaultUnPackHost();
+    // No window to keep alive: nothing to pump between reads or to wait for.
+    host.PumpMessages = nullptr;
     host.WaitPumping = nullptr;
     host.EjectCD = nullptr;
     host.ConfirmOkCancel = [&](const std::string& text, const std::string&, int, const std::string&) {
@@ -68,10 +68,14 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
 
     bool success = false;
     std::string mainEntry;
-    TNullBuffer sink;
-    std::streambuf* old = verbose ? nullptr : std::cout.rdbuf(&sink);
+    // The engine's debug lines go to standard output only when asked for.
+    if (!verbose) SetDebugSink([](const std::string&) {});
+    const auto started = std::chrono::steady_clock::now();
     UnPack(params, success, mainEntry, host);
-    if (old) std::cout.rdbuf(old);
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    FlushDebugStream();
+    if (!verbose) SetDebugSink(nullptr);
 
     if (missingVolume > 0)
         return Fail(err, "volume " + std::to_string(missingVolume) +
@@ -87,5 +91,6 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
     out << "extracted " << package << " to " << target;
     if (!mainEntry.empty()) out << ", program " << mainEntry;
     out << "\n";
+    if (timed) out << "extraction time: " << elapsed.count() << " ms\n";
     return 0;
 }
