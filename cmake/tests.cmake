@@ -187,11 +187,11 @@ if(WIN32)
                    $<TARGET_FILE:launcher> ${CMAKE_OBJDUMP})
   # Every package and web-installer download carries the launcher: the
   # build fails the test when it grows past its size of today and a small
-  # margin (i686 about 533 KiB, x86_64 about 450 KiB).
+  # margin (i686 657 KiB, x86_64 573 KiB, with the update agent's cycle).
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(vel_launcher_limit 573440)
+    set(vel_launcher_limit 704512)
   else()
-    set(vel_launcher_limit 501760)
+    set(vel_launcher_limit 614400)
   endif()
   add_test(NAME launcher_size
            COMMAND ${Python3_EXECUTABLE} ${vel_tests_dir}/image/check_size.py

@@ -111,6 +111,17 @@ std::string CheckFetched(const std::string& working, int kind)
     return "";
 }
 
+// The UPDATE or INFORM file, with the stage and the controller's events around it.
+bool FetchCycleFile(const TAgentDeps& deps, const std::string& url, const std::string& key, int kind)
+{
+    SetAgentStage(kAgentStageDownloading);
+    NotifyController(kNotifyUpdateFile, 1);
+    std::string error;
+    const bool fetched = DownloadFileAU(deps, url, key, kind, error);
+    NotifyController(kNotifyUpdateFile, 2);
+    return fetched;
+}
+
 bool StartCommand(const std::string& command, int show)
 {
     HANDLE process = StartProgram(command, show);
@@ -277,11 +288,7 @@ bool PerformAutoUpdate(const TAgentDeps& deps)
         if (!go) return;
 
         DebugStep("PerformAutoUpdate", 6);
-        SetAgentStage(kAgentStageDownloading);
-        NotifyController(kNotifyUpdateFile, 1);
-        std::string error;
-        bool fetched = DownloadFileAU(deps, url, key, kFetchUpdate, error);
-        NotifyController(kNotifyUpdateFile, 2);
+        bool fetched = FetchCycleFile(deps, url, key, kFetchUpdate);
         if (fetched) MarkOffered(deps);
 
         const std::string install =
@@ -377,11 +384,7 @@ bool PerformAutoInform(const TAgentDeps& deps)
     const std::string key = GetNameOfInformFile();
     if (!url.empty() && !key.empty()) {
         DebugStep("PerformAutoInform", 2);
-        SetAgentStage(kAgentStageDownloading);
-        NotifyController(kNotifyUpdateFile, 1);
-        std::string error;
-        const bool fetched = DownloadFileAU(deps, url, key, kFetchInform, error);
-        NotifyController(kNotifyUpdateFile, 2);
+        const bool fetched = FetchCycleFile(deps, url, key, kFetchInform);
         if (fetched) {
             MarkOffered(deps);
             DebugStep("PerformAutoInform", 3);

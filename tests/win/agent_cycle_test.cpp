@@ -6,6 +6,7 @@
 #include "win/setup_test_support.h"
 
 #include "win/http_test_support.h"
+#include "win/web_link_handler.h"
 
 #include "package/package_reader.h"
 #include "package/token.h"
@@ -563,24 +564,40 @@ TEST_F(AgentCycle, CheckNowAsksFirstAndReportsTheEnd)
     EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), "101");
 }
 
-TEST_F(AgentCycle, InformModeShowsTheTextAndRecordsTheVersion)
+// Inform mode: a text is shown in the inform window; without one the link is
+// opened at once. Either way the new version counts as shown.
+TEST_F(AgentCycle, InformModeShowsTheTextOrOpensTheLink)
 {
-    WriteAgent(updates_);
-    general_["AutoInform"] = "1";
-    inform_ = {{"NameOfInformFile", "news.txt"}, {"DownloadURL_INFORM", "http://127.0.0.1:9/page"}};
-    const std::string news = "x|" + ScrambleToken(kToken, 3) + "|y|z|<b>Version 101</b> is out.";
-    WriteBytes(updates_ + "\\news.txt", news);
-    inform_["SizeOfInformFile"] = std::to_string(news.size());
-    Publish("");
+    struct Case {
+        const char* Text;
+        bool Window;
+    };
+    for (const Case c : {Case{"<b>Version 101</b> is out.", true}, Case{"", false}}) {
+        SCOPED_TRACE(c.Text);
+        WebLinkHandler handler;
+        DeleteFileA(log_.c_str());
+        WriteAgent(updates_);
+        origin_["OriginalSetup"]["VersionOriginal"] = "100";
+        general_["AutoInform"] = "1";
+        inform_ = {{"NameOfInformFile", "news.txt"},
+                   {"DownloadURL_INFORM", "http://127.0.0.1:9/new-version"}};
+        const std::string news = "x|" + ScrambleToken(kToken, 3) + "|y|z|" + c.Text;
+        WriteBytes(updates_ + "\\news.txt", news);
+        inform_["SizeOfInformFile"] = std::to_string(news.size());
+        Publish("");
 
-    TAgentRun run;
-    run.StopAfter = "PerformAutoInform() - END";
-    RunAgent(run);
-    ASSERT_TRUE(run.Ended);
-    EXPECT_TRUE(run.InformSeen) << Log();
-    EXPECT_NE(Log().find("PerformAutoInform() - END TRUE"), std::string::npos) << Log();
-    EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), "101");
-    EXPECT_EQ(ReadBytes(work_ + "\\news.txt"), news);
+        TAgentRun run;
+        run.StopAfter = "PerformAutoInform() - END";
+        RunAgent(run);
+        ASSERT_TRUE(run.Ended);
+        EXPECT_EQ(run.InformSeen, c.Window) << Log();
+        EXPECT_NE(Log().find("PerformAutoInform() - END TRUE"), std::string::npos) << Log();
+        EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), "101");
+        EXPECT_EQ(ReadBytes(work_ + "\\news.txt"), news);
+        if (!c.Window) {
+            EXPECT_EQ(handler.Opened(), "http://127.0.0.1:9/new-version\n");
+        }
+    }
 }
 
 TEST_F(AgentCycle, UpdatesOverHttp)
