@@ -174,6 +174,25 @@ protected:
         WriteBytes((infoFolder.empty() ? updates_ : infoFolder) + "\\VelAgent.info", Ini(info));
     }
 
+    // The agent and its update location on the test server (answer options
+    // as the server reads them), the update served as `served`; returns the
+    // server folder.
+    std::string PublishOverHttp(const std::string& options, const std::string& update,
+                                const std::string& served)
+    {
+        const std::string folder = http_test::Unique("au");
+        CreateDirectoryA((http_test::Root() + "\\" + folder).c_str(), nullptr);
+        const std::string url =
+            "http://127.0.0.1:" + std::to_string(http_test::Port()) + "/" + options + "/" + folder;
+        WriteAgent(url);
+        http_test::Serve(folder + "\\update.exe", update, served == update ? "" : served);
+        newSetup_["DownloadURL_UPDATE"] = url;
+        newSetup_["ShutDownMethod"] = "Don't Shut Down";
+        newSetup_["RestartProcess"] = "0";
+        Publish(update, http_test::Root() + "\\" + folder);
+        return folder;
+    }
+
     void StartProgram()
     {
         std::string line = "\"" + program_ + "\"";
@@ -603,16 +622,8 @@ TEST_F(AgentCycle, InformModeShowsTheTextOrOpensTheLink)
 TEST_F(AgentCycle, UpdatesOverHttp)
 {
     ASSERT_NE(http_test::Port(), 0) << "the test server does not run";
-    const std::string folder = http_test::Unique("au");
-    CreateDirectoryA((http_test::Root() + "\\" + folder).c_str(), nullptr);
-    const std::string url = "http://127.0.0.1:" + std::to_string(http_test::Port()) + "/-/" + folder;
-    WriteAgent(url);
     const std::string update = UpdatePackage();
-    http_test::Serve(folder + "\\update.exe", update);
-    newSetup_["DownloadURL_UPDATE"] = url;
-    newSetup_["ShutDownMethod"] = "Don't Shut Down";
-    newSetup_["RestartProcess"] = "0";
-    Publish(update, http_test::Root() + "\\" + folder);
+    const std::string folder = PublishOverHttp("-", update, update);
 
     TAgentRun run;
     RunAgent(run);
@@ -633,16 +644,9 @@ namespace {
 TEST_F(AgentCycle, AnUpdateThatChangedAfterTheDecisionIsRefused)
 {
     ASSERT_NE(http_test::Port(), 0) << "the test server does not run";
-    const std::string folder = http_test::Unique("au");
-    CreateDirectoryA((http_test::Root() + "\\" + folder).c_str(), nullptr);
     // The probe and the length query see the announced file; later requests the other one.
-    const std::string url = "http://127.0.0.1:" + std::to_string(http_test::Port()) + "/bump=2/" + folder;
-    WriteAgent(url);
     const std::string update = UpdatePackage();
-    http_test::Serve(folder + "\\update.exe", update, update.substr(0, update.size() - 1000));
-    newSetup_["DownloadURL_UPDATE"] = url;
-    newSetup_["ShutDownMethod"] = "Don't Shut Down";
-    Publish(update, http_test::Root() + "\\" + folder);
+    PublishOverHttp("bump=2", update, update.substr(0, update.size() - 1000));
 
     TAgentRun run;
     run.StopAfter = "PerformAutoUpdate() - END";
