@@ -20,7 +20,8 @@ public:
     enum TMode {
         fmReadShared,   // existing file, reading
         fmWriteShared,  // existing file or a new one, writing, not truncated
-        fmCreate        // new or truncated file, writing
+        fmCreate,       // new or truncated file, writing
+        fmCreateNew     // a file that does not exist yet, writing; fails when it does
     };
 
     TFile() = default;

@@ -51,6 +51,8 @@ bool TFile::Open(const std::string& path, TMode mode)
         flags = O_WRONLY | O_CREAT;
     else if (mode == fmCreate)
         flags = O_WRONLY | O_CREAT | O_TRUNC;
+    else if (mode == fmCreateNew)
+        flags = O_WRONLY | O_CREAT | O_EXCL;
     int fd = ::open(NativePath(path).c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     // Opening a folder for writing fails by itself (EISDIR); for reading it

@@ -95,6 +95,9 @@ bool TFile::Open(const std::string& path, TMode mode)
         access = GENERIC_WRITE;
         creation = CREATE_ALWAYS;
         share = FILE_SHARE_READ;
+    } else if (mode == fmCreateNew) {
+        access = GENERIC_WRITE;
+        creation = CREATE_NEW;
     }
     HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;

@@ -139,17 +139,24 @@ public:
             DebugOut() << "Refused entry name: " << name << DebugEndl;
             return;
         }
-        existed_ = FileExists(path_);
-        if (!existed_) u_.Progress(1, 0);
         // A name with folders gets them below the target folder.
         const std::size_t slash = name.find_last_of("\\/");
         if (slash != std::string::npos) ForceDirectories(u_.p_.TargetDir + "\\" + name.substr(0, slash));
-        if (file_.Open(path_, TFile::fmWriteShared)) {
+        // Most entries are new files: made in one call, without asking first.
+        const bool made = file_.Open(path_, TFile::fmCreateNew);
+        const std::string makeError = made ? "" : LastErrorText();
+        existed_ = !made && FileExists(path_);
+        if (!existed_) u_.Progress(1, 0);
+        if (made) return;
+        if (!existed_) {
+            reason_ = makeError;
+        } else if (file_.Open(path_, TFile::fmWriteShared)) {
             // A part of a file split over several records goes behind the
-            // earlier parts; a file just made is empty.
-            if (existed_) file_.Seek(0, soEnd);
-        } else
+            // earlier parts.
+            file_.Seek(0, soEnd);
+        } else {
             reason_ = LastErrorText();
+        }
     }
 
     void Write(const char* data, std::size_t count)
