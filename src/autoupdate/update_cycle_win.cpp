@@ -154,19 +154,15 @@ void SetStatusText(const TAgentDeps& deps, int kind)
 bool IsSameToken(const TAgentDeps& deps, const std::string& localFile, int kind)
 {
     const std::string own = deps.OwnAgentToken ? deps.OwnAgentToken() : "";
-    std::string ownToken;
-    if (!TryUnscrambleToken(own, ownToken)) return false;
-    std::string theirs;
     if (kind == kFetchUpdate) {
         const TGFileInfo update(localFile);
-        if (!update.HasPackage() || !TryUnscrambleToken(update.GetAgentToken(false), theirs)) return false;
-    } else if (kind == kFetchInform) {
-        std::string rest;
-        SplitTokenLine(ReadFileToString(localFile), theirs, rest);
-    } else {
-        return false;
+        return update.HasPackage() && ScrambledTokensMatch(own, update.GetAgentToken(false));
     }
-    return !theirs.empty() && theirs == ownToken;
+    if (kind != kFetchInform) return false;
+    // The INFORM file's token comes out of its split already decoded.
+    std::string ownToken, theirs, rest;
+    SplitTokenLine(ReadFileToString(localFile), theirs, rest);
+    return TryUnscrambleToken(own, ownToken) && !theirs.empty() && theirs == ownToken;
 }
 
 bool DownloadFileAU(const TAgentDeps& deps, const std::string& locationIn, const std::string& fileName,
@@ -189,7 +185,7 @@ bool DownloadFileAU(const TAgentDeps& deps, const std::string& locationIn, const
     const std::string location = testMode ? TestLocation() : locationIn;
     std::string source = FolderSource(location, name);
     DebugOut() << " DownloadFileAU: " << source << DebugEndl;
-    Trace(std::string("TestMode=") + (testMode ? "TRUE" : "FALSE"));
+    Trace("TestMode=" + BoolText(testMode));
     Trace("Download START: " + source);
 
     const bool show = kind == kFetchUpdate && GetRequestConfirmationBeforeDownload() && !UserCheck();
@@ -371,7 +367,7 @@ bool PerformAutoUpdate(const TAgentDeps& deps)
     }();
 
     DebugStep("PerformAutoUpdate", 13);
-    Trace(std::string("PerformAutoUpdate() - END    Result=") + (result ? "TRUE" : "FALSE"));
+    Trace("PerformAutoUpdate() - END    Result=" + BoolText(result));
     return result;
 }
 
@@ -389,8 +385,7 @@ bool PerformAutoInform(const TAgentDeps& deps)
             MarkOffered(deps);
             DebugStep("PerformAutoInform", 3);
             std::string token, text;
-            SplitTokenLine(ReadFileToString(AgentFolder() + UpdateFileName(key, AgentOwnFileNames(deps))),
-                           token, text);
+            SplitTokenLine(ReadFileToString(InformFilePath()), token, text);
             HWND owner = deps.MainWindow ? deps.MainWindow() : nullptr;
             result = ShowInformWindow(owner, GetAgentText("s34"), GetAgentText("s35"), GetCharSet(),
                                       GetFontSize(), GetFontName(), GetAutoInformW(), GetAutoInformH(),
@@ -399,7 +394,7 @@ bool PerformAutoInform(const TAgentDeps& deps)
             DebugStep("PerformAutoInform", 4);
         }
     }
-    Trace(std::string("PerformAutoInform() - END ") + (result ? "TRUE" : "FALSE"));
+    Trace("PerformAutoInform() - END " + BoolText(result));
     return result;
 }
 

@@ -129,3 +129,9 @@ std::string ScrambleToken(const std::string& token)
 {
     return ScrambleToken(token, ClockSeed());
 }
+
+bool ScrambledTokensMatch(const std::string& a, const std::string& b)
+{
+    std::string first, second;
+    return TryUnscrambleToken(a, first) && TryUnscrambleToken(b, second) && first == second;
+}

@@ -13,6 +13,10 @@ std::string UnscrambleToken(const std::string& text);
 // The same, telling failure apart: false when the text fails its checks.
 bool TryUnscrambleToken(const std::string& text, std::string& token);
 
+// Whether two scrambled tokens hide the same token (exact, case-sensitive). A
+// text that fails its checks never matches, not even itself.
+bool ScrambledTokensMatch(const std::string& a, const std::string& b);
+
 // Exact inverse of UnscrambleToken. The random padding and key come from a
 // generator seeded with `seed`, so a build can be reproduced.
 std::string ScrambleToken(const std::string& token, uint32_t seed);

@@ -44,14 +44,6 @@ std::string WebAgentCopy(std::string image)
     return image;
 }
 
-bool WebTokensMatch(const std::string& launcherWebToken, const std::string& packageAgentToken)
-{
-    std::string own, theirs;
-    if (!TryUnscrambleToken(launcherWebToken, own) || !TryUnscrambleToken(packageAgentToken, theirs))
-        return false;
-    return own == theirs;
-}
-
 bool WebHashMatches(const std::string& item, const std::string& digest)
 {
     if (item.empty()) return true;

@@ -34,11 +34,6 @@ std::string NoConnectionText(const std::string& text, const std::string& reason)
 // records one within the file, else the file's end.
 std::string WebAgentCopy(std::string image);
 
-// Whether the fetched package is this launcher's: its agent token, decoded,
-// equals the launcher's web token, decoded. A token that fails its checks
-// on either side never matches.
-bool WebTokensMatch(const std::string& launcherWebToken, const std::string& packageAgentToken);
-
 // The SHA-256 item against the package's digest (both in hexadecimal, case
 // ignored). An empty item asks for no check.
 bool WebHashMatches(const std::string& item, const std::string& digest);

@@ -13,6 +13,7 @@
 #include "package/files.h"
 #include "package/lang_keys.h"
 #include "package/package_reader.h"
+#include "package/token.h"
 #include "package/unpack.h"
 #include "setup/setup_flow.h"
 #include "setup/web_install.h"
@@ -48,7 +49,8 @@ std::string CheckPackage(const TSetupDeps& deps, const TGFileInfo& own, const st
                          const std::string& url)
 {
     const TGFileInfo package(path);
-    if (!WebTokensMatch(own.GetWebToken(false), package.GetAgentToken(false))) {
+    // The launcher web token and the package agent token, decoded, are equal.
+    if (!ScrambledTokensMatch(own.GetWebToken(false), package.GetAgentToken(false))) {
         DebugLine("Secret token mismatch: " + path);
         return ErrorPageMessage(path, "", url, kTextBadToken);
     }

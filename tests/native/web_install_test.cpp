@@ -85,10 +85,10 @@ TEST(WebAgentCopy, CutsShortTailsAndMarksTheTrailerThatEndsThePackage)
 TEST(WebInstallChecks, TokensAndHashes)
 {
     const std::string secret = ScrambleToken("s3cret", 1);
-    EXPECT_TRUE(WebTokensMatch(secret, ScrambleToken("s3cret", 2))) << "compared decoded";
-    EXPECT_FALSE(WebTokensMatch(secret, ScrambleToken("other", 2)));
-    EXPECT_FALSE(WebTokensMatch(secret, ""));
-    EXPECT_FALSE(WebTokensMatch("not a token", "not a token")) << "broken tokens never match";
+    EXPECT_TRUE(ScrambledTokensMatch(secret, ScrambleToken("s3cret", 2))) << "compared decoded";
+    EXPECT_FALSE(ScrambledTokensMatch(secret, ScrambleToken("other", 2)));
+    EXPECT_FALSE(ScrambledTokensMatch(secret, ""));
+    EXPECT_FALSE(ScrambledTokensMatch("not a token", "not a token")) << "broken tokens never match";
 
     const std::string digest = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
     EXPECT_TRUE(WebHashMatches("", digest)) << "no hash item, no check";
