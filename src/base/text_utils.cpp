@@ -82,6 +82,18 @@ TUserSeparators SystemSeparators()
     return TUserSeparators{};
 }
 
+std::string FormatDecimal(double value, int decimals)
+{
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "%.*f", std::clamp(decimals, 0, 30), value);
+    return buf;
+}
+
+double DecimalToDouble(const char* text, char** end)
+{
+    return std::strtod(text, end);
+}
+
 TDateTime NowLocalDateTime()
 {
     const std::time_t now = std::time(nullptr);
@@ -328,18 +340,15 @@ double ParseLooseFloat(const std::string& text, double def)
         return def;
     char* end = nullptr;
     errno = 0;
-    const double value = std::strtod(s.c_str(), &end);
+    const double value = DecimalToDouble(s.c_str(), &end);
     if (end != s.c_str() + s.size() || errno == ERANGE) return def;
     return value;
 }
 
 std::string FormatFixed(double value, int decimals, bool strip)
 {
-    decimals = std::clamp(decimals, 0, 30);
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
     const char point = UserSeparators().Decimal;
-    std::string out = ReplaceChar(buf, '.', point);
+    std::string out = ReplaceChar(FormatDecimal(value, decimals), '.', point);
     if (!strip || out.find(point) == std::string::npos) return out;
     out = StripChar(out, '0', true);
     if (!out.empty() && out[0] != point) out = StripChar(out, point, true);
@@ -396,11 +405,15 @@ std::string NormalizeVersion(const std::string& version, int field_width, int fi
     return out;
 }
 
+uint32_t ClockSeed()
+{
+    return static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+}
+
 std::string RandomIntText(int low, int high)
 {
     if (low > high) std::swap(low, high);
-    std::mt19937_64 engine(
-        static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+    std::minstd_rand engine(ClockSeed());
     std::uniform_int_distribution<int64_t> dist(low, high);
     return std::to_string(dist(engine));
 }

@@ -81,6 +81,11 @@ int64_t DecimalOr(const std::string& text, int64_t def);
 
 // "1234567.89" -> "1,234,567.89"; commas go only between digits.
 std::string InsertThousandsSeparators(const std::string& digits);
+// Fixed notation with a point and `decimals` places (0..30), whatever the
+// locale: FormatDecimal(2.345, 1) = "2.3".
+std::string FormatDecimal(double value, int decimals);
+// The C library's strtod on plain decimal text (the point as separator).
+double DecimalToDouble(const char* text, char** end);
 // Accepts "1,5" and "1,234.5"; `def` when the text is not a number.
 double ParseLooseFloat(const std::string& text, double def);
 // Fixed-point text with the user's decimal separator; `strip` drops needless
@@ -93,6 +98,8 @@ std::string ZeroPad(int64_t number, int digits);
 std::string PadLeft(const std::string& text, int width, char fill = ' ');
 // "1.2.3", 4, 4 -> "0001.0002.0003.0000". Fields beyond 18 digits saturate.
 std::string NormalizeVersion(const std::string& version, int field_width, int field_count);
+// A seed for the pseudo-random texts: the high-resolution clock.
+uint32_t ClockSeed();
 // Re-seeded from the clock on every call; low and high inclusive (swapped when reversed).
 std::string RandomIntText(int low, int high);
 std::string BoolText(bool value);

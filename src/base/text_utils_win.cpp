@@ -3,6 +3,30 @@
 
 #include "base/text_utils.h"
 
+#include <algorithm>
+#include <cstdio>
+
+// The system's C runtime formats and reads numbers here: the C99 versions
+// that the compiler's runtime offers instead add some 35 KB to the launcher,
+// and plain decimal text is all that is ever formatted or read.
+#define VEL_LABEL_TEXT(x) #x
+#define VEL_LABEL(x) VEL_LABEL_TEXT(x)
+extern "C" double __cdecl MsvcrtStrtod(const char*,
+                                       char**) __asm__(VEL_LABEL(__USER_LABEL_PREFIX__) "strtod");
+
+std::string FormatDecimal(double value, int decimals)
+{
+    char buf[512];
+    _snprintf(buf, sizeof buf, "%.*f", std::clamp(decimals, 0, 30), value);
+    buf[sizeof buf - 1] = '\0';
+    return buf;
+}
+
+double DecimalToDouble(const char* text, char** end)
+{
+    return MsvcrtStrtod(text, end);
+}
+
 std::string AnsiUpperCase(const std::string& text)
 {
     std::string out = text;

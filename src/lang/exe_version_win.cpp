@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include <string>
 #include "base/debug_stream.h"
 #include <vector>
 
@@ -39,11 +39,10 @@ std::string GetExeVersion(const std::string& file, int width, int count)
         ReportVersionFailure("No fixed file version: " + path);
         return "";
     }
-    char text[64];
-    std::snprintf(text, sizeof(text), "%d.%d.%d.%d", static_cast<int>(HIWORD(fixed->dwFileVersionMS)),
-                  static_cast<int>(LOWORD(fixed->dwFileVersionMS)),
-                  static_cast<int>(HIWORD(fixed->dwFileVersionLS)),
-                  static_cast<int>(LOWORD(fixed->dwFileVersionLS)));
+    const std::string text = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                             std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                             std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+                             std::to_string(LOWORD(fixed->dwFileVersionLS));
     if (width > 1 || count < 4) return FormatVersionText(text, width, count);
     return text;
 }

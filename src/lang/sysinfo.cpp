@@ -118,7 +118,7 @@ bool IsVersion8OrLater(uint32_t platform, const std::string& versionText)
     const std::string whole = versionText.substr(0, dot);
     const std::string frac = dot == std::string::npos ? "" : versionText.substr(dot + 1);
     if (!IsDigits(whole) || (!frac.empty() && !IsDigits(frac))) return false;
-    const double value = std::strtod((whole + "." + (frac.empty() ? "0" : frac)).c_str(), nullptr);
+    const double value = DecimalToDouble((whole + "." + (frac.empty() ? "0" : frac)).c_str(), nullptr);
     return value >= 6.2 - 1e-9;
 }
 
@@ -265,7 +265,7 @@ std::string ScrambleTextWithKey(const std::string& input, bool scramble, bool he
 
 std::string ScrambleText(const std::string& text, bool scramble, bool hex)
 {
-    static std::mt19937 rng{std::random_device{}()};
+    static std::minstd_rand rng{ClockSeed()};
     std::uniform_int_distribution<int> keys(33, 122);
     return ScrambleTextWithKey(text, scramble, hex, keys(rng));
 }

@@ -1,16 +1,12 @@
 #include "net/transfer_rate.h"
 
-#include <cstdio>
-
 #include "base/pump.h"
 #include "base/text_utils.h"
 
 std::string FormatScaledAmount(uint64_t value, uint32_t unit)
 {
     const double scaled = value == 0 || unit == 0 ? 0.0 : static_cast<double>(value) / unit;
-    char text[64];
-    std::snprintf(text, sizeof text, "%.1f", scaled);
-    return InsertThousandsSeparators(text);
+    return InsertThousandsSeparators(FormatDecimal(scaled, 1));
 }
 
 uint32_t TickCount32()
@@ -44,9 +40,7 @@ std::string TBytesRate::Rate(uint32_t chunkBytes)
         computed_ = true;
         lastUpdate_ = now;
         const double rate = static_cast<double>(sum) / (span / 1000.0) / 1024.0;
-        char text[64];
-        std::snprintf(text, sizeof text, "%.2f", rate);
-        rate_ = text;
+        rate_ = FormatDecimal(rate, 2);
     }
     return rate_;
 }

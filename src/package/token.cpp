@@ -1,6 +1,7 @@
 #include "package/token.h"
 
-#include <chrono>
+#include "base/text_utils.h"
+
 #include <random>
 #include <vector>
 
@@ -9,10 +10,10 @@ namespace {
 // Every character of the hexadecimal text is shifted by this much.
 constexpr int kCharShift = 50;
 
-std::mt19937& TokenRandom()
+// Only for the stand-in text of a failed token: a small generator will do.
+std::minstd_rand& TokenRandom()
 {
-    static std::mt19937 generator(
-        static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+    static std::minstd_rand generator(ClockSeed());
     return generator;
 }
 
@@ -27,11 +28,6 @@ int HexDigit(unsigned char c)
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
-}
-
-uint32_t ClockSeed()
-{
-    return static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include "base/debug_stream.h"
 #include <set>
 
@@ -25,9 +24,7 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix)
 
 std::string FormatBytes(double value)
 {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.0f", value);
-    return buffer;
+    return FormatDecimal(value, 0);
 }
 
 bool IsDeviceName(const std::string& component)

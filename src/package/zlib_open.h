@@ -5,12 +5,18 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
-#include <stdexcept>
+#include <exception>
 #include <string>
 
-class EZLibError : public std::runtime_error {
+// A standard error with its own copy of the message: std::runtime_error would
+// bring the runtime's second string implementation into the launcher.
+class EZLibError : public std::exception {
 public:
-    using std::runtime_error::runtime_error;
+    explicit EZLibError(std::string message) : message_(std::move(message)) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
 };
 
 // Inflates a whole zlib stream. Raises EZLibError with zlib's message on a

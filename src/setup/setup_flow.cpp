@@ -3,7 +3,6 @@
 #include "package/unpack.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "base/text_utils.h"
 
@@ -27,12 +26,7 @@ std::string FormatMegabytes(double bytes)
 {
     double mb = bytes > 0 ? bytes / 1048576.0 : 0.0;
     const int decimals = mb > 10 ? 1 : (mb >= 1 ? 2 : 3);
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, mb);
-    std::string text = buf;
-    for (char& ch : text)  // whatever the C locale says
-        if (ch == ',') ch = '.';
-    return text;
+    return FormatDecimal(mb, decimals);
 }
 
 std::string RemoveSwitch(const std::string& command_line, const std::string& switch_text)

@@ -5,19 +5,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
-
-// The runtime's default handler for an uncaught exception prints the
-// demangled type name to a console the launcher does not have, and brings
-// the demangler (about 50 KB) into every package. Ending at once is all it
-// would achieve.
-namespace __gnu_cxx {
-void __verbose_terminate_handler()
-{
-    std::abort();
-}
-}  // namespace __gnu_cxx
-
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     // Before anything can pull a library in by name: system folder only.

@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
 """Checks a launcher image: "MZ" at 0, "PE" at 256, DOS header bytes
-248..255 free for StoredPackEnd, and imports from system DLLs only."""
+248..255 free for StoredPackEnd, imports from system DLLs only, and none of
+the functions that Windows XP lacks but compiler runtimes like to bind at
+load time (the POSIX thread library's GetTickCount64 once kept the launcher
+from starting there)."""
 import struct
 import subprocess
 import sys
@@ -10,6 +13,26 @@ SYSTEM_DLLS = {
     "shell32.dll", "version.dll", "ole32.dll", "msvcrt.dll", "comdlg32.dll",
     "wininet.dll", "shfolder.dll", "psapi.dll", "oleaut32.dll", "shlwapi.dll",
 }
+
+# Newer than Windows XP; the launcher binds such functions at run time.
+NEWER_THAN_XP = {
+    "GetTickCount64", "InitializeSRWLock", "AcquireSRWLockExclusive",
+    "AcquireSRWLockShared", "InitializeConditionVariable",
+    "SleepConditionVariableCS", "WakeConditionVariable", "InitOnceExecuteOnce",
+    "FlsAlloc", "FlsGetValue", "FlsSetValue", "GetThreadId",
+    "GetFileInformationByHandleEx", "CreateSymbolicLinkA",
+    "GetFinalPathNameByHandleA", "SetDefaultDllDirectories",
+    "InitializeCriticalSectionEx", "CreateEventExA", "GetLocaleInfoEx",
+}
+
+
+def imported_functions(objdump_text):
+    names = set()
+    for line in objdump_text.splitlines():
+        fields = line.split()
+        if len(fields) == 3 and all(c in "0123456789abcdef" for c in fields[0]):
+            names.add(fields[2])
+    return names
 
 
 def main(path, objdump):
@@ -30,6 +53,9 @@ def main(path, objdump):
     foreign = sorted(dlls - SYSTEM_DLLS)
     if foreign:
         errors.append("imports non-system DLLs: " + ", ".join(foreign))
+    newer = sorted(imported_functions(out) & NEWER_THAN_XP)
+    if newer:
+        errors.append("imports functions that Windows XP lacks: " + ", ".join(newer))
     for e in errors:
         print(f"{path}: {e}")
     if not errors:
