@@ -127,7 +127,7 @@ endfunction()
 file(GLOB unit_sources CONFIGURE_DEPENDS ${vel_tests_dir}/native/*.cpp)
 if(unit_sources AND (NOT WIN32 OR vel_run_wine))
   add_executable(unit_tests ${unit_sources})
-  target_link_libraries(unit_tests PRIVATE pkgtoollib ${vel_gtest})
+  target_link_libraries(unit_tests PRIVATE pkgtoollib debugviewlib ${vel_gtest})
   target_include_directories(unit_tests PRIVATE ${vel_tests_dir})
   target_compile_definitions(unit_tests PRIVATE
     VEL_TEST_DATA="${vel_tests_dir}/data")
