@@ -5,7 +5,8 @@ copies keep working.
 
 usage: run_doc_example.py PAGE.md FOLDER [--copy FILE]... [--tool NAME=COMMAND]...
   --copy FILE          put FILE into the folder first (e.g. launcher.exe)
-  --tool NAME=COMMAND  make NAME on the PATH run COMMAND with its arguments
+  --tool NAME=COMMAND  make NAME on the PATH run COMMAND with its arguments,
+                       its output without carriage returns
                        (e.g. pkgtool=".../wine-run .../pkgtool.exe")
 """
 import os
@@ -36,7 +37,8 @@ def main(argv):
             name, command = value.split("=", 1)
             tool = os.path.join(bin_dir, name)
             with open(tool, "w") as f:
-                f.write(f'#!/bin/sh\nexec {command} "$@"\n')
+                # Windows programs under Wine end their lines with "\r\n".
+                f.write(f'#!/bin/bash\nset -o pipefail\n{command} "$@" | tr -d "\\r"\n')
             os.chmod(tool, os.stat(tool).st_mode | stat.S_IEXEC)
         else:
             print(f"unknown option {option}", file=sys.stderr)

@@ -614,8 +614,10 @@ TEST_F(AgentCycle, NamedSignersDecideWhichUpdateRuns)
             continue;
         }
         EXPECT_NE(Log().find(c.Refusal), std::string::npos) << Log();
-        ASSERT_EQ(run.Boxes.size(), 1u);
-        EXPECT_NE(run.Boxes[0].find("Bad Secret Token!"), std::string::npos) << run.Boxes[0];
+        // Under load the watcher may meet the same box twice before it closes.
+        ASSERT_FALSE(run.Boxes.empty());
+        for (const std::string& box : run.Boxes)
+            EXPECT_NE(box.find("Bad Secret Token!"), std::string::npos) << box;
     }
 }
 

@@ -43,6 +43,13 @@ protected:
         SetupFlowTest::TearDown();
     }
 
+    static std::string ViewerCommand(const std::string& args)
+    {
+        std::string line(1, '"');
+        line += ProgramFolder() + "debugview.exe\" ";
+        return line + args;
+    }
+
     // Starts the viewer with its console written to `console_`; false when its
     // window does not appear.
     bool StartViewer(const std::string& args)
@@ -56,7 +63,7 @@ protected:
         si.dwFlags = STARTF_USESTDHANDLES;
         si.hStdOutput = out;
         si.hStdError = out;
-        std::string line = "\"" + ProgramFolder() + "debugview.exe\" " + args;
+        std::string line = ViewerCommand(args);
         const bool started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                                             nullptr, work_.c_str(), &si, &viewer_);
         CloseHandle(out);
@@ -140,9 +147,9 @@ TEST_F(DebugViewTool, FilterKeepsOnlyMatchingLinesCaseIgnored)
 TEST_F(DebugViewTool, RefusesASecondViewerAndBadArguments)
 {
     ASSERT_TRUE(StartViewer("--log \"" + work_ + "\\first.txt\""));
-    for (const std::string args :
+    for (const std::string& args :
          {"--log \"" + work_ + "\\second.txt\"", std::string("--filter"), std::string("--colour")}) {
-        std::string line = "\"" + ProgramFolder() + "debugview.exe\" " + args;
+        std::string line = ViewerCommand(args);
         STARTUPINFOA si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};

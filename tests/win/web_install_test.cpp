@@ -198,7 +198,10 @@ TEST_F(WebInstallTest, NamedSignersDecideWhichPackageRuns)
         DeleteFileA(record_.c_str());
         const std::string name = http_test::Unique("signed.exe");
         http_test::Serve(name, c.Body);
-        WriteWebLauncher({ServerBase(), name}, false, false, Thumbprint("vendor"));
+        TWebBlock web;
+        web.Base = ServerBase();
+        web.File = name;
+        WriteWebLauncher(web, false, false, Thumbprint("vendor"));
         TRun run;
         Run(run);
         ASSERT_TRUE(run.Ended) << c.What;

@@ -7,6 +7,9 @@
 // (ReplyMessage) and writes afterwards: a slow console never stalls it.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -85,6 +88,8 @@ BOOL WINAPI CtrlHandler(DWORD)
 
 int main(int argc, char** argv)
 {
+    // Lines carry their own "\r\n": console and log get the same bytes.
+    _setmode(_fileno(stdout), _O_BINARY);
     std::string error;
     if (!ParseViewerArgs(std::vector<std::string>(argv + 1, argv + argc), g_viewer.Options, error)) {
         std::fprintf(stderr, "debugview: %s\n%s", error.c_str(), kViewerUsage);
