@@ -49,12 +49,12 @@ inline bool RunShell(const std::string& script, std::string* log = nullptr)
 }
 
 // A self-signed code-signing certificate NAME.pem (with NAME.key and
-// NAME.der) in UnixFolder, made once per run of the tests.
+// NAME.der) in UnixFolder, made once for the build folder (valid ten years).
 inline bool MakeCertificate(const std::string& name)
 {
     const std::string pem = http_test::WinePath(UnixFolder() + "/" + name + ".pem");
     if (GetFileAttributesA(pem.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-    return RunShell("openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj '/CN=Velmora Test " + name +
+    return RunShell("openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj '/CN=Velmora Test " + name +
                     "' -addext extendedKeyUsage=codeSigning -keyout " + name + ".key -out " + name +
                     ".tmp\nopenssl x509 -in " + name + ".tmp -outform DER -out " + name + ".der\nmv " + name +
                     ".tmp " + name + ".pem");
