@@ -127,7 +127,7 @@ endfunction()
 file(GLOB unit_sources CONFIGURE_DEPENDS ${vel_tests_dir}/native/*.cpp)
 if(unit_sources AND (NOT WIN32 OR vel_run_wine))
   add_executable(unit_tests ${unit_sources})
-  target_link_libraries(unit_tests PRIVATE pkgtoollib ${vel_gtest})
+  target_link_libraries(unit_tests PRIVATE pkgtoollib debugviewlib ${vel_gtest})
   target_include_directories(unit_tests PRIVATE ${vel_tests_dir})
   target_compile_definitions(unit_tests PRIVATE
     VEL_TEST_DATA="${vel_tests_dir}/data")
@@ -158,16 +158,27 @@ if(vel_run_wine)
     target_link_libraries(win_tests PRIVATE pkgtoollib ${vel_gtest} crypt32)
     target_include_directories(win_tests PRIVATE ${vel_tests_dir})
     target_compile_definitions(win_tests PRIVATE
-      VEL_TEST_DATA="${vel_tests_dir}/data" VEL_HTTP_DIR="${VEL_HTTP_DIR}")
+      VEL_TEST_DATA="${vel_tests_dir}/data" VEL_HTTP_DIR="${VEL_HTTP_DIR}"
+      VEL_SIGN_DIR="${CMAKE_BINARY_DIR}/signing")
     if(helper_targets)
       add_dependencies(win_tests ${helper_targets})
     endif()
     if(TARGET launcher)
-      add_dependencies(win_tests launcher)
+      add_dependencies(win_tests launcher debugview)
     endif()
     # The download tests need the local HTTP server too.
     vel_add_test_program(win_tests "wine;http")
   endif()
+endif()
+
+# ---- worked examples of the docs, run as a reader would --------------------
+if(vel_run_wine AND TARGET launcher)
+  add_test(NAME docs_signed_updates
+           COMMAND ${Python3_EXECUTABLE} ${vel_tests_dir}/docs/run_doc_example.py
+                   ${PROJECT_SOURCE_DIR}/docs/signed-updates.md ${CMAKE_BINARY_DIR}/docs/signed-updates
+                   --copy $<TARGET_FILE:launcher>
+                   --tool "pkgtool=${VEL_WINE_RUN} $<TARGET_FILE:pkgtool>")
+  set_tests_properties(docs_signed_updates PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
 endif()
 
 # ---- source layering: each folder of src/ includes only those before it -----

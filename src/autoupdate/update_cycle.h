@@ -90,6 +90,9 @@ struct TAgentDeps {
     std::function<std::string()> OwnAgentToken;
     std::function<std::string()> AgentExeName;
     std::function<std::string()> UpdateUrl;
+    // Thumbprints of the certificates an UPDATE file must be signed with
+    // (agent block item 5); "" when the token alone decides.
+    std::function<std::string()> OwnSigners;
     // Ends the agent: the main window is destroyed.
     std::function<void()> EndAgent;
     // Called once per cycle when the user was shown the offer or the update
@@ -102,7 +105,8 @@ void SetStatusText(const TAgentDeps& deps, int kind);
 
 // Fetches `fileName` from `location` (a folder, else a URL). Kinds 2 and 3
 // are kept in the agent folder only when complete, of their announced size
-// and carrying the agent's token; a refused file is deleted.
+// and carrying the agent's token (an UPDATE file also the signature of a
+// named signer, when the agent names any); a refused file is deleted.
 bool DownloadFileAU(const TAgentDeps& deps, const std::string& location, const std::string& fileName,
                     int kind, std::string& error);
 // The token of a fetched UPDATE (kind 2) or INFORM (kind 3) file equals the agent's own.

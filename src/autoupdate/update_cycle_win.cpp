@@ -21,6 +21,7 @@
 #include "net/download_abort.h"
 #include "net/error_page.h"
 #include "net/http_client.h"
+#include "net/signature.h"
 #include "package/files.h"
 #include "package/package_reader.h"
 #include "package/token.h"
@@ -133,6 +134,17 @@ bool StartCommand(const std::string& command, int show)
     return true;
 }
 
+// An UPDATE file of an agent whose package names signers must carry a
+// signature by one of them; the reason of a refusal goes to the trace.
+bool HasNamedSigner(const TAgentDeps& deps, const std::string& localFile, int kind)
+{
+    const std::string signers = kind == kFetchUpdate && deps.OwnSigners ? deps.OwnSigners() : "";
+    if (signers.empty()) return true;
+    const std::string why = CheckSigner(localFile, signers);
+    if (!why.empty()) Log("ERROR: Update file refused: " + why);
+    return why.empty();
+}
+
 }  // namespace
 
 std::vector<std::string> AgentOwnFileNames(const TAgentDeps& deps)
@@ -227,7 +239,7 @@ bool DownloadFileAU(const TAgentDeps& deps, const std::string& locationIn, const
         error = CheckFetched(working, kind);
         if (!error.empty()) {
             Log("ERROR: " + error + " --- " + source);
-        } else if (!IsSameToken(deps, working, kind)) {
+        } else if (!IsSameToken(deps, working, kind) || !HasNamedSigner(deps, working, kind)) {
             const std::string m = ErrorPageMessage(working, "", source, kTextBadSecretToken);
             DeleteFileA(working.c_str());
             Log("ERROR: " + m);

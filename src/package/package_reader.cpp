@@ -274,6 +274,11 @@ bool TGFileInfo::IsSilent() const
     return ListItem(agentBlock_, kAgentSilent) == "1";
 }
 
+std::string TGFileInfo::GetAgentSigners() const
+{
+    return ListItem(agentBlock_, kAgentSigners);
+}
+
 std::string TGFileInfo::GetWebItem(int index) const
 {
     return ListItem(webBlock_, index);

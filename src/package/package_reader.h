@@ -50,7 +50,11 @@ enum : int {
     kAgentInfoFile = 1,
     kAgentExe = 2,
     kAgentToken = 3,
-    kAgentSilent = 4
+    kAgentSilent = 4,
+    // Optional: SHA-256 thumbprints (hex, comma-separated) of the certificates
+    // whose Authenticode signature an update must carry; readers before it
+    // see five items.
+    kAgentSigners = 5
 };
 // Web block items (the sixth, the SHA-256, is optional).
 enum : int {
@@ -160,6 +164,9 @@ public:
     std::string GetAgentExeName() const;
     std::string GetAgentToken(bool unscramble) const;
     bool IsSilent() const;
+    // The thumbprints an update or a fetched package must be signed with
+    // (lower-case hex, comma-separated); "" when any token-checked file will do.
+    std::string GetAgentSigners() const;
     // Web block item `index` (0 location, 1 setup file, 4 size).
     std::string GetWebItem(int index) const;
     bool IsWebAlwaysDownload() const;

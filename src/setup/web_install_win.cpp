@@ -10,6 +10,7 @@
 #include "lang/status_label.h"
 #include "net/download_abort.h"
 #include "net/error_page.h"
+#include "net/signature.h"
 #include "package/files.h"
 #include "package/lang_keys.h"
 #include "package/package_reader.h"
@@ -52,6 +53,13 @@ std::string CheckPackage(const TSetupDeps& deps, const TGFileInfo& own, const st
     // The launcher web token and the package agent token, decoded, are equal.
     if (!ScrambledTokensMatch(own.GetWebToken(false), package.GetAgentToken(false))) {
         DebugLine("Secret token mismatch: " + path);
+        return ErrorPageMessage(path, "", url, kTextBadToken);
+    }
+    // The same signers as the agent's: a token alone proves nothing over plain HTTP.
+    const std::string signers = own.GetAgentSigners();
+    const std::string why = signers.empty() ? "" : CheckSigner(path, signers);
+    if (!why.empty()) {
+        DebugLine("Package refused, " + why + ": " + path);
         return ErrorPageMessage(path, "", url, kTextBadToken);
     }
     const std::string expected = own.GetWebSha256();

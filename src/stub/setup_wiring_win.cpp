@@ -71,6 +71,10 @@ TAgentDeps ProgramAgentDeps()
         const TGFileInfo* own = MainFileInfo();
         return own ? own->GetUpdateUrl() : std::string();
     };
+    deps.OwnSigners = [] {
+        const TGFileInfo* own = MainFileInfo();
+        return own ? own->GetAgentSigners() : std::string();
+    };
     deps.EndAgent = [] {
         if (HWND w = MainWindowHandle()) PostMessageA(w, WM_DESTROY, 0, 0);
     };

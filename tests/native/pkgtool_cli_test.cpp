@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "base/lists.h"
+#include "net/signature.h"
 #include "package/package_reader.h"
+#include "pkgtool/certificate.h"
 
 namespace {
 
@@ -114,6 +118,81 @@ TEST_F(PkgToolCliTest, ErrorsAreOneLineAndNonZero)
     }
     EXPECT_FALSE(fs::exists(Path("out.exe")));
     EXPECT_FALSE(fs::exists(Path("out.exe.tmp")));
+}
+
+// A throwaway self-signed certificate (openssl, P-256) and the SHA-256 of its DER form.
+constexpr const char* kSignerPem = "-----BEGIN CERTIFICATE-----\r\n"
+                                   "MIIBiTCCAS+gAwIBAgIUFWXcGOB8ASbbes32CpAnktjzYCMwCgYIKoZIzj0EAwIw\r\n"
+                                   "GjEYMBYGA1UEAwwPVmVsbW9yYSBGaXh0dXJlMB4XDTI2MTIxMTE0NDM0MFoXDTM2\r\n"
+                                   "MTIwODE0NDM0MFowGjEYMBYGA1UEAwwPVmVsbW9yYSBGaXh0dXJlMFkwEwYHKoZI\r\n"
+                                   "zj0CAQYIKoZIzj0DAQcDQgAEb5imR+Rxj8YJ+xxFpLCzRvLoh7WsUamWeKgzPWF5\r\n"
+                                   "08Qmabu10be34Ty6jZkSiPmJN0pFCaFEzugBXgs1m5sEvqNTMFEwHQYDVR0OBBYE\r\n"
+                                   "FPhuUYg3DT+Xcpc7EJRC9CkLFGTVMB8GA1UdIwQYMBaAFPhuUYg3DT+Xcpc7EJRC\r\n"
+                                   "9CkLFGTVMA8GA1UdEwEB/wQFMAMBAf8wCgYIKoZIzj0EAwIDSAAwRQIhAOy/48NZ\r\n"
+                                   "et+g2PBsCxA1mlGeHmgj+DtkX90mJUhL3WeXAiAQaC9W1IfSFZ69hG8bSkLy9cx7\r\n"
+                                   "TF0FfGJhO9MRIGe8oA==\r\n"
+                                   "-----END CERTIFICATE-----\r\n";
+constexpr const char* kSignerDerHex =
+    "308201893082012fa00302010202141565dc18e07c0126db7acdf60a902792d8f36023300a06082a8648ce3d04030230"
+    "1a3118301606035504030c0f56656c6d6f72612046697874757265301e170d3236313231313134343334305a170d3336"
+    "313230383134343334305a301a3118301606035504030c0f56656c6d6f726120466978747572653059301306072a8648"
+    "ce3d020106082a8648ce3d030107034200046f98a647e4718fc609fb1c45a4b0b346f2e887b5ac51a99678a8333d6179"
+    "d3c42669bbb5d1b7b7e13cba8d991288f989374a4509a144cee8015e0b359b9b04bea3533051301d0603551d0e041604"
+    "14f86e5188370d3f9772973b109442f4290b1464d5301f0603551d23041830168014f86e5188370d3f9772973b109442"
+    "f4290b1464d5300f0603551d130101ff040530030101ff300a06082a8648ce3d0403020348003045022100ecbfe3c359"
+    "7adfa0d8f06c0b10359a519e1e6823f83b645fdd2625484bdd6797022010682f56d487d2159ebd846f1b4a42f2f5cc7b"
+    "4c5d057c62613bd3112067bca0";
+constexpr const char* kSignerThumbprint = "12acec680ecfa150b656576e71d3c5f0b321b31de4014a7d7d9d0ce4ea1d79cc";
+
+TEST_F(PkgToolCliTest, SignersArePemOrDerThumbprintsInASixthAgentItem)
+{
+    std::string hex, error;
+    ASSERT_TRUE(CertificateThumbprint(kSignerPem, hex, error)) << error;
+    EXPECT_EQ(hex, kSignerThumbprint);
+    std::string bytes;  // the DER form of the same certificate
+    for (size_t i = 0; i + 1 < std::strlen(kSignerDerHex); i += 2)
+        bytes += static_cast<char>(std::stoi(std::string(kSignerDerHex + i, 2), nullptr, 16));
+    Write("vendor.pem", kSignerPem);
+    Write("old.cer", bytes);
+    Write("other.pem", "-----BEGIN CERTIFICATE-----\nMIIB*broken\n-----END CERTIFICATE-----\n");
+    Write("setup.exe", "x");
+    const std::string project = "[Package]\nImage = none\n[Agent]\nToken = t0k\nSilent = 1\n";
+    Write("signed.ini", project + "Signers = vendor.pem, old.cer\n[Files]\nsetup.exe\n");
+    ASSERT_EQ(Run({"build", Path("signed.ini"), "-o", Path("signed.exe")}), 0) << err_.str();
+    const TGFileInfo info(Path("signed.exe"));
+    EXPECT_EQ(info.GetAgentSigners(), std::string(kSignerThumbprint) + "," + kSignerThumbprint);
+    // Readers of the five items read them as before.
+    EXPECT_EQ(info.GetAgentToken(true), "t0k");
+    EXPECT_TRUE(info.IsSilent());
+    EXPECT_TRUE(SignerListed(info.GetAgentSigners(),
+                             "12ACEC680ECFA150B656576E71D3C5F0B321B31DE4014A7D7D9D0CE4EA1D79CC"));
+    EXPECT_FALSE(SignerListed(info.GetAgentSigners(), std::string(kSignerThumbprint).substr(0, 63)));
+    EXPECT_FALSE(SignerListed("", ""));
+    ASSERT_EQ(Run({"inspect", Path("signed.exe")}), 0) << err_.str();
+    EXPECT_NE(out_.str().find("  signers: " + std::string(kSignerThumbprint) + "," + kSignerThumbprint),
+              std::string::npos)
+        << out_.str();
+
+    // Without Signers the agent block keeps its five items.
+    Write("plain.ini", project + "[Files]\nsetup.exe\n");
+    ASSERT_EQ(Run({"build", Path("plain.ini"), "-o", Path("plain.exe")}), 0) << err_.str();
+    EXPECT_EQ(TGFileInfo(Path("plain.exe")).GetAgentSigners(), "");
+    EXPECT_EQ(ListCount(TGFileInfo(Path("plain.exe")).AgentBlock()), 5);
+
+    struct Case {
+        const char* Signers;
+        const char* Error;
+    };
+    for (const Case c : {Case{"missing.pem", "cannot read certificate \"missing.pem\""},
+                         Case{"other.pem", "certificate \"other.pem\": broken PEM certificate"},
+                         Case{"setup.exe", "certificate \"setup.exe\": not a certificate (PEM or DER)"},
+                         Case{"vendor.pem,", "Signers names an empty certificate file"},
+                         Case{"", "Signers names an empty certificate file"}}) {
+        Write("bad.ini", project + "Signers = " + c.Signers + "\n[Files]\nsetup.exe\n");
+        EXPECT_NE(Run({"build", Path("bad.ini"), "-o", Path("bad.exe")}), 0) << c.Signers;
+        EXPECT_NE(err_.str().find(c.Error), std::string::npos) << err_.str();
+        EXPECT_FALSE(fs::exists(Path("bad.exe"))) << c.Signers;
+    }
 }
 
 // The web block of the projects below without its sixth item.

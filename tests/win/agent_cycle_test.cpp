@@ -6,6 +6,7 @@
 #include "win/setup_test_support.h"
 
 #include "win/http_test_support.h"
+#include "win/signing_test_support.h"
 #include "win/web_link_handler.h"
 
 #include "package/package_reader.h"
@@ -144,12 +145,14 @@ protected:
     }
 
     // The agent under a name of its own, so that it runs its window at once.
-    void WriteAgent(const std::string& location)
+    // `signers`: the thumbprints of the sixth agent item, left out when empty.
+    void WriteAgent(const std::string& location, const std::string& signers = "")
     {
         TVolume v = Package();
         v.AutoUpdateProg = true;
         v.Flags = kFlagTraceLogEnabled;
-        v.Agent = "|" + location + "|VelAgent.info|VelAgent.exe|" + ScrambleToken(kToken, 7) + "|0|";
+        v.Agent = "|" + location + "|VelAgent.info|VelAgent.exe|" + ScrambleToken(kToken, 7) + "|0|" +
+                  (signers.empty() ? "" : signers + "|");
         WriteBytes(agent_, v.Build());
     }
 
@@ -288,6 +291,21 @@ protected:
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
         PumpFor(200);  // the last events
+    }
+
+    // One update cycle from the folder location with `update` published and
+    // the program left running; a box is answered with OK.
+    void RunUpdateCycle(TAgentRun& run, const std::string& update, const std::string& signers = "")
+    {
+        DeleteFileA(log_.c_str());
+        DeleteFileA(record_.c_str());
+        WriteAgent(updates_, signers);
+        WriteBytes(updates_ + "\\update.exe", update);
+        newSetup_["ShutDownMethod"] = "Don't Shut Down";
+        Publish(update);
+        run.Answers = {"OK"};
+        run.StopAfter = "PerformAutoUpdate() - END";
+        RunAgent(run);
     }
 
     static HWND FindInform(DWORD pid)
@@ -539,15 +557,8 @@ TEST_F(AgentCycle, AForeignTokenRunsNothingAndLeavesNoFile)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
-        DeleteFileA(log_.c_str());
-        WriteAgent(updates_);
-        WriteBytes(updates_ + "\\update.exe", c.Data);
-        newSetup_["ShutDownMethod"] = "Don't Shut Down";
-        Publish(c.Data);
         TAgentRun run;
-        run.Answers = {"OK"};
-        run.StopAfter = "PerformAutoUpdate() - END";
-        RunAgent(run);
+        RunUpdateCycle(run, c.Data);
         ASSERT_TRUE(run.Ended);
         EXPECT_FALSE(Exists(record_)) << Log();
         EXPECT_FALSE(Exists(work_ + "\\update.exe"));
@@ -557,6 +568,56 @@ TEST_F(AgentCycle, AForeignTokenRunsNothingAndLeavesNoFile)
             ASSERT_EQ(run.Boxes.size(), 1u);
             EXPECT_NE(run.Boxes[0].find("Bad Secret Token!"), std::string::npos) << run.Boxes[0];
         }
+    }
+}
+
+// An agent whose package names signers runs an update only when it is signed
+// by one of them; under Wine WinVerifyTrust accepts any well-formed signature,
+// so the thumbprint is what stops the stranger.
+TEST_F(AgentCycle, NamedSignersDecideWhichUpdateRuns)
+{
+    using namespace signing_test;
+    for (const char* name : {"vendor", "old", "stranger"}) ASSERT_TRUE(MakeCertificate(name)) << name;
+    const std::string signers = Thumbprint("vendor") + "," + Thumbprint("old");
+    ASSERT_EQ(signers.size(), 129u);
+    const std::string update = UpdatePackage();
+    const std::string byVendor = Signed(update, "vendor");
+    ASSERT_FALSE(byVendor.empty());
+    // A byte of the DOS stub: the package still reads, the signature no longer fits.
+    std::string changed = byVendor;
+    changed[0x60] ^= 0x20;
+    struct Case {
+        const char* Name;
+        std::string Data;
+        const char* Refusal;  // in the trace; nullptr: the update runs
+    };
+    const Case cases[] = {
+        {"signed by the vendor", byVendor, nullptr},
+        {"signed by the older certificate", Signed(update, "old"), nullptr},
+        {"unsigned", WithStoredEnd(update), "Update file refused: no valid Authenticode signature"},
+        {"signed by a stranger", Signed(update, "stranger"),
+         "Update file refused: signed by a certificate that is not one of the named signers"},
+        {"changed after signing", changed, "Update file refused: no valid Authenticode signature"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ASSERT_FALSE(c.Data.empty());
+        TAgentRun run;
+        RunUpdateCycle(run, c.Data, signers);
+        ASSERT_TRUE(run.Ended);
+        EXPECT_EQ(Exists(record_), !c.Refusal) << Log();
+        EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), c.Refusal ? "100" : "101");
+        EXPECT_FALSE(Exists(work_ + "\\update.exe"));
+        EXPECT_FALSE(Exists(work_ + "\\update.exe.fetch"));
+        if (!c.Refusal) {
+            EXPECT_TRUE(run.Boxes.empty()) << run.Boxes[0];
+            continue;
+        }
+        EXPECT_NE(Log().find(c.Refusal), std::string::npos) << Log();
+        // Under load the watcher may meet the same box twice before it closes.
+        ASSERT_FALSE(run.Boxes.empty());
+        for (const std::string& box : run.Boxes)
+            EXPECT_NE(box.find("Bad Secret Token!"), std::string::npos) << box;
     }
 }
 

@@ -14,6 +14,7 @@
 #include "setup/setup_flow.h"
 #include "setup/web_install.h"
 #include "win/http_test_support.h"
+#include "win/signing_test_support.h"
 
 namespace {
 
@@ -68,10 +69,13 @@ protected:
         return p.Build();
     }
 
-    void WriteWebLauncher(const TWebBlock& web, bool confirm = false, bool createAgent = false)
+    // `signers`: thumbprints for the sixth agent item, left out when empty.
+    void WriteWebLauncher(const TWebBlock& web, bool confirm = false, bool createAgent = false,
+                          const std::string& signers = "")
     {
         TVolume l = Package();
-        l.Agent = "|http:/|.info|agent.exe|" + Token(kSecret) + "|0|";
+        l.Agent =
+            "|http:/|.info|agent.exe|" + Token(kSecret) + "|0|" + (signers.empty() ? "" : signers + "|");
         l.Web = "|" + web.Base + "|" + web.File + "|" + web.Always + "|" + web.Token + "|" + web.Size + "|" +
                 (web.Sha256.empty() ? "" : web.Sha256 + "|");
         l.WebInstall = true;
@@ -168,6 +172,46 @@ TEST_F(WebInstallTest, RefusesForeignPackagesAndErrorPages)
         ASSERT_EQ(run.Boxes.size(), 1u) << c.What;
         EXPECT_TRUE(Contains(run.Boxes[0].Text, c.Expected)) << c.What << ": " << run.Boxes[0].Text;
         EXPECT_FALSE(SetupRan()) << c.What;
+        EXPECT_TRUE(LeftDownloads(name).empty()) << c.What << ": the fetched file stays behind";
+    }
+}
+
+// The signers of the web installer's own agent block decide over the package
+// it fetches, as they do over an agent's updates.
+TEST_F(WebInstallTest, NamedSignersDecideWhichPackageRuns)
+{
+    using namespace signing_test;
+    for (const char* name : {"vendor", "stranger"}) ASSERT_TRUE(MakeCertificate(name)) << name;
+    TVolume p = Package();
+    p.Agent = "|http:/|.info|agent.exe|" + Token(kSecret) + "|0|";
+    p.File("fake_setup_gui.exe*/FROMWEB", fake_, Stamp());
+    const std::string package = p.Build();
+    struct Case {
+        const char* What;
+        std::string Body;
+        bool Runs;
+    };
+    for (const Case& c : {Case{"signed by the vendor", Signed(package, "vendor"), true},
+                          Case{"signed by a stranger", Signed(package, "stranger"), false},
+                          Case{"unsigned", WithStoredEnd(package), false}}) {
+        ASSERT_FALSE(c.Body.empty()) << c.What;
+        DeleteFileA(record_.c_str());
+        const std::string name = http_test::Unique("signed.exe");
+        http_test::Serve(name, c.Body);
+        TWebBlock web;
+        web.Base = ServerBase();
+        web.File = name;
+        WriteWebLauncher(web, false, false, Thumbprint("vendor"));
+        TRun run;
+        Run(run);
+        ASSERT_TRUE(run.Ended) << c.What;
+        EXPECT_EQ(SetupRan(), c.Runs) << c.What;
+        if (c.Runs) {
+            EXPECT_TRUE(run.Boxes.empty()) << c.What << ": " << run.Boxes[0].Text;
+        } else {
+            ASSERT_EQ(run.Boxes.size(), 1u) << c.What;
+            EXPECT_TRUE(Contains(run.Boxes[0].Text, kTextBadToken)) << c.What << ": " << run.Boxes[0].Text;
+        }
         EXPECT_TRUE(LeftDownloads(name).empty()) << c.What << ": the fetched file stays behind";
     }
 }

@@ -1,5 +1,7 @@
 #include "pkgtool/pack_project.h"
+#include "base/lists.h"
 #include "base/text_utils.h"
+#include "pkgtool/certificate.h"
 
 #include <charconv>
 #include <filesystem>
@@ -64,6 +66,7 @@ private:
     }
     bool Flag(const std::string& value, bool& flag);
     bool Number(const std::string& value, uint64_t& number);
+    bool Signers(const std::string& value);
     bool Section(const std::string& name);
     bool KeyValue(const std::string& key, const std::string& value);
     bool FileLine(const std::string& text);
@@ -88,6 +91,20 @@ bool TProjectParser::Flag(const std::string& value, bool& flag)
 bool TProjectParser::Number(const std::string& value, uint64_t& number)
 {
     if (!ParseUnsigned(value, number)) return Fail("\"" + value + "\" is not a number");
+    return true;
+}
+
+// Certificate files, comma-separated: their thumbprints go into the agent block.
+bool TProjectParser::Signers(const std::string& value)
+{
+    for (const std::string& item : ListSplit("," + value + ",")) {
+        const std::string name = TrimBlanks(item);
+        if (name.empty()) return Fail("Signers names an empty certificate file");
+        std::string data, hex, error;
+        if (!ReadFile(Resolve(baseDir_, name), data)) return Fail("cannot read certificate \"" + name + "\"");
+        if (!CertificateThumbprint(data, hex, error)) return Fail("certificate \"" + name + "\": " + error);
+        o_.Agent.Signers += (o_.Agent.Signers.empty() ? "" : ",") + hex;
+    }
     return true;
 }
 
@@ -168,6 +185,7 @@ bool TProjectParser::KeyValue(const std::string& rawKey, const std::string& rawV
         if (k == "exe") return o_.Agent.Exe = value, true;
         if (k == "token") return o_.Agent.Token = value, true;
         if (k == "silent") return Flag(value, o_.Agent.Silent);
+        if (k == "signers") return Signers(value);
     } else if (section_ == "web") {
         if (k == "url") return o_.Web->Url = value, true;
         if (k == "file") return o_.Web->File = value, true;

@@ -129,7 +129,7 @@ std::string FlagNames(uint8_t flags)
     return r;
 }
 
-const char* const kAgentNames[] = {"url", "infofile", "exe", "token", "silent"};
+const char* const kAgentNames[] = {"url", "infofile", "exe", "token", "silent", "signers"};
 const char* const kWebNames[] = {"url", "file", "always", "token", "size", "sha256"};
 
 }  // namespace
@@ -248,8 +248,8 @@ std::string FormatInspectText(const TInspectReport& rep)
     }
     line("Agent:");
     for (size_t i = 0; i < rep.AgentItems.size(); ++i) {
-        std::string item =
-            "  " + std::string(i < 5 ? kAgentNames[i] : "extra") + ": " + Printable(rep.AgentItems[i]);
+        std::string item = "  " + std::string(i < std::size(kAgentNames) ? kAgentNames[i] : "extra") + ": " +
+                           Printable(rep.AgentItems[i]);
         if (i == kAgentToken)
             item += rep.AgentTokenValid ? " -> \"" + Printable(rep.AgentToken) + "\"" : " (invalid)";
         line(item);
@@ -320,7 +320,7 @@ std::string FormatInspectJson(const TInspectReport& rep)
         o += "]}";
     }
     o += "\n  ],\n  \"agent\": {";
-    for (size_t i = 0; i < rep.AgentItems.size() && i < 5; ++i)
+    for (size_t i = 0; i < rep.AgentItems.size() && i < std::size(kAgentNames); ++i)
         o += std::string(i ? ", " : "") + JsonString(kAgentNames[i]) + ": " + JsonString(rep.AgentItems[i]);
     o += std::string(rep.AgentItems.empty() ? "" : ", ") +
          "\"tokenPlain\": " + (rep.AgentTokenValid ? JsonString(rep.AgentToken) : "null") + "},\n  \"web\": ";

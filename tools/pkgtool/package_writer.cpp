@@ -492,7 +492,7 @@ std::string BuildLanguageBlock(const std::vector<TPackLanguage>& languages)
 std::string BuildAgentBlock(const TPackAgent& agent, uint32_t seed)
 {
     return "|" + agent.Url + "|" + agent.InfoFile + "|" + agent.Exe + "|" + ScrambleToken(agent.Token, seed) +
-           "|" + (agent.Silent ? "1" : "0") + "|";
+           "|" + (agent.Silent ? "1" : "0") + "|" + (agent.Signers.empty() ? "" : agent.Signers + "|");
 }
 
 std::string BuildWebBlock(const TPackWeb& web, uint32_t seed, const std::string& sha256)

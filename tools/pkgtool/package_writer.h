@@ -29,6 +29,9 @@ struct TPackAgent {
     std::string Exe = ".exe";
     std::string Token;  // plain; scrambled when written
     bool Silent = false;
+    // SHA-256 thumbprints (hex, comma-separated) of the certificates an
+    // update must be signed with; "" keeps the five items.
+    std::string Signers{};
 };
 
 struct TPackWeb {
