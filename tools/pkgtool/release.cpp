@@ -75,17 +75,10 @@ const char* const kFlags[] = {"AutoInform",
 const char* const kShutDownMethods[] = {"Issue a Message Box", "Using WM_CLOSE", "Using WM_QUIT",
                                         "Using Terminate Process", "Don't Shut Down"};
 
-std::string Lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 const TKeySpec* FindKey(const std::string& key)
 {
     for (const TKeySpec& k : kKeys)
-        if (Lower(k.Name) == Lower(key)) return &k;
+        if (AnsiUpperCase(k.Name) == AnsiUpperCase(key)) return &k;
     return nullptr;
 }
 
@@ -104,7 +97,7 @@ private:
     }
     const TProjectValue* Get(const char* name) const
     {
-        const auto it = values_.find(Lower(name));
+        const auto it = values_.find(AnsiUpperCase(name));
         return it == values_.end() ? nullptr : &it->second;
     }
     bool On(const char* name) const
@@ -128,7 +121,7 @@ private:
     std::string dir_;
     TReleasePlan& plan_;
     std::string error_;
-    std::map<std::string, TProjectValue> values_;  // by lower-case key
+    std::map<std::string, TProjectValue> values_;  // by upper-case key
 };
 
 bool TPlanner::Number(const char* name, int64_t low, int64_t high, std::optional<int64_t>& out)
@@ -166,8 +159,8 @@ bool TPlanner::CheckValues()
             return Fail(std::string(flag) + " must be 0 or 1, not \"" + v->Value + "\"", v);
     }
     plan_.InformMode = On("AutoInform");
-    for (const auto& [lower, v] : values_) {
-        const TKeySpec* spec = FindKey(lower);
+    for (const auto& [key, v] : values_) {
+        const TKeySpec* spec = FindKey(key);
         if (std::string(spec->Name).rfind("SizeOf", 0) == 0)
             return Fail(std::string(spec->Name) + " is measured by pkgtool release; leave it out", &v);
         if (spec->Mode == TMode::Update && plan_.InformMode)
@@ -235,7 +228,7 @@ bool TPlanner::CheckValues()
 bool TPlanner::CheckUpdateMode()
 {
     if (!BareFileName("NameOfUpdateFile", plan_.UpdateFile)) return false;
-    if (Lower(plan_.UpdateFile) == Lower(plan_.InfoFile))
+    if (AnsiUpperCase(plan_.UpdateFile) == AnsiUpperCase(plan_.InfoFile))
         return Fail("NameOfUpdateFile and InfoFile name the same file", Get("NameOfUpdateFile"));
     if (project_.VolumeSize > 0)
         return Fail("an agent fetches one file: leave out VolumeSize for an update package");
@@ -276,7 +269,7 @@ bool TPlanner::CheckUpdateMode()
 bool TPlanner::CheckInformMode()
 {
     if (!BareFileName("NameOfInformFile", plan_.InformFile)) return false;
-    if (Lower(plan_.InformFile) == Lower(plan_.InfoFile))
+    if (AnsiUpperCase(plan_.InformFile) == AnsiUpperCase(plan_.InfoFile))
         return Fail("NameOfInformFile and InfoFile name the same file", Get("NameOfInformFile"));
     std::optional<int64_t> size;
     if (!Number("AutoInformW", 1, 32767, size) || !Number("AutoInformH", 1, 32767, size)) return false;
@@ -315,7 +308,7 @@ bool TPlanner::Run(const std::string& outputDir, std::string& error)
                 ok = Fail("unknown key \"" + v.Key + "\" in [Release]", &v);
                 break;
             }
-            values_[Lower(v.Key)] = v;
+            values_[AnsiUpperCase(v.Key)] = v;
         }
     }
     ok = ok && CheckValues();
