@@ -226,11 +226,12 @@ TEST_F(PkgToolVendorTest, ReleaseWritesTheUpdateAndItsDescription)
 TEST_F(PkgToolVendorTest, ReleaseInInformModeWritesTheInformFile)
 {
     Write("news.txt", "<B>Version 3</B> is out.");
-    Write("project.ini", "[Package]\nImage = none\n[Agent]\nToken = tiny-token\n"
-                         "[Release]\nInfoFile = tiny.info\nAutoInform = 1\nVersionNew = 3\nStamp = 7\n"
-                         "DownloadURL_UPDATE = \\\\server\\share\nNameOfInformFile = news.inform\n"
-                         "InformTextFile = news.txt\nDownloadURL_INFORM = http://example.com/get\n"
-                         "AutoInformW = 400\n");
+    Write("project.ini",
+          "[Package]\nImage = none\n[Agent]\nToken = tiny-token\n"
+          "[Release]\nInfoFile = tiny.info\nAutoInform = 1\nVersionNew = 3\nStamp = 7\nValidVersions =\n"
+          "DownloadURL_UPDATE = \\\\server\\share\nNameOfInformFile = news.inform\n"
+          "InformTextFile = news.txt\nDownloadURL_INFORM = http://example.com/get\n"
+          "AutoInformW = 400\n");
     ASSERT_EQ(Run({"release", Path("project.ini"), "-o", Path("site")}), 0) << err_.str();
     const std::string inform = Read("site/news.inform");
     std::string token, rest;
@@ -239,7 +240,7 @@ TEST_F(PkgToolVendorTest, ReleaseInInformModeWritesTheInformFile)
     EXPECT_EQ(rest, "<B>Version 3</B> is out.");
     EXPECT_EQ(Read("site/tiny.info"),
               "[General]\r\nAutoInform=1\r\n\r\n"
-              "[NewSetup]\r\nVersionNew=3\r\nStamp=7\r\n"
+              "[NewSetup]\r\nVersionNew=3\r\nStamp=7\r\nValidVersions=\r\n"
               "DownloadURL_UPDATE=\\\\server\\share\r\n\r\n"
               "[AutoInform]\r\nNameOfInformFile=news.inform\r\nSizeOfInformFile=" +
                   std::to_string(inform.size()) +

@@ -181,8 +181,9 @@ bool TPlanner::CheckValues()
     if (!Required("VersionNew", versionValue) || !Number("VersionNew", 1, INT32_MAX, version) ||
         !Number("Stamp", INT32_MIN, INT32_MAX, stamp))
         return false;
-    if (const TProjectValue* valid = Get("ValidVersions")) {
-        // A blank or a stray comma would quietly exclude versions.
+    const TProjectValue* valid = Get("ValidVersions");
+    if (valid && !valid->Value.empty()) {
+        // A blank or a stray comma would quietly exclude versions; empty is every version.
         std::string item;
         const std::string list = valid->Value + ",";
         for (char c : list) {
