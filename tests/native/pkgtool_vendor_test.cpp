@@ -204,8 +204,9 @@ TEST_F(PkgToolVendorTest, ReleaseWritesTheUpdateAndItsDescription)
               "NameOfUpdateFile = tiny-update.exe\nShutDownMethod = Using WM_CLOSE\n"
               "RunningProcess = <InstallDir>tiny.exe\nRestartProcess = 1\nBackgroundUpdate = 1\n");
     ASSERT_EQ(Run({"release", Path("project.ini")}), 0) << err_.str();
-    EXPECT_EQ(out_.str(),
-              "wrote " + Path("site/tiny-update.exe") + "\nwrote " + Path("site/tiny.info") + "\n");
+    const fs::path site = Path("site");
+    EXPECT_EQ(out_.str(), "wrote " + (site / "tiny-update.exe").string() + "\nwrote " +
+                              (site / "tiny.info").string() + "\n");
     const std::string update = Read("site/tiny-update.exe");
     EXPECT_EQ(Read("site/tiny.info"), "[General]\r\nAutoInform=0\r\n\r\n"
                                       "[NewSetup]\r\nProgramName=Tiny 2\r\nVersionNew=2\r\nStamp=2\r\n"
