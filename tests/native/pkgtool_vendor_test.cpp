@@ -226,7 +226,7 @@ TEST_F(PkgToolVendorTest, ReleaseWritesTheUpdateAndItsDescription)
 
 TEST_F(PkgToolVendorTest, ReleaseInInformModeWritesTheInformFile)
 {
-    Write("news.txt", "<B>Version 3</B> is out.");
+    Write("news.txt", "Version 3 is out.\r\nGet it now.");
     Write("project.ini",
           "[Package]\nImage = none\n[Agent]\nToken = tiny-token\n"
           "[Release]\nInfoFile = tiny.info\nAutoInform = 1\nVersionNew = 3\nStamp = 7\nValidVersions =\n"
@@ -238,7 +238,7 @@ TEST_F(PkgToolVendorTest, ReleaseInInformModeWritesTheInformFile)
     std::string token, rest;
     SplitTokenLine(inform, token, rest);
     EXPECT_EQ(token, "tiny-token");
-    EXPECT_EQ(rest, "<B>Version 3</B> is out.");
+    EXPECT_EQ(rest, "Version 3 is out.\r\nGet it now.");
     EXPECT_EQ(Read("site/tiny.info"),
               "[General]\r\nAutoInform=1\r\n\r\n"
               "[NewSetup]\r\nVersionNew=3\r\nStamp=7\r\nValidVersions=\r\n"
