@@ -181,6 +181,20 @@ if(vel_run_wine AND TARGET launcher)
   set_tests_properties(docs_signed_updates PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
 endif()
 
+# ---- the worked examples of docs/ (signing, reproducible builds, publishing
+# updates): each page's "sh test" blocks run with the Linux pkgtool of the
+# native build and this build's launcher and sample programs under Wine.
+if(vel_run_wine)
+  set(VEL_NATIVE_PKGTOOL ${PROJECT_SOURCE_DIR}/build/native/pkgtool
+      CACHE FILEPATH "Linux pkgtool that the worked examples of docs/ run")
+  foreach(page signing reproducible-builds publishing-updates)
+    add_test(NAME docs.${page}
+             COMMAND bash ${vel_tests_dir}/docs/doc_example_test.sh ${page} ${PROJECT_SOURCE_DIR}
+                     ${CMAKE_BINARY_DIR} ${VEL_NATIVE_PKGTOOL} ${VEL_HTTP_DIR})
+    set_tests_properties(docs.${page} PROPERTIES FIXTURES_REQUIRED "wine;http" TIMEOUT 600)
+  endforeach()
+endif()
+
 # ---- source layering: each folder of src/ includes only those before it -----
 if(NOT WIN32)
   add_test(NAME layering

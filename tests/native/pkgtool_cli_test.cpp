@@ -4,10 +4,9 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "base/lists.h"
+#include "native/pkgtool_cli_fixture.h"
 #include "net/signature.h"
 #include "package/package_reader.h"
 #include "pkgtool/certificate.h"
@@ -15,42 +14,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class PkgToolCliTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir_ =
-            fs::temp_directory_path() /
-            ("vel_pkgtool_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    void Write(const std::string& name, const std::string& data) const
-    {
-        std::ofstream(Path(name), std::ios::binary) << data;
-    }
-    std::string Read(const std::string& name) const
-    {
-        std::ostringstream s;
-        s << std::ifstream(Path(name), std::ios::binary).rdbuf();
-        return s.str();
-    }
-    int Run(const std::vector<std::string>& args)
-    {
-        out_.str("");
-        err_.str("");
-        return PkgToolMain(args, out_, err_);
-    }
-    fs::path dir_;
-    std::ostringstream out_, err_;
-};
 
 TEST_F(PkgToolCliTest, BuildThenInspect)
 {

@@ -47,12 +47,6 @@ bool ReadFile(const std::string& path, std::string& data)
     return !in.bad();
 }
 
-std::string Resolve(const std::string& baseDir, const std::string& path)
-{
-    if (path.empty() || baseDir.empty() || fs::path(path).is_absolute()) return path;
-    return (fs::path(baseDir) / path).string();
-}
-
 class TProjectParser {
 public:
     TProjectParser(const std::string& baseDir, TPackOptions& o) : baseDir_(baseDir), o_(o) {}
@@ -121,11 +115,12 @@ bool TProjectParser::Section(const std::string& name)
         section_ = "language";
         return true;
     }
-    static const std::set<std::string> known = {"package", "flags", "agent", "web", "files"};
+    static const std::set<std::string> known = {"package", "flags", "agent", "web", "files", "release"};
     if (!known.count(lower)) return Fail("unknown section [" + name + "]");
     if (!sections_.insert(lower).second) return Fail("section [" + name + "] appears twice");
     section_ = lower;
     if (lower == "web") o_.Web = TPackWeb();
+    if (lower == "release") o_.Release.emplace();
     return true;
 }
 
@@ -141,6 +136,10 @@ bool TProjectParser::KeyValue(const std::string& rawKey, const std::string& rawV
 
     if (section_ == "language") {
         o_.Languages.back().Strings.emplace_back(key, value);
+        return true;
+    }
+    if (section_ == "release") {
+        o_.Release->push_back({key, value, line_});
         return true;
     }
     if (section_ == "package") {
@@ -195,7 +194,7 @@ bool TProjectParser::KeyValue(const std::string& rawKey, const std::string& rawV
         if (k == "sha256") {
             // An empty value would quietly leave the download unchecked.
             if (value.empty()) return Fail("Sha256 needs the path of the setup package");
-            o_.Web->Sha256File = Resolve(baseDir_, value);
+            o_.Web->Sha256File = ResolveProjectPath(baseDir_, value);
             return true;
         }
     } else {
@@ -217,7 +216,7 @@ bool TProjectParser::FileLine(const std::string& text)
     }
     if (parts.size() > 3) return Fail("a file line is: source | stored name[*arguments] | time stamp");
     TPackEntry entry;
-    entry.Source = Resolve(baseDir_, parts[0]);
+    entry.Source = ResolveProjectPath(baseDir_, parts[0]);
     if (parts[0].empty()) return Fail("file line without a source path");
     std::string name = parts.size() > 1 ? parts[1] : "";
     const size_t star = name.find('*');
@@ -270,7 +269,8 @@ bool TProjectParser::Parse(const std::string& text, std::string& error)
     }
     if (ok) {
         std::string imageError;
-        const std::string path = imagePath_ == kStubImageName ? imagePath_ : Resolve(baseDir_, imagePath_);
+        const std::string path =
+            imagePath_ == kStubImageName ? imagePath_ : ResolveProjectPath(baseDir_, imagePath_);
         if (!LoadImage(path, o_.Image, imageError)) {
             error_ = imageError;
             ok = false;
@@ -309,10 +309,21 @@ bool LoadPackProject(const std::string& projectFile, TPackOptions& options, std:
         error = "cannot read project file " + projectFile;
         return false;
     }
-    std::string base = fs::path(projectFile).parent_path().string();
-    if (!ParsePackProject(text, base.empty() ? "." : base, options, error)) {
+    if (!ParsePackProject(text, ProjectFolder(projectFile), options, error)) {
         error = projectFile + ": " + error;
         return false;
     }
     return true;
+}
+
+std::string ProjectFolder(const std::string& projectFile)
+{
+    const std::string base = fs::path(projectFile).parent_path().string();
+    return base.empty() ? "." : base;
+}
+
+std::string ResolveProjectPath(const std::string& baseDir, const std::string& path)
+{
+    if (path.empty() || baseDir.empty() || fs::path(path).is_absolute()) return path;
+    return (fs::path(baseDir) / path).string();
 }

@@ -19,3 +19,8 @@ bool LoadPackProject(const std::string& projectFile, TPackOptions& options, std:
 
 // The bytes of a launcher image: a file, or StubImage for "none".
 bool LoadImage(const std::string& path, std::string& image, std::string& error);
+
+// The folder of a project file ("." for a bare name) and a path of the
+// project resolved against it (absolute paths stay as they are).
+std::string ProjectFolder(const std::string& projectFile);
+std::string ResolveProjectPath(const std::string& baseDir, const std::string& path);

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "base/lists.h"
+#include "package/files.h"
 #include "package/package_walker.h"
 #include "package/token.h"
 #include "base/text_utils.h"
@@ -188,6 +189,12 @@ bool InspectPackage(const std::string& fileName, TInspectReport& report, std::st
         v.Trailer = volume.Trailer();
         v.PackageEnd = volume.PackageEnd();
         v.ComputedChecksum = PackChecksumOf(name, v.Trailer.TrailerSize);
+        if (number == 1) {
+            v.Signature = PeCertificateTable(ReadFileToString(name, kPeHeadBytes));
+            if (v.Signature && v.Signature->Offset + v.Signature->Size > static_cast<uint64_t>(v.FileSize))
+                report.Problems.push_back(VolumeText(number) +
+                                          ": the certificate table runs past the file end");
+        }
         report.Volumes.push_back(v);
         if (!volume.HasPackage()) {
             report.Problems.push_back(VolumeText(number) + " holds no package");
@@ -212,6 +219,15 @@ bool InspectPackage(const std::string& fileName, TInspectReport& report, std::st
     return true;
 }
 
+std::string SignatureText(const TInspectVolume& v)
+{
+    if (!v.Signature) return "no";
+    if (v.Signature->Offset < static_cast<uint64_t>(v.PackageEnd))
+        return "the launcher image only; appending the package broke that signature (sign the finished "
+               "package)";
+    return "yes, " + std::to_string(v.FileSize - v.PackageEnd) + " bytes after the package end";
+}
+
 std::string FormatInspectText(const TInspectReport& rep)
 {
     std::string o;
@@ -222,6 +238,7 @@ std::string FormatInspectText(const TInspectReport& rep)
         line("Volume " + std::to_string(i + 1) + ": " + v.FileName + " (" + std::to_string(v.FileSize) +
              " bytes, package end " + std::to_string(v.PackageEnd) + ", " + std::to_string(v.Records) +
              " records)");
+        if (i == 0) line("  signed: " + SignatureText(v));
         line("  BlockCount: " + std::to_string(t.BlockCount) + "  DataStart: " + std::to_string(t.DataStart) +
              "  FileCount: " + std::to_string(t.FileCount) +
              "  TrailerSize: " + std::to_string(t.TrailerSize));
@@ -307,7 +324,8 @@ std::string FormatInspectJson(const TInspectReport& rep)
              ", \"confirmDownload\": " + std::to_string(t.ConfirmDownload) +
              ", \"createAgent\": " + std::to_string(t.CreateAgent) +
              ", \"isAutoUpdateProg\": " + std::to_string(t.IsAutoUpdateProg) +
-             ", \"trailerSize\": " + std::to_string(t.TrailerSize) + "}";
+             ", \"trailerSize\": " + std::to_string(t.TrailerSize) +
+             (i == 0 ? ", \"signed\": " + JsonString(SignatureText(v)) : "") + "}";
     }
     o += "\n  ],\n  \"languages\": [";
     for (size_t i = 0; i < rep.Languages.size(); ++i) {

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "package/package_reader.h"
+#include "pkgtool/pe_signature.h"
 
 // Inflated bytes beyond which a record is not inflated further.
 inline constexpr uint64_t kInspectInflateLimit = 1ull << 30;
@@ -30,6 +32,8 @@ struct TInspectVolume {
     TPackTrailer Trailer;
     uint32_t ComputedChecksum = 0;
     int Records = 0;
+    // The Authenticode certificate table the image names (first volume).
+    std::optional<TPeCertificateTable> Signature;
 };
 
 struct TInspectLanguage {
@@ -57,3 +61,7 @@ std::string FormatInspectJson(const TInspectReport& report);
 
 // "YYYY-MM-DD hh:mm:ss" of a DOS date-time, "" when not a valid one.
 std::string DosDateTimeText(uint32_t dosDateTime);
+
+// What a volume's certificate table means: "yes, N bytes after the package
+// end" when it lies behind the package, where signing tools append it.
+std::string SignatureText(const TInspectVolume& volume);

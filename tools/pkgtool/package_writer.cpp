@@ -106,13 +106,13 @@ std::string Validate(const TPackOptions& o)
     return "";
 }
 
-bool LocalTime(int64_t t, std::tm& out)
+bool BrokenDownTime(int64_t t, bool utc, std::tm& out)
 {
     const std::time_t tt = static_cast<std::time_t>(t);
 #ifdef _WIN32
-    return localtime_s(&out, &tt) == 0;
+    return (utc ? gmtime_s(&out, &tt) : localtime_s(&out, &tt)) == 0;
 #else
-    return localtime_r(&tt, &out) != nullptr;
+    return (utc ? gmtime_r(&tt, &out) : localtime_r(&tt, &out)) != nullptr;
 #endif
 }
 
@@ -169,6 +169,8 @@ private:
     bool WriteOldest();
     bool AddRecord(const std::string& entry, const std::string& encoded);
     bool AddFile(const TPackEntry& entry, uint64_t size, uint32_t timeStamp);
+    // The record time stamp of a file without one of its own.
+    uint32_t StampOfFile(const std::string& path) const;
     void Abandon();
 
     const TPackOptions& o_;
@@ -332,6 +334,16 @@ bool TWriter::AddFile(const TPackEntry& entry, uint64_t size, uint32_t timeStamp
     return ok;
 }
 
+uint32_t TWriter::StampOfFile(const std::string& path) const
+{
+    const std::optional<int64_t> t = FileModificationTime(path);
+    if (!t) return 0;
+    if (!o_.SourceDateEpoch) return DosDateTimeOf(*t);
+    // A checkout gives every file the time it was made; in UTC, so that the
+    // machine's time zone does not show either.
+    return DosDateTimeOf(std::min(*t, *o_.SourceDateEpoch), true);
+}
+
 void TWriter::Abandon()
 {
     for (TVolume& v : volumes_) {
@@ -349,9 +361,7 @@ bool TWriter::Run(std::string& error, std::vector<std::string>* written)
         error = error_;
         return false;
     }
-    const uint32_t seed =
-        o_.Seed ? *o_.Seed
-                : static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    const uint32_t seed = ScrambleSeed(o_);
 
     std::string webSha256;
     if (o_.Web && !o_.Web->Sha256File.empty()) {
@@ -386,7 +396,7 @@ bool TWriter::Run(std::string& error, std::vector<std::string>* written)
                 error = "cannot read the size of " + f.Source;
                 return false;
             }
-            if (!f.TimeStamp) time = FileDosDateTime(f.Source).value_or(0);
+            if (!f.TimeStamp) time = StampOfFile(f.Source);
         }
         sizes.push_back(size);
         times.push_back(time);
@@ -516,17 +526,18 @@ std::string EncodeRecord(const std::string& entry, int level)
     return !packed.empty() && packed.size() < entry.size() + 4 ? packed : StoredRecord(entry);
 }
 
-uint32_t DosDateTimeOf(int64_t unixTime)
+uint32_t DosDateTimeOf(int64_t unixTime, bool utc)
 {
     std::tm tm{};
-    if (!LocalTime(unixTime, tm) || tm.tm_year < 80) return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00
+    if (!BrokenDownTime(unixTime, utc, tm) || tm.tm_year < 80)
+        return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00
     const uint32_t date =
         static_cast<uint32_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
     const uint32_t time = static_cast<uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
     return (date << 16) | time;
 }
 
-std::optional<uint32_t> FileDosDateTime(const std::string& path)
+std::optional<int64_t> FileModificationTime(const std::string& path)
 {
 #ifdef _WIN32
     struct _stat64 st;
@@ -535,7 +546,22 @@ std::optional<uint32_t> FileDosDateTime(const std::string& path)
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return std::nullopt;
 #endif
-    return DosDateTimeOf(static_cast<int64_t>(st.st_mtime));
+    return static_cast<int64_t>(st.st_mtime);
+}
+
+std::optional<uint32_t> FileDosDateTime(const std::string& path)
+{
+    const std::optional<int64_t> t = FileModificationTime(path);
+    if (!t) return std::nullopt;
+    return DosDateTimeOf(*t);
+}
+
+uint32_t ScrambleSeed(const TPackOptions& options)
+{
+    if (options.Seed) return *options.Seed;
+    if (options.SourceDateEpoch)
+        return static_cast<uint32_t>(static_cast<uint64_t>(*options.SourceDateEpoch));
+    return static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
 }
 
 std::array<uint32_t, kSpaceTableSize> ComputeSpaceTable(const std::vector<uint64_t>& fileSizes)

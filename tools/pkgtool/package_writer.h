@@ -55,6 +55,14 @@ struct TPackEntry {
     std::optional<uint32_t> TimeStamp;   // DOS date-time; default: file time
 };
 
+// A key of a project section that the builder only carries along, with its
+// line for error messages.
+struct TProjectValue {
+    std::string Key;
+    std::string Value;
+    int Line = 0;
+};
+
 struct TPackOptions {
     std::string Image;  // bytes of the launcher image
     std::vector<TPackLanguage> Languages;
@@ -70,10 +78,16 @@ struct TPackOptions {
     uint64_t VolumeSize = 0;  // 0: one file
     uint64_t RecordLimit = kDefaultRecordLimit;
     std::optional<uint32_t> Seed;  // token scrambling; default from the clock
-    int Level = 9;                 // zlib compression level 0..9
+    // SOURCE_DATE_EPOCH (seconds since 1970) of a reproducible build: it
+    // seeds the token scrambling when Seed is not given, and file times
+    // after it are clamped to it and written in UTC.
+    std::optional<int64_t> SourceDateEpoch;
+    int Level = 9;  // zlib compression level 0..9
     // Threads that compress records (1: none besides the caller's). The
     // package is the same whatever the number.
     int Jobs = 1;
+    // The [Release] section as written (pkgtool release reads it).
+    std::optional<std::vector<TProjectValue>> Release;
     // Called after each record is written.
     std::function<void(const struct TBuildProgress&)> Progress;
 };
@@ -98,11 +112,16 @@ std::string RecordHeader(const TPackEntry& entry, uint32_t timeStamp);
 // stored (negative length) when compressing does not make it smaller.
 std::string EncodeRecord(const std::string& entry, int level = 9);
 
-// DOS date-time (date in the high word) of a local time; 1980-01-01 for
-// anything earlier.
-uint32_t DosDateTimeOf(int64_t unixTime);
-// Modification time of a file as DOS date-time; nullopt when it has none.
+// DOS date-time (date in the high word) of a time as local time (or UTC);
+// 1980-01-01 for anything earlier.
+uint32_t DosDateTimeOf(int64_t unixTime, bool utc = false);
+// Modification time of a file in seconds since 1970; nullopt when it has none.
+std::optional<int64_t> FileModificationTime(const std::string& path);
+// The same as DOS date-time (local time).
 std::optional<uint32_t> FileDosDateTime(const std::string& path);
+// The seed of the token scrambling: Seed, else SOURCE_DATE_EPOCH, else the
+// clock.
+uint32_t ScrambleSeed(const TPackOptions& options);
 
 // Bytes that files of the given sizes occupy, by cluster size (entry 0:
 // plain sum; 1..8: clusters of 512 .. 65536 bytes), saturated at 2^32 - 1.

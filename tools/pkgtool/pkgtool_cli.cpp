@@ -4,19 +4,25 @@
 //   pkgtool build PROJECT.ini -o OUT.exe [--image PATH|none]
 //                 [--volume-size N] [--record-limit N] [--seed N]
 //                 [--web-sha256 PATH] [--jobs N] [--level 0-9]
+//   pkgtool release PROJECT.ini [-o FOLDER] [--image PATH|none] [--seed N]
+//                   [--jobs N] [--level 0-9]
 //   pkgtool inspect PACKAGE [--json]
 #include "pkgtool/pkgtool_cli.h"
 
 #include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <ostream>
 
 #include "pkgtool/compress_pool.h"
 #include "pkgtool/pack_project.h"
 #include "pkgtool/package_inspect.h"
 #include "pkgtool/package_writer.h"
+#include "pkgtool/pe_signature.h"
 #include "pkgtool/pkgtool_extract.h"
+#include "pkgtool/release.h"
 #include "base/text_utils.h"
 
 namespace {
@@ -24,6 +30,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: pkgtool build PROJECT.ini -o OUT.exe [--image PATH|none] [--volume-size N] [--record-limit N] "
     "[--seed N] [--web-sha256 PATH] [--jobs N] [--level 0-9]\n"
+    "       pkgtool release PROJECT.ini [-o FOLDER] [--image PATH|none] [--seed N] [--jobs N] [--level 0-9]\n"
     "       pkgtool inspect PACKAGE [--json]\n"
     "       pkgtool extract PACKAGE DIR [--verbose] [--time]\n";
 
@@ -40,6 +47,12 @@ bool ParseNumber(const std::string& text, uint64_t& value)
     if (text.empty() || text[0] == '-' || text[0] == '+' || !ParseDecimal(text, v) || v < 0) return false;
     value = static_cast<uint64_t>(v);
     return true;
+}
+
+// SOURCE_DATE_EPOCH, when set, makes the build reproducible.
+bool ReadSourceDateEpoch(TPackOptions& options, std::string& error)
+{
+    return ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), options.SourceDateEpoch, error);
 }
 
 // The build's progress on one line of a terminal ("files, bytes, rate"),
@@ -74,11 +87,16 @@ private:
     std::chrono::steady_clock::time_point last_;
 };
 
-int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal)
+// Options of build and release (release takes -o as its output folder).
+struct TBuildArgs {
+    std::string Project, Output, Image, WebSha256;
+    uint64_t VolumeSize = 0, RecordLimit = 0, Seed = 0, Jobs = 0, Level = 9;
+    bool HasVolumeSize = false, HasRecordLimit = false, HasSeed = false, HasJobs = false, HasLevel = false;
+};
+
+// "" when the arguments are sound, else the error.
+std::string ParseBuildArgs(const std::vector<std::string>& args, TBuildArgs& b)
 {
-    std::string project, output, image, webSha256;
-    uint64_t volumeSize = 0, recordLimit = 0, seed = 0, jobs = 0, level = 9;
-    bool hasVolumeSize = false, hasRecordLimit = false, hasSeed = false, hasJobs = false, hasLevel = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -92,58 +110,95 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
             return value(text) && ParseNumber(text, out);
         };
         if (a == "-o" || a == "--output") {
-            if (!value(output)) return Fail(err, "-o needs a file name");
+            if (!value(b.Output)) return "-o needs a file name";
         } else if (a == "--image") {
-            if (!value(image)) return Fail(err, "--image needs a path or \"none\"");
+            if (!value(b.Image)) return "--image needs a path or \"none\"";
         } else if (a == "--volume-size") {
-            if (!number(volumeSize, hasVolumeSize) || volumeSize == 0)
-                return Fail(err, "--volume-size needs a positive number of bytes");
+            if (!number(b.VolumeSize, b.HasVolumeSize) || b.VolumeSize == 0)
+                return "--volume-size needs a positive number of bytes";
         } else if (a == "--record-limit") {
-            if (!number(recordLimit, hasRecordLimit) || recordLimit == 0)
-                return Fail(err, "--record-limit needs a positive number of bytes");
+            if (!number(b.RecordLimit, b.HasRecordLimit) || b.RecordLimit == 0)
+                return "--record-limit needs a positive number of bytes";
         } else if (a == "--seed") {
-            if (!number(seed, hasSeed) || seed > 0xFFFFFFFFu)
-                return Fail(err, "--seed needs a 32-bit number");
+            if (!number(b.Seed, b.HasSeed) || b.Seed > 0xFFFFFFFFu) return "--seed needs a 32-bit number";
         } else if (a == "--jobs") {
-            if (!number(jobs, hasJobs) || jobs == 0 || jobs > 256)
-                return Fail(err, "--jobs needs a number of threads from 1 to 256");
+            if (!number(b.Jobs, b.HasJobs) || b.Jobs == 0 || b.Jobs > 256)
+                return "--jobs needs a number of threads from 1 to 256";
         } else if (a == "--level") {
-            if (!number(level, hasLevel) || level > 9) return Fail(err, "--level needs a number from 0 to 9");
+            if (!number(b.Level, b.HasLevel) || b.Level > 9) return "--level needs a number from 0 to 9";
         } else if (a == "--web-sha256") {
-            if (!value(webSha256) || webSha256.empty())
-                return Fail(err, "--web-sha256 needs the path of the setup package");
+            if (!value(b.WebSha256) || b.WebSha256.empty())
+                return "--web-sha256 needs the path of the setup package";
         } else if (!a.empty() && a[0] == '-') {
-            return Fail(err, "unknown option " + a);
-        } else if (project.empty()) {
-            project = a;
+            return "unknown option " + a;
+        } else if (b.Project.empty()) {
+            b.Project = a;
         } else {
-            return Fail(err, "more than one project file given");
+            return "more than one project file given";
         }
     }
-    if (project.empty()) return Fail(err, "no project file given");
-    if (output.empty()) return Fail(err, "no output file given (-o OUT.exe)");
+    if (b.Project.empty()) return "no project file given";
+    return "";
+}
 
+// The project with the command line's options over it.
+bool LoadBuildOptions(const TBuildArgs& b, TPackOptions& options, std::ostream& err, std::string& error)
+{
+    if (!LoadPackProject(b.Project, options, error)) return false;
+    if (!b.Image.empty() && !LoadImage(b.Image, options.Image, error)) return false;
+    if (b.HasVolumeSize) options.VolumeSize = b.VolumeSize;
+    if (b.HasRecordLimit) options.RecordLimit = b.RecordLimit;
+    if (b.HasSeed) options.Seed = static_cast<uint32_t>(b.Seed);
+    if (!ReadSourceDateEpoch(options, error)) return false;
+    options.Jobs = b.HasJobs ? static_cast<int>(b.Jobs) : DefaultJobCount();
+    options.Level = static_cast<int>(b.Level);
+    if (!b.WebSha256.empty()) {
+        if (!options.Web) {
+            error = "--web-sha256 needs a [Web] section in the project";
+            return false;
+        }
+        options.Web->Sha256File = b.WebSha256;
+    }
+    if (PeCertificateTable(options.Image.substr(0, kPeHeadBytes)))
+        err << "pkgtool: warning: the launcher image is signed, and appending the package breaks its "
+               "signature: sign the finished package instead\n";
+    return true;
+}
+
+int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal)
+{
+    TBuildArgs b;
+    std::string error = ParseBuildArgs(args, b);
+    if (!error.empty()) return Fail(err, error);
+    if (b.Output.empty()) return Fail(err, "no output file given (-o OUT.exe)");
     TPackOptions options;
-    std::string error;
-    if (!LoadPackProject(project, options, error)) return Fail(err, error);
-    if (!image.empty() && !LoadImage(image, options.Image, error)) return Fail(err, error);
-    if (hasVolumeSize) options.VolumeSize = volumeSize;
-    if (hasRecordLimit) options.RecordLimit = recordLimit;
-    if (hasSeed) options.Seed = static_cast<uint32_t>(seed);
-    options.Jobs = hasJobs ? static_cast<int>(jobs) : DefaultJobCount();
-    options.Level = static_cast<int>(level);
+    if (!LoadBuildOptions(b, options, err, error)) return Fail(err, error);
     TBuildProgressLine progressLine(errIsTerminal ? &err : nullptr);
     if (progressLine.Shown()) options.Progress = [&](const TBuildProgress& p) { progressLine.Show(p); };
-    if (!webSha256.empty()) {
-        if (!options.Web) return Fail(err, "--web-sha256 needs a [Web] section in the project");
-        options.Web->Sha256File = webSha256;
-    }
 
     std::vector<std::string> volumes;
-    const bool written = WritePackage(options, output, error, &volumes);
+    const bool written = WritePackage(options, b.Output, error, &volumes);
     progressLine.End();
     if (!written) return Fail(err, error);
     for (const std::string& v : volumes) out << "wrote " << v << "\n";
+    return 0;
+}
+
+int Release(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    TBuildArgs b;
+    std::string error = ParseBuildArgs(args, b);
+    if (!error.empty()) return Fail(err, error);
+    if (b.HasVolumeSize || !b.WebSha256.empty())
+        return Fail(err, "release takes no --volume-size or --web-sha256: an agent fetches one package");
+    TPackOptions options;
+    TReleasePlan plan;
+    if (!LoadBuildOptions(b, options, err, error)) return Fail(err, error);
+    if (!PlanRelease(options, ProjectFolder(b.Project), b.Output, plan, error))
+        return Fail(err, b.Project + ": " + error);
+    std::vector<std::string> written;
+    if (!WriteRelease(plan, options, written, error)) return Fail(err, error);
+    for (const std::string& f : written) out << "wrote " << f << "\n";
     return 0;
 }
 
@@ -171,6 +226,22 @@ int Inspect(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
 }  // namespace
 
+bool ParseSourceDateEpoch(const char* text, std::optional<int64_t>& epoch, std::string& error)
+{
+    epoch.reset();
+    if (!text || !*text) return true;
+    uint64_t seconds = 0;
+    // Digits only, as the convention asks.
+    if (std::string(text).find_first_not_of("0123456789") != std::string::npos ||
+        !ParseNumber(text, seconds) || seconds > static_cast<uint64_t>(INT64_MAX)) {
+        error = std::string("SOURCE_DATE_EPOCH must be a whole number of seconds since 1970, not \"") + text +
+                "\"";
+        return false;
+    }
+    epoch = static_cast<int64_t>(seconds);
+    return true;
+}
+
 int PkgToolMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
                 bool errIsTerminal)
 {
@@ -182,6 +253,7 @@ int PkgToolMain(const std::vector<std::string>& arguments, std::ostream& out, st
     const std::string command = args[0];
     args.erase(args.begin());
     if (command == "build") return Build(args, out, err, errIsTerminal);
+    if (command == "release") return Release(args, out, err);
     if (command == "inspect") return Inspect(args, out, err);
     if (command == "extract") return RunExtractCommand(args, out, err);
     err << kUsage;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <ostream>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,3 +12,7 @@
 // errIsTerminal: `err` is a terminal, where build shows its progress.
 int PkgToolMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
                 bool errIsTerminal = false);
+
+// The value of SOURCE_DATE_EPOCH (null or empty: not set). False with an
+// error when it is not a whole number of seconds.
+bool ParseSourceDateEpoch(const char* text, std::optional<int64_t>& epoch, std::string& error);
