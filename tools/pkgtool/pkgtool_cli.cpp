@@ -25,7 +25,7 @@ constexpr const char* kUsage =
     "usage: pkgtool build PROJECT.ini -o OUT.exe [--image PATH|none] [--volume-size N] [--record-limit N] "
     "[--seed N] [--web-sha256 PATH] [--jobs N] [--level 0-9]\n"
     "       pkgtool inspect PACKAGE [--json]\n"
-    "       pkgtool extract PACKAGE DIR [--verbose] [--time]\n";
+    "       pkgtool extract PACKAGE DIR [--verbose] [--time] [--no-size-limit]\n";
 
 int Fail(std::ostream& err, const std::string& message)
 {
