@@ -233,36 +233,26 @@ std::vector<THostileCase> Cases()
     // A volume larger than the checksum limit is not summed: only its
     // missing trailer shows that it was cut.
     const std::string middle = Bytes(60000, 2);
-    for (std::size_t size : {std::size_t{30000}, std::size_t{59000}}) {
+    auto span = [middle](const std::function<void(TVolumes&)>& change) {
+        return [middle, change] {
+            TVolumes v = ThreeVolumes(middle);
+            change(v);
+            return v;
+        };
+    };
+    const TFiles firstVolume = {{"main.exe", "M"}, {"part.bin", "v1"}};
+    for (std::size_t size : {std::size_t{30000}, std::size_t{59000}})
         cases.push_back({"span volume 2 cut to " + std::to_string(size) + " bytes",
-                         [middle, size] {
-                             TVolumes v = ThreeVolumes(middle);
-                             v[1].second.resize(size);
-                             return v;
-                         },
-                         false,
-                         {{"main.exe", "M"}, {"part.bin", "v1"}},
+                         span([size](TVolumes& v) { v[1].second.resize(size); }), false, firstVolume,
                          "main.exe*"});
-    }
     // A cancelled disk prompt is the user's choice, not damage: no error,
     // but nothing to run.
     cases.push_back({"span volume 2 missing: the prompt is cancelled",
-                     [middle] {
-                         TVolumes v = ThreeVolumes(middle);
-                         v.erase(v.begin() + 1);
-                         return v;
-                     },
-                     true,
-                     {{"main.exe", "M"}, {"part.bin", "v1"}},
-                     ""});
+                     span([](TVolumes& v) { v.erase(v.begin() + 1); }), true, firstVolume, ""});
     // The volumes carry no number: the set is read in the order of the
     // file names, and the last volume's trailer ends it.
     cases.push_back({"span volumes 2 and 3 swapped",
-                     [middle] {
-                         TVolumes v = ThreeVolumes(middle);
-                         std::swap(v[1].second, v[2].second);
-                         return v;
-                     },
+                     span([](TVolumes& v) { std::swap(v[1].second, v[2].second); }),
                      true,
                      {{"main.exe", "M"}, {"part.bin", "v1v3"}},
                      "main.exe*"});
