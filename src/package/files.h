@@ -60,6 +60,8 @@ uint32_t FileDosTime(const std::string& path);
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+// Deletes one file; true when it is gone.
+bool DeleteFileByName(const std::string& path);
 // Creates the folder with every missing parent; true when it exists after.
 bool ForceDirectories(const std::string& path);
 // Dispatches the thread's pending window messages (nothing natively).

@@ -162,6 +162,11 @@ bool DirectoryExists(const std::string& path)
     return stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool DeleteFileByName(const std::string& path)
+{
+    return ::unlink(NativePath(path).c_str()) == 0 || !FileExists(path);
+}
+
 bool ForceDirectories(const std::string& path)
 {
     std::string p = NativePath(path);

@@ -198,6 +198,11 @@ bool FileExists(const std::string& path)
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool DeleteFileByName(const std::string& path)
+{
+    return DeleteFileA(path.c_str()) || !FileExists(path);
+}
+
 bool DirectoryExists(const std::string& path)
 {
     DWORD a = GetFileAttributesA(path.c_str());

@@ -16,6 +16,8 @@ namespace {
 
 // Failed writes of the latest extraction.
 int g_failedWrites = 0;
+// The latest extraction stopped at its output limit.
+bool g_stoppedAtLimit = false;
 
 bool EndsWithNoCase(const std::string& text, const std::string& suffix)
 {
@@ -38,10 +40,17 @@ bool IsDeviceName(const std::string& component)
            stem[3] >= '0' && stem[3] <= '9';
 }
 
-// One spelling of a record's file name for both separators.
+// One spelling of a record's file name for both separators and, where the
+// file system ignores letter case, for every case: two records whose names
+// differ only in case write one file there.
 std::string FileKey(const std::string& name)
 {
-    return ReplaceChar(name, '/', '\\');
+    const std::string key = ReplaceChar(name, '/', '\\');
+#ifdef _WIN32
+    return AnsiUpperCase(key);
+#else
+    return key;
+#endif
 }
 
 // Whether the program the setup flow starts for `mainEntry` is the file
@@ -63,6 +72,7 @@ public:
 
     void Run(bool& success);
     int FailedWrites() const { return failedWrites_; }
+    bool StoppedAtLimit() const { return overLimit_; }
 
 private:
     friend class TEntryWriter;
@@ -94,6 +104,9 @@ private:
     std::string& mainEntry_;
     int64_t textEnd_ = -1;
     int failedWrites_ = 0;
+    // File bytes written so far, against p_.OutputLimit.
+    uint64_t written_ = 0;
+    bool overLimit_ = false;
     // Files created by this extraction and written completely so far.
     std::set<std::string> intact_;
     std::string mainKey_;
@@ -160,7 +173,16 @@ public:
     {
         if (!writing_) return;
         dataSize_ += count;
-        if (file_.IsOpen() && file_.Write(data, count) != count) {
+        if (!file_.IsOpen()) return;
+        if (count > u_.p_.OutputLimit - u_.written_) {
+            u_.overLimit_ = true;
+            file_.Close();
+            // Its start alone is of no use and may be large.
+            if (!existed_) DeleteFileByName(path_);
+            return;
+        }
+        u_.written_ += count;
+        if (file_.Write(data, count) != count) {
             reason_ = LastErrorText();
             file_.Close();
         }
@@ -173,8 +195,9 @@ public:
         if (!complete || !file_.IsOpen()) {
             u_.intact_.erase(key_);
             file_.Close();
-            // A damaged record fails the extraction by itself.
-            if (complete) u_.ReportWriteFailure(path_, reason_, dataSize_);
+            // A damaged record, or one past the output limit, fails the
+            // extraction by itself.
+            if (complete && !u_.overLimit_) u_.ReportWriteFailure(path_, reason_, dataSize_);
             return;
         }
         if (stamp_ != 0) file_.SetDosTime(stamp_);
@@ -199,9 +222,20 @@ bool TUnPacker::ExtractRecord(TPackVolume& volume, const TPackRecord& record)
     TEntryWriter writer(*this);
     TPackEntryReader entry([&](const std::string& header) { writer.Start(header); },
                            [&](const char* d, std::size_t n) { writer.Write(d, n); });
+    // Inflating stops a little past the limit (the header comes on top of
+    // the file bytes): a bomb is not inflated to its end.
+    const uint64_t left = p_.OutputLimit - written_;
+    const uint64_t entryLimit =
+        left > UINT64_MAX - kMaxEntryHeader - 1 ? UINT64_MAX : left + kMaxEntryHeader + 1;
     const TEntryReadResult r = ReadRecordEntry(
-        volume, record, [&](const char* d, std::size_t n) { entry.Feed(d, n); }, host_.PumpMessages);
-    writer.Finish(r.Status == TEntryReadResult::kComplete);
+        volume, record, [&](const char* d, std::size_t n) { entry.Feed(d, n); }, host_.PumpMessages,
+        entryLimit);
+    writer.Finish(r.Status == TEntryReadResult::kComplete && !overLimit_);
+    if (overLimit_) {
+        DebugOut() << "Output limit of " << p_.OutputLimit << " bytes reached at " << record.Offset
+                   << DebugEndl;
+        return false;
+    }
     switch (r.Status) {
     case TEntryReadResult::kComplete:
         return true;
@@ -300,6 +334,13 @@ void TUnPacker::Run(bool& success)
             success = sum == trailer.PackChecksum || sum == kNoPackChecksum ||
                       trailer.PackChecksum == kNoPackChecksum;
             if (!success) break;
+            // Every later volume is a package of its own; one without is cut
+            // or foreign (a large one is not summed, so only this shows it).
+            if (volumeNo > 1 && !volume.HasPackage()) {
+                DebugOut() << "No package in " << volumeName << DebugEndl;
+                success = false;
+                break;
+            }
             if (!ExtractVolume(volume, volumeNo)) {
                 success = false;
                 break;
@@ -371,6 +412,7 @@ void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry, 
 {
     Success = false;
     g_failedWrites = 0;
+    g_stoppedAtLimit = false;
     TUnPacker unpacker(params, host, MainEntry);
     try {
         unpacker.Run(Success);
@@ -381,6 +423,7 @@ void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry, 
         MainEntry.clear();
     }
     g_failedWrites = unpacker.FailedWrites();
+    g_stoppedAtLimit = unpacker.StoppedAtLimit();
 }
 
 void UnPack(const std::string& PackageFile, const std::string& TargetDir, const std::string& AgentName,
@@ -404,4 +447,9 @@ void UnPack(const std::string& PackageFile, const std::string& TargetDir, const 
 int UnPackFailedWrites()
 {
     return g_failedWrites;
+}
+
+bool UnPackStoppedAtLimit()
+{
+    return g_stoppedAtLimit;
 }

@@ -51,6 +51,10 @@ struct TUnPackParams {
     std::string ButtonTexts;
     int Charset = 0;
     bool ForcePrompt = false;
+    // The most file bytes the extraction may write in all. One more ends it
+    // as failed (UnPackStoppedAtLimit tells) before that byte is written; the
+    // file being written then is removed unless it existed before.
+    uint64_t OutputLimit = UINT64_MAX;
 };
 
 // Extracts a package; see TUnPackParams for the inputs. Success is true when
@@ -72,6 +76,8 @@ void UnPack(const std::string& PackageFile, const std::string& TargetDir, const 
 // File writes that failed in the latest extraction (refused names included).
 // The error box shows only for the first of them.
 int UnPackFailedWrites();
+// Whether the latest extraction stopped at its OutputLimit.
+bool UnPackStoppedAtLimit();
 
 // Whether a record's file name stays inside the target folder: not empty,
 // no root, drive, UNC prefix, stream colon or ".." component.

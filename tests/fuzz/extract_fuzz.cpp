@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -43,12 +44,14 @@ const std::string kVolumeMark = "\n--volume 2--\n";
 const std::string kAgentMark = "\n--agent--\n";
 
 // The private root; a plain array, so that the clean-up at exit can still
-// read it after the program's objects are gone.
-char g_root[] = "/tmp/vel_extract_fuzz_XXXXXX";
+// read it after the program's objects are gone. In memory (/dev/shm) where
+// there is one: every execution writes and lists files.
+char g_root[] = "/dev/shm/vel_extract_fuzz_XXXXXX";
 
 std::string Root()
 {
     static const bool made = [] {
+        if (access("/dev/shm", W_OK) != 0) std::strcpy(g_root, "/tmp/vel_extract_fuzz_XXXXXX");
         if (!mkdtemp(g_root)) std::abort();
         std::atexit([] {
             std::error_code ec;

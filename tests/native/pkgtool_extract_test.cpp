@@ -1,4 +1,5 @@
 // pkgtool extract: the engine without prompts, one line per failure.
+#include "package/files.h"
 #include "pkgtool/pkgtool_cli.h"
 
 #include "temp_folder.h"
@@ -52,6 +53,55 @@ TEST(PkgToolExtract, ExtractsAndFailsOnMissingVolumeOrDamage)
     TTempFolder::Write(dir / "foreign.bin", std::string(200, 'f'));
     EXPECT_EQ(RunTool({"extract", dir / "foreign.bin", dir / "out4"}, out, err), 1);
     EXPECT_EQ(RunTool({"extract", dir / "p.exe"}, out, err), 1);
+}
+
+// A package may write what its space table promises plus 10%: a bomb or a
+// forged table is stopped before the disk fills.
+TEST(PkgToolExtract, WritesNoMoreThanTheSpaceTablePromises)
+{
+    struct Case {
+        std::string What;
+        uint32_t Promised;
+        std::string Big;  // the second file, after a.txt ("1234"); an empty c.txt follows
+        bool NoLimit;
+        bool Extracts;
+    };
+    const std::string bomb(8 << 20, '\0');
+    const Case cases[] = {
+        {"exactly the promise plus 10%", 1000, std::string(1096, 'b'), false, true},
+        {"one byte more", 1000, std::string(1097, 'b'), false, false},
+        {"a bomb 8,000 times the promise", 1000, bomb, false, false},
+        {"a bomb with the limit lifted", 1000, bomb, true, true},
+        {"an empty promise", 0, "x", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        TTempFolder dir;
+        TTestPackage pkg;
+        pkg.spaceTotal = c.Promised;
+        pkg.File("a.txt", "1234").File("big.bin", c.Big).File("c.txt", "");
+        TTempFolder::Write(dir / "p.exe", pkg.Build());
+        std::vector<std::string> args = {"extract", dir / "p.exe", dir / "out"};
+        if (c.NoLimit) args.push_back("--no-size-limit");
+        std::string out, err;
+        const int rc = RunTool(args, out, err);
+        EXPECT_EQ(rc, c.Extracts ? 0 : 1) << err;
+        if (c.Extracts) {
+            EXPECT_EQ(TTempFolder::Read(dir / "out/big.bin"), c.Big);
+            EXPECT_TRUE(FileExists(dir / "out/c.txt"));
+            continue;
+        }
+        const uint64_t limit = c.Promised + c.Promised / 10;
+        EXPECT_EQ(err, "pkgtool: " + (dir / "p.exe") + " unpacks to more than its space table promises (" +
+                           std::to_string(c.Promised) + " bytes, plus 10%): stopped after " +
+                           std::to_string(limit) +
+                           " bytes, the file being written removed (--no-size-limit lifts the limit)\n");
+        // What came before stays; the file that passed the limit and every
+        // one after it are not there.
+        EXPECT_EQ(FileExists(dir / "out/a.txt"), c.Promised >= 4);
+        EXPECT_FALSE(FileExists(dir / "out/big.bin"));
+        EXPECT_FALSE(FileExists(dir / "out/c.txt"));
+    }
 }
 
 }  // namespace

@@ -79,6 +79,12 @@ public:
     std::string webBlock = "|http://x/|setup.exe|0|tok|100|";
     std::size_t imageSize = 1024;
     bool firstVolume = true;  // later volumes carry no text blocks
+    // Blocks written after the web block (a BlockCount above 3).
+    std::vector<std::string> extraBlocks;
+    // DataStart as stored; -1: where the text blocks start (the image size).
+    int64_t dataStart = -1;
+    // Entry k of the space table is spaceTotal + k.
+    uint32_t spaceTotal = 1000;
 
     std::string Image() const
     {
@@ -96,6 +102,7 @@ public:
         if (!firstVolume) return "";
         std::string out = Block(languageBlock) + Block(agentBlock);
         if (blockCount >= 3) out += Block(webBlock);
+        for (const std::string& b : extraBlocks) out += Block(b);
         return out;
     }
 
@@ -150,11 +157,11 @@ public:
         std::string t(74, '\0');
         t[0] = 1;
         t[1] = static_cast<char>(blockCount);
-        Put(t, 4, static_cast<uint32_t>(imageSize));
+        Put(t, 4, static_cast<uint32_t>(dataStart >= 0 ? dataStart : static_cast<int64_t>(imageSize)));
         Put(t, 8, fileCount);
         Put(t, 12, 0x4A3B2C1D);
         Put(t, 16, checksum);
-        for (int k = 0; k < 9; ++k) Put(t, 28 + 4 * k, 1000u + k);
+        for (int k = 0; k < 9; ++k) Put(t, 28 + 4 * k, spaceTotal + k);
         t[65] = static_cast<char>(packFlags);
         Put(t, 70, 74);
         return t;
@@ -196,3 +203,25 @@ inline std::string Bytes(std::size_t n, unsigned seed)
     }
     return s;
 }
+
+// Names that would land outside the target folder (or on a device).
+inline const char* const kHostileNames[] = {
+    "..\\escape1.txt",
+    "../escape2.txt",
+    "sub\\..\\..\\escape3.txt",
+    "\\rooted.txt",
+    "/rooted2.txt",
+    "C:\\abs.txt",
+    "C:rel.txt",
+    "\\\\server\\share\\x.txt",
+    ".. \\escape4.txt",
+    "ok.txt:stream",
+    "NUL",
+    "con.txt",
+    "COM1",
+    "lpt9.log",
+    "CONOUT$",
+    "sub\\. .\\x.txt",
+    "..",
+    "",
+};

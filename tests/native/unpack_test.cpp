@@ -417,24 +417,6 @@ TEST_F(UnPackTest, DataStartBeyondTheRecordsFails)
     EXPECT_FALSE(FileExists(Out("a.txt")));
 }
 
-// Names that would land outside the target folder (or on a device).
-const char* const kHostileNames[] = {
-    "..\\escape1.txt",
-    "../escape2.txt",
-    "sub\\..\\..\\escape3.txt",
-    "\\rooted.txt",
-    "/rooted2.txt",
-    "C:\\abs.txt",
-    "C:rel.txt",
-    "\\\\server\\share\\x.txt",
-    ".. \\escape4.txt",
-    "ok.txt:stream",
-    "NUL",
-    "con.txt",
-    "..",
-    "",
-};
-
 TEST_F(UnPackTest, HostileNamesAreRefusedAndCountedAsFailedWrites)
 {
     TTestPackage pkg;

@@ -32,7 +32,7 @@ constexpr const char* kUsage =
     "[--seed N] [--web-sha256 PATH] [--jobs N] [--level 0-9]\n"
     "       pkgtool release PROJECT.ini [-o FOLDER] [--image PATH|none] [--seed N] [--jobs N] [--level 0-9]\n"
     "       pkgtool inspect PACKAGE [--json]\n"
-    "       pkgtool extract PACKAGE DIR [--verbose] [--time]\n";
+    "       pkgtool extract PACKAGE DIR [--verbose] [--time] [--no-size-limit]\n";
 
 int Fail(std::ostream& err, const std::string& message)
 {

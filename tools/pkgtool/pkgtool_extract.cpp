@@ -20,16 +20,24 @@ int Fail(std::ostream& err, const std::string& message)
 
 }  // namespace
 
+uint64_t ExtractSizeLimit(uint64_t promised)
+{
+    return promised + promised / 10;
+}
+
 int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     std::string package, target;
     bool verbose = false;
     bool timed = false;
+    bool sizeLimit = true;
     for (const std::string& a : args) {
         if (a == "--verbose" || a == "-v")
             verbose = true;
         else if (a == "--time")
             timed = true;
+        else if (a == "--no-size-limit")
+            sizeLimit = false;
         else if (!a.empty() && a[0] == '-')
             return Fail(err, "unknown option " + a);
         else if (package.empty())
@@ -40,7 +48,7 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
             return Fail(err, "extract takes a package and a folder");
     }
     if (package.empty() || target.empty())
-        return Fail(err, "usage: pkgtool extract PACKAGE DIR [--verbose] [--time]");
+        return Fail(err, "usage: pkgtool extract PACKAGE DIR [--verbose] [--time] [--no-size-limit]");
 
     TPackTrailer trailer;
     if (!ReadTrailer(package, trailer)) return Fail(err, "cannot read " + package);
@@ -65,6 +73,10 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
     params.PackageFile = package;
     params.TargetDir = target;
     params.DiskPrompt = "<DISK_NUM>";
+    // An untrusted package must not fill the disk: it may write what its
+    // space table promises, plus a margin.
+    const uint64_t promised = trailer.SpaceTable[0];
+    if (sizeLimit) params.OutputLimit = ExtractSizeLimit(promised);
 
     bool success = false;
     std::string mainEntry;
@@ -77,6 +89,11 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
     FlushDebugStream();
     if (!verbose) SetDebugSink(nullptr);
 
+    if (UnPackStoppedAtLimit())
+        return Fail(err, package + " unpacks to more than its space table promises (" +
+                             std::to_string(promised) + " bytes, plus 10%): stopped after " +
+                             std::to_string(params.OutputLimit) +
+                             " bytes, the file being written removed (--no-size-limit lifts the limit)");
     if (missingVolume > 0)
         return Fail(err, "volume " + std::to_string(missingVolume) +
                              " missing: " + VolumeFileName(package, missingVolume));
