@@ -297,7 +297,17 @@ bool PerformAutoUpdate(const TAgentDeps& deps)
 
         DebugStep("PerformAutoUpdate", 6);
         bool fetched = FetchCycleFile(deps, url, key, kFetchUpdate);
-        if (fetched) MarkOffered(deps);
+        // An update that arrived counts as offered once this cycle has dealt
+        // with it, however that ends; an agent that dies before (killed, the
+        // machine switched off) offers it again at its next probe.
+        struct TMarkWhenDone {
+            const TAgentDeps& Deps;
+            bool Armed;
+            ~TMarkWhenDone()
+            {
+                if (Armed) MarkOffered(Deps);
+            }
+        } markWhenDone{deps, fetched};
 
         const std::string install =
             InstallNoticeText(texts, GetRequestConfirmationBeforeInstallForce(), programName);

@@ -29,6 +29,11 @@ std::string LastErrorText()
     return text;
 }
 
+uint32_t LastErrorCode()
+{
+    return GetLastError();
+}
+
 std::string SystemErrorText(uint32_t code)
 {
     return code == 0 ? "" : FormatSystemMessage(code);

@@ -35,6 +35,15 @@ uint32_t DownloadChunkSize(uint32_t length)
     return std::clamp<uint32_t>(length / 10, 1, kMaxDownloadChunk);
 }
 
+uint32_t AnnouncedLength(const std::string& header)
+{
+    const std::string text = TrimBlanks(header);
+    int64_t value = 0;
+    if (!AllDigits(text) || !ParseDecimal(text, value) || value >= kNoAnnouncedLength)
+        return kNoAnnouncedLength;
+    return static_cast<uint32_t>(value);
+}
+
 TReadSizer::TReadSizer(uint32_t chunk) : chunk_(std::max<uint32_t>(chunk, 1)), size_(Whole(kFirstNetworkRead))
 {}
 

@@ -64,6 +64,10 @@ private:
     uint32_t chunk_;
     uint32_t size_;
 };
+// The length a Content-Length header announces: its text must be a decimal
+// number below kNoAnnouncedLength; anything else (absent, signed, garbage,
+// too large) announces no length.
+uint32_t AnnouncedLength(const std::string& header);
 // The progress maximum: one step per chunk, plus one.
 int DownloadProgressMaximum(uint32_t length, uint32_t chunk);
 // target + "." + (length + dosTime) in unsigned 32-bit arithmetic.

@@ -131,7 +131,7 @@ TAnswer ReadAnswer(HINTERNET request)
     TAnswer a;
     a.Status = QueryNumber(request, HTTP_QUERY_STATUS_CODE, 0);
     a.StatusText = QueryText(request, HTTP_QUERY_STATUS_TEXT);
-    a.Length = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, kNoAnnouncedLength);
+    a.Length = AnnouncedLength(QueryText(request, HTTP_QUERY_CONTENT_LENGTH));
     a.DosTime = QueryDosTime(request);
     a.Validator =
         IfRangeValidator(QueryText(request, HTTP_QUERY_ETAG), QueryText(request, HTTP_QUERY_LAST_MODIFIED));
@@ -474,6 +474,9 @@ std::string TDownload::Run()
         switch (body) {
         case TBody::Complete:
             request.Reset();
+            // Without a length nothing tells an empty answer from a lost
+            // body: it never replaces a file.
+            if (!LengthKnown() && done_ == 0) return url_ + " --- File Not Found !";
             return Place();
         case TBody::CutShort:
         case TBody::Failed:
@@ -536,7 +539,7 @@ int64_t HTTP_GetFileSize(const std::string& url)
                 range.Total > 0)
                 size = static_cast<int64_t>(range.Total);
         } else if (IsSuccessStatus(status)) {
-            const uint32_t length = QueryNumber(request.get(), HTTP_QUERY_CONTENT_LENGTH, kNoAnnouncedLength);
+            const uint32_t length = AnnouncedLength(QueryText(request.get(), HTTP_QUERY_CONTENT_LENGTH));
             if (length != kNoAnnouncedLength) size = length;
         }
     }

@@ -14,10 +14,11 @@
 
 namespace {
 
-// Failed writes of the latest extraction.
+// Failed writes of the latest extraction, and the system code of the first.
 int g_failedWrites = 0;
 // The latest extraction stopped at its output limit.
 bool g_stoppedAtLimit = false;
+uint32_t g_writeError = 0;
 
 bool EndsWithNoCase(const std::string& text, const std::string& suffix)
 {
@@ -73,6 +74,7 @@ public:
     void Run(bool& success);
     int FailedWrites() const { return failedWrites_; }
     bool StoppedAtLimit() const { return overLimit_; }
+    uint32_t WriteError() const { return writeError_; }
 
 private:
     friend class TEntryWriter;
@@ -89,7 +91,8 @@ private:
     {
         return mainIsFile_ && intact_.count(mainKey_) != 0 && FileExists(p_.TargetDir + "\\" + mainKey_);
     }
-    void ReportWriteFailure(const std::string& path, const std::string& reason, uint64_t dataSize);
+    void ReportWriteFailure(const std::string& path, const std::string& reason, uint32_t code,
+                            uint64_t dataSize);
     void Progress(int kind, int maximum)
     {
         if (p_.Progress) p_.Progress(kind, 0, maximum, 0, 1, "");
@@ -107,16 +110,20 @@ private:
     // File bytes written so far, against p_.OutputLimit.
     uint64_t written_ = 0;
     bool overLimit_ = false;
+    uint32_t writeError_ = 0;
     // Files created by this extraction and written completely so far.
     std::set<std::string> intact_;
     std::string mainKey_;
     bool mainIsFile_ = false;
 };
 
-void TUnPacker::ReportWriteFailure(const std::string& path, const std::string& reason, uint64_t dataSize)
+void TUnPacker::ReportWriteFailure(const std::string& path, const std::string& reason, uint32_t code,
+                                   uint64_t dataSize)
 {
     g_failedWrites = ++failedWrites_;
-    if (failedWrites_ != 1 || !host_.ShowError) return;
+    if (failedWrites_ != 1) return;
+    g_writeError = writeError_ = code;
+    if (!host_.ShowError) return;
     host_.ShowError(path + "<P><P>Unable to save Extracted File!<P><P>" + reason + "<P>" +
                     "  Data Size: <T>" + std::to_string(dataSize) + " Bytes<P>" + "  File Size:  <T>" +
                     std::to_string(FileSizeByName(path)) + " Bytes<P>" + "  Bytes Free: <T>" +
@@ -154,18 +161,19 @@ public:
         if (slash != std::string::npos) ForceDirectories(u_.p_.TargetDir + "\\" + name.substr(0, slash));
         // Most entries are new files: made in one call, without asking first.
         const bool made = file_.Open(path_, TFile::fmCreateNew);
+        const uint32_t makeCode = made ? 0 : LastErrorCode();
         const std::string makeError = made ? "" : LastErrorText();
         existed_ = !made && FileExists(path_);
         if (!existed_) u_.Progress(1, 0);
         if (made) return;
         if (!existed_) {
-            reason_ = makeError;
+            Failed(makeError, makeCode);
         } else if (file_.Open(path_, TFile::fmWriteShared)) {
             // A part of a file split over several records goes behind the
             // earlier parts.
             file_.Seek(0, soEnd);
         } else {
-            reason_ = LastErrorText();
+            Failed(LastErrorText(), LastErrorCode());
         }
     }
 
@@ -183,7 +191,7 @@ public:
         }
         u_.written_ += count;
         if (file_.Write(data, count) != count) {
-            reason_ = LastErrorText();
+            Failed(LastErrorText(), LastErrorCode());
             file_.Close();
         }
     }
@@ -197,7 +205,7 @@ public:
             file_.Close();
             // A damaged record, or one past the output limit, fails the
             // extraction by itself.
-            if (complete && !u_.overLimit_) u_.ReportWriteFailure(path_, reason_, dataSize_);
+            if (complete && !u_.overLimit_) u_.ReportWriteFailure(path_, reason_, code_, dataSize_);
             return;
         }
         if (stamp_ != 0) file_.SetDosTime(stamp_);
@@ -206,12 +214,19 @@ public:
     }
 
 private:
+    void Failed(const std::string& reason, uint32_t code)
+    {
+        reason_ = reason;
+        code_ = code;
+    }
+
     TUnPacker& u_;
     bool writing_ = false;
     bool existed_ = false;
     std::string key_;
     std::string path_;
     std::string reason_;
+    uint32_t code_ = 0;  // the system's code of the failure, 0 for a refused name
     uint32_t stamp_ = 0;
     uint64_t dataSize_ = 0;
     TFile file_;
@@ -367,12 +382,16 @@ void TUnPacker::Run(bool& success)
         }
     } while (moreVolumes() && carryOn);
 
-    // Only a program this extraction put into the target folder may run.
-    if (!mainEntry_.empty() && !MainProgramIntact()) {
+    // Only a program this extraction put into the target folder may run, and
+    // only when every file arrived: what it would install or start could be
+    // missing or cut short otherwise (a full disk).
+    const bool allWritten = failedWrites_ == 0;
+    if (!mainEntry_.empty() && (!allWritten || !MainProgramIntact())) {
         DebugOut() << "Refused program: " << mainEntry_ << DebugEndl;
         mainEntry_.clear();
         success = false;
     }
+    if (!allWritten) success = false;
     if (!carryOn) mainEntry_.clear();
     auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
@@ -413,6 +432,7 @@ void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry, 
     Success = false;
     g_failedWrites = 0;
     g_stoppedAtLimit = false;
+    g_writeError = 0;
     TUnPacker unpacker(params, host, MainEntry);
     try {
         unpacker.Run(Success);
@@ -424,6 +444,7 @@ void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry, 
     }
     g_failedWrites = unpacker.FailedWrites();
     g_stoppedAtLimit = unpacker.StoppedAtLimit();
+    g_writeError = unpacker.WriteError();
 }
 
 void UnPack(const std::string& PackageFile, const std::string& TargetDir, const std::string& AgentName,
@@ -452,4 +473,9 @@ int UnPackFailedWrites()
 bool UnPackStoppedAtLimit()
 {
     return g_stoppedAtLimit;
+}
+
+uint32_t UnPackWriteError()
+{
+    return g_writeError;
 }

@@ -58,13 +58,14 @@ struct TUnPackParams {
 };
 
 // Extracts a package; see TUnPackParams for the inputs. Success is true when
-// the last volume tested passed the checksum test, nothing was damaged and
-// the marked program, if any, is sound (see MainEntry). MainEntry is the name
-// item of the last entry marked with "*" ("" when none or when a disk prompt
-// was cancelled), but only when the program it names (MainEntryProgram) is a
-// file that this extraction created inside the target folder and wrote
-// completely; otherwise it is "" and Success is false, so nothing runs.
-// Never raises.
+// the last volume tested passed the checksum test, nothing was damaged, every
+// file was written (UnPackFailedWrites is 0) and the marked program, if any,
+// is sound (see MainEntry). MainEntry is the name item of the last entry
+// marked with "*" ("" when none or when a disk prompt was cancelled), but
+// only when the program it names (MainEntryProgram) is a file that this
+// extraction created inside the target folder and wrote completely, and no
+// write of the extraction failed; otherwise it is "" and Success is false,
+// so nothing runs. Never raises.
 void UnPack(const TUnPackParams& params, bool& Success, std::string& MainEntry,
             const TUnPackHost& host = DefaultUnPackHost());
 
@@ -78,6 +79,9 @@ void UnPack(const std::string& PackageFile, const std::string& TargetDir, const 
 int UnPackFailedWrites();
 // Whether the latest extraction stopped at its OutputLimit.
 bool UnPackStoppedAtLimit();
+// The system's error code of the first of them (for example a full disk);
+// 0 when there was none or the first was a refused name.
+uint32_t UnPackWriteError();
 
 // Whether a record's file name stays inside the target folder: not empty,
 // no root, drive, UNC prefix, stream colon or ".." component.

@@ -24,8 +24,10 @@ struct TUnPackRequest {
 };
 
 struct TUnPackResult {
-    bool Success = false;   // false after a checksum failure or a rejected record
-    std::string MainEntry;  // program to run, "" when none or a disk prompt was cancelled
+    bool Success = false;     // false after a checksum failure, a rejected record or a failed write
+    std::string MainEntry;    // program to run, "" when none, a disk prompt was cancelled or a write failed
+    int FailedWrites = 0;     // files that could not be written (refused names included)
+    uint32_t WriteError = 0;  // the system's code of the first of them, 0 when none given
 };
 
 // The link files that a completed update may remove.

@@ -64,6 +64,8 @@ TUnPackResult RealUnPack(const TUnPackRequest& r)
     p.ForcePrompt = r.ForcePrompt;
     TUnPackResult result;
     UnPack(p, result.Success, result.MainEntry, host);
+    result.FailedWrites = UnPackFailedWrites();
+    result.WriteError = UnPackWriteError();
     bar.Flush();
     SetProgressPump(pump);
     g_unpackBar = nullptr;

@@ -123,7 +123,7 @@ void SetSetupExitCode(uint32_t code)
     g_exit_code = code;
 }
 
-uint32_t FailedStartExitCode(uint32_t system_error)
+uint32_t FailedRunExitCode(uint32_t system_error)
 {
     return system_error != 0 ? system_error : 1;
 }

@@ -87,12 +87,13 @@ void SetSetupExitCode(uint32_t code);
 // started by a launcher that is not elevated.
 constexpr uint32_t kErrorElevationRequired = 740;
 
-// A setup program that cannot be started is a failed run: the launcher ends
-// with the system error code of the failed start (for example 2 for a missing
-// file, 193 for a file that is not a program, 1223 when the user declined the
-// elevation), or with 1 when the system gave no code. Seen through Wine from
-// Linux only the low 8 bits of it remain.
-uint32_t FailedStartExitCode(uint32_t system_error);
+// A setup program that cannot be started, or whose package could not be
+// written out completely, is a failed run: the launcher ends with the system
+// error code of the failed start or write (for example 2 for a missing file,
+// 193 for a file that is not a program, 1223 when the user declined the
+// elevation, 112 for a full disk), or with 1 when the system gave no code.
+// Seen through Wine from Linux only the low 8 bits of it remain.
+uint32_t FailedRunExitCode(uint32_t system_error);
 
 // The error box of a failed start: the program, then the system's reason
 // (left out when empty).
@@ -135,8 +136,11 @@ void RunSetupStep(const TSetupDeps& deps, HWND main_window, UINT_PTR timer_id);
 // waits for it, takes over its exit code. True when the program removed the
 // completion atom (the run completed); false too when the atom could not be
 // added or the program could not be started. The exit code goes to
-// SetupExitCode; a failed start stores FailedStartExitCode, shows an error box
-// in the foreground and writes a debug-stream line either way.
+// SetupExitCode; a failed start stores FailedRunExitCode, shows an error box
+// in the foreground and writes a debug-stream line either way. When a file of
+// the package could not be written nothing runs: the extraction has shown
+// its box, the code of the failed write is stored (FailedRunExitCode), and
+// the "s7" box follows only when the extraction refused a name.
 bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const std::string& package_path,
                         const std::string& agent_name, bool foreground, const std::string& extra_parameters);
 

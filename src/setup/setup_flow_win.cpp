@@ -282,7 +282,7 @@ bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const s
             } else {
                 // A setup that never ran has not succeeded: say so and end
                 // with a code that is not 0.
-                SetSetupExitCode(FailedStartExitCode(started.Error));
+                SetSetupExitCode(FailedRunExitCode(started.Error));
                 const std::string program = SplitCommandLine(line).Program;
                 const std::string reason = SystemErrorText(started.Error);
                 DebugOut() << GetCurrentProcessId() << " ==== Setup program not started (" << started.Error
@@ -306,7 +306,15 @@ bool ExtractAndRunSetup(const TSetupDeps& deps, std::string temp_folder, const s
                 RemoveLinksAfterRun(after);
             }
         }
-        if (!result.Success)
+        if (result.FailedWrites > 0) {
+            // Nothing ran, and the run failed: its code is the failed write's.
+            SetSetupExitCode(FailedRunExitCode(result.WriteError));
+            DebugOut() << GetCurrentProcessId() << " ==== Setup not run: " << result.FailedWrites
+                       << " files not written (" << result.WriteError << ")" << DebugEndl;
+        }
+        // A write that the system refused (a full disk) has had its box and
+        // says nothing about the package; a name the extraction refused does.
+        if (!result.Success && (result.FailedWrites == 0 || result.WriteError == 0))
             deps.Error(0, reader.GetLangString(kLangBadCrc), error_caption, charset, buttons);
     }
     RemoveAlternativeTempFolder();

@@ -9,6 +9,8 @@
 //   VEL_FAKE_KEEP_ATOM "1": leave the completion atom in place
 //   VEL_FAKE_DIALOG_MS start a copy of itself that keeps a window of the
 //                     dialog class open this long after we end
+//   VEL_FAKE_RUN_MS   run this long before doing the above (writes the record
+//                     path + ".running" when it starts)
 // "fake_setup_gui /dialog CLASS MS MARKER" is that copy: it opens the window,
 // keeps it for MS ms, closes it and then writes MARKER.
 #include <windows.h>
@@ -84,6 +86,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     if (__argc == 5 && std::string(__argv[1]) == "/dialog")
         return DialogCopy(__argv[2], std::strtoul(__argv[3], nullptr, 10), __argv[4]);
 
+    const std::string run_ms = Env("VEL_FAKE_RUN_MS");
+    if (!run_ms.empty()) {
+        WriteText(Env("VEL_FAKE_RECORD") + ".running", "running");
+        Sleep(std::strtoul(run_ms.c_str(), nullptr, 10));
+    }
     const std::string tag = SwitchValue(cmd, "/TH_ID=");
     const std::string atom_name = "AutoUpdateAtomTokenByVelmora" + tag;
     const ATOM atom = GlobalFindAtomA(atom_name.c_str());

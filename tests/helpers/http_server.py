@@ -24,6 +24,11 @@ A request for /OPTIONS/NAME answers with the file DIR/root/NAME. OPTIONS is
     norange        Range requests get the whole file (200)
     bump=N         after N requests of this path the file changes: the body
                    of NAME.v2, Last-Modified one day later, ETag TAG-2
+    only=FILE      the other options apply to FILE alone (the last part of
+                   NAME); other files of the folder are answered plainly
+    len=TEXT       Content-Length: TEXT whatever the body is (with nolen as
+                   well as Transfer-Encoding: chunked); the connection ends
+                   after the body
 
 Range requests ("bytes=FROM-" or "bytes=FROM-TO") are answered with 206 unless norange is set
 or If-Range names another version. Every request is logged before its body
@@ -109,6 +114,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if len(parts) != 2:
             return self.plain(400, b"bad path")
         options, name = parse_options(parts[0]), parts[1]
+        if "only" in options and name.rsplit("/", 1)[-1] != options["only"]:
+            options = {}
         n = st.count(st.requests, self.path)
         version = 2 if "bump" in options and n > int(options["bump"]) else 1
         path = os.path.join(st.root, name + (".v2" if version == 2 else ""))
@@ -161,8 +168,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         for key, value in headers:
             self.send_header(key, value)
         self.send_header("Content-Type", "application/octet-stream")
+        if "len" in options:
+            self.send_header("Content-Length", options["len"])
+            self.close_connection = True
         if chunked:
             self.send_header("Transfer-Encoding", "chunked")
+        elif "len" in options:
+            pass
         elif by_close:
             self.send_header("Connection", "close")
             self.close_connection = True

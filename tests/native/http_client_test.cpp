@@ -191,6 +191,30 @@ TEST(ParseContentRange, FirstLastAndTotal)
     }
 }
 
+TEST(AnnouncedLength, OnlyADecimalNumberAnnouncesALength)
+{
+    const struct {
+        const char* header;
+        uint32_t length;
+    } cases[] = {
+        {"1000", 1000},
+        {" 0 ", 0},
+        {"4294967294", 4294967294u},
+        {"", kNoAnnouncedLength},
+        {"abc", kNoAnnouncedLength},
+        {"12abc", kNoAnnouncedLength},
+        {"-5", kNoAnnouncedLength},
+        {"+5", kNoAnnouncedLength},
+        {"1e3", kNoAnnouncedLength},
+        {"1 000", kNoAnnouncedLength},
+        {"0x10", kNoAnnouncedLength},
+        {"4294967295", kNoAnnouncedLength},
+        {"99999999999", kNoAnnouncedLength},
+        {"99999999999999999999999999", kNoAnnouncedLength},
+    };
+    for (const auto& c : cases) EXPECT_EQ(AnnouncedLength(c.header), c.length) << c.header;
+}
+
 TEST(HttpStatusError, NotFoundMarkupForPagesElseHttpAndTheStatus)
 {
     const std::string url = "http://example.test/setup.exe";

@@ -137,10 +137,10 @@ TEST(SplitCommandLine, ProgramUnquotedAndParametersTrimmed)
 
 TEST(FailedStart, ExitCodeIsTheSystemCodeAndNeverZero)
 {
-    EXPECT_EQ(FailedStartExitCode(2), 2u);
-    EXPECT_EQ(FailedStartExitCode(193), 193u);
-    EXPECT_EQ(FailedStartExitCode(1223), 1223u);
-    EXPECT_EQ(FailedStartExitCode(0), 1u);
+    EXPECT_EQ(FailedRunExitCode(2), 2u);
+    EXPECT_EQ(FailedRunExitCode(193), 193u);
+    EXPECT_EQ(FailedRunExitCode(1223), 1223u);
+    EXPECT_EQ(FailedRunExitCode(0), 1u);
     EXPECT_EQ(StartFailureText("C:\\T\\setup.exe", "File not found."),
               "The setup program could not be started:<P><b>C:\\T\\setup.exe</b><P>File not found.");
     EXPECT_EQ(StartFailureText("C:\\T\\setup.exe", ""),
@@ -209,8 +209,9 @@ TEST(SpaceQuestion, KeyByNoticeFlagAndSpace)
 
 TEST(SpaceQuestion, FillsDriveAndSizesWithExactCase)
 {
-    const std::string text = BuildSpaceQuestion(kLangSpaceShort.Default, kLangSpaceRequired.Default, kLangSpaceAvailable.Default,
-                                                kLangContinueSetup.Default, DriveText("c:\\temp"), 5.25 * 1048576, -1);
+    const std::string text =
+        BuildSpaceQuestion(kLangSpaceShort.Default, kLangSpaceRequired.Default, kLangSpaceAvailable.Default,
+                           kLangContinueSetup.Default, DriveText("c:\\temp"), 5.25 * 1048576, -1);
     EXPECT_EQ(text, "Limited Free Space on your Temp Drive! (C:)<P>"
                     "<P>Estimated space required on your Temp drive is: <T>  5.25 MB<P>"
                     "Free space available on your Temp drive is: <T>  0.000 MB<P>"

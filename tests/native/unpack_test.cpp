@@ -430,8 +430,10 @@ TEST_F(UnPackTest, HostileNamesAreRefusedAndCountedAsFailedWrites)
         TRecordingHost host;
         std::string target = dir_ / ("deep/er/out" + std::to_string(run));
         TResult r = Extract(package, target, host);
-        EXPECT_TRUE(r.Success);
+        // Refused names are failed writes: the extraction fails.
+        EXPECT_FALSE(r.Success);
         EXPECT_EQ(UnPackFailedWrites(), static_cast<int>(std::size(kHostileNames)));
+        EXPECT_EQ(UnPackWriteError(), 0u) << "a refused name has no system code";
         EXPECT_EQ(Read(target + "/good.txt"), "fine");
         EXPECT_FALSE(FileExists(dir_ / "deep/escape1.txt"));
         EXPECT_FALSE(FileExists(dir_ / "deep/escape2.txt"));
@@ -450,6 +452,46 @@ TEST_F(UnPackTest, HostileNamesAreRefusedAndCountedAsFailedWrites)
     TResult r = Extract(Save("clean.dat", clean.Build()), dir_ / "clean", host_);
     EXPECT_TRUE(r.Success);
     EXPECT_EQ(UnPackFailedWrites(), 0);
+}
+
+// A file that cannot be written keeps the marked program from running,
+// wherever it stands and whether or not the program itself arrived whole.
+TEST_F(UnPackTest, AFailedWriteRunsNothing)
+{
+    struct Case {
+        const char* What;
+        std::vector<std::string> Order;  // the records; "setup.exe" is the marked one
+        const char* Blocked;             // a folder stands where this file should go
+    };
+    const Case cases[] = {
+        {"after the program", {"setup.exe", "data.bin", "readme.txt"}, "data.bin"},
+        {"before the program", {"data.bin", "setup.exe"}, "data.bin"},
+        {"the program itself", {"setup.exe", "data.bin"}, "setup.exe"},
+        {"a hostile name", {"setup.exe", "..\\x.bin"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        TTestPackage pkg;
+        for (const std::string& name : c.Order)
+            pkg.File(name == "setup.exe" ? "setup.exe*/s" : name, "content of " + name);
+        const std::string target = dir_ / c.What;
+        if (c.Blocked) std::filesystem::create_directories(target + "/" + c.Blocked);
+        TRecordingHost host;
+        TResult r = Extract(Save("blocked.dat", pkg.Build()), target, host);
+        EXPECT_FALSE(r.Success);
+        EXPECT_EQ(r.MainEntry, "");
+        EXPECT_EQ(UnPackFailedWrites(), 1);
+        EXPECT_EQ(UnPackWriteError() != 0, c.Blocked != nullptr);
+        ASSERT_EQ(host.Errors.size(), 1u);
+        EXPECT_NE(host.Errors[0].find("Unable to save Extracted File!"), std::string::npos);
+        // The other files are still written, as before.
+        for (const std::string& name : c.Order)
+            if (!c.Blocked || name != c.Blocked) {
+                if (name.find('\\') == std::string::npos) {
+                    EXPECT_EQ(Read(target + "/" + name), "content of " + name) << name;
+                }
+            }
+    }
 }
 
 // Every file below `root`, relative, with "/" between folders.

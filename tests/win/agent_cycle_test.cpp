@@ -13,6 +13,7 @@
 #include "package/token.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -90,6 +91,8 @@ struct TAgentRun {
     std::vector<std::string> Boxes;            // texts of the boxes seen
     std::string StopAfter;                     // trace text after which the agent is told to stop
     std::function<void(HWND agent)> OnWindow;  // once the agent's window exists
+    std::function<bool()> KillWhen;            // the agent is killed as soon as this holds
+    bool Killed = false;
     bool Ended = false;
     bool InformSeen = false;
 };
@@ -166,11 +169,12 @@ protected:
     }
 
     // The description files: .ORIGINAL in the agent folder, .INFO at the location.
-    void Publish(const std::string& updateData, const std::string& infoFolder = "", int64_t size = -1)
+    void Publish(const std::string& updateData, const std::string& infoFolder = "", int64_t size = -1,
+                 bool original = true)
     {
         newSetup_["SizeOfUpdateFile"] =
             std::to_string(size < 0 ? static_cast<int64_t>(updateData.size()) : size);
-        WriteBytes(original_, Ini(origin_));
+        if (original) WriteBytes(original_, Ini(origin_));
         TSections info = {{"NewSetup", newSetup_}};
         if (!general_.empty()) info["General"] = general_;
         if (!inform_.empty()) info["AutoInform"] = inform_;
@@ -185,15 +189,22 @@ protected:
     {
         const std::string folder = http_test::Unique("au");
         CreateDirectoryA((http_test::Root() + "\\" + folder).c_str(), nullptr);
+        http_test::Serve(folder + "\\update.exe", update, served == update ? "" : served);
+        RepublishOverHttp(options, update, folder);
+        return folder;
+    }
+    // The same location with other answer options; `original`: the agent's
+    // description is written anew too.
+    void RepublishOverHttp(const std::string& options, const std::string& update, const std::string& folder,
+                           bool original = true)
+    {
         const std::string url =
             "http://127.0.0.1:" + std::to_string(http_test::Port()) + "/" + options + "/" + folder;
         WriteAgent(url);
-        http_test::Serve(folder + "\\update.exe", update, served == update ? "" : served);
         newSetup_["DownloadURL_UPDATE"] = url;
         newSetup_["ShutDownMethod"] = "Don't Shut Down";
         newSetup_["RestartProcess"] = "0";
-        Publish(update, http_test::Root() + "\\" + folder);
-        return folder;
+        Publish(update, http_test::Root() + "\\" + folder, -1, original);
     }
 
     void StartProgram()
@@ -279,6 +290,12 @@ protected:
                 run.InformSeen = true;
                 PumpFor(300);
                 PostMessageA(inform, WM_CLOSE, 0, 0);
+            }
+            if (run.KillWhen && run.KillWhen()) {
+                TerminateProcess(pi.hProcess, 99);
+                WaitForSingleObject(pi.hProcess, 10000);
+                run.Killed = true;
+                break;
             }
             if (agent && !stopped && !run.StopAfter.empty() &&
                 Log().find(run.StopAfter) != std::string::npos) {
@@ -718,6 +735,167 @@ TEST_F(AgentCycle, AnUpdateThatChangedAfterTheDecisionIsRefused)
     EXPECT_FALSE(Exists(work_ + "\\update.exe"));
     EXPECT_FALSE(Exists(work_ + "\\update.exe.fetch"));
     EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), "100");
+}
+
+}  // namespace
+
+namespace {
+
+// The processes running a program of this file name.
+std::vector<DWORD> ProcessesNamed(const std::string& exe)
+{
+    std::vector<DWORD> ids;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return ids;
+    PROCESSENTRY32 e{};
+    e.dwSize = sizeof e;
+    for (BOOL more = Process32First(snap, &e); more; more = Process32Next(snap, &e))
+        if (lstrcmpiA(e.szExeFile, exe.c_str()) == 0) ids.push_back(e.th32ProcessID);
+    CloseHandle(snap);
+    return ids;
+}
+
+void EndProcessesNamed(const std::string& exe)
+{
+    for (DWORD id : ProcessesNamed(exe)) {
+        if (HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+            TerminateProcess(p, 1);
+            WaitForSingleObject(p, 5000);
+            CloseHandle(p);
+        }
+    }
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD ms = 30000)
+{
+    for (DWORD waited = 0; !condition(); waited += 50) {
+        if (waited > ms) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+// A server that cuts the update short every time, or whose length header
+// does not match the body: what arrives is checked as a whole and never runs.
+TEST_F(AgentCycle, AnUpdateTheServerSpoilsNeverRuns)
+{
+    ASSERT_NE(http_test::Port(), 0) << "the test server does not run";
+    const std::string update = UpdatePackage();
+    struct Case {
+        std::string Options;
+        const char* Trace;  // in the agent's trace
+    };
+    const Case cases[] = {
+        {"only=update.exe,lm=1700000000,drop=50", "Error downloading file ("},
+        // A chunked body longer than its announced length.
+        {"only=update.exe,nolen,len=1000", "Error downloading file (more than 1000 bytes)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Options);
+        DeleteFileA(log_.c_str());
+        PublishOverHttp(c.Options, update, update);
+        TAgentRun run;
+        run.StopAfter = "PerformAutoUpdate() - END";
+        RunAgent(run);
+        ASSERT_TRUE(run.Ended);
+        EXPECT_NE(Log().find(c.Trace), std::string::npos) << Log();
+        EXPECT_NE(Log().find("PerformAutoUpdate() - END    Result=FALSE"), std::string::npos) << Log();
+        EXPECT_FALSE(Exists(record_));
+        // (A working file of the download may stay: a later one continues it.)
+        EXPECT_FALSE(Exists(work_ + "\\update.exe"));
+        EXPECT_FALSE(Exists(work_ + "\\update.exe.fetch"));
+        EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), "100");
+    }
+}
+
+// The agent killed at three points of an update and started again: the
+// version is recorded only by a run that completed, what a killed agent
+// fetched in part never runs, and the next probe offers the update again.
+TEST_F(AgentCycle, AKilledAgentOffersTheUpdateAgainAndRunsOnlyAWholeOne)
+{
+    ASSERT_NE(http_test::Port(), 0) << "the test server does not run";
+    const std::string stamp = "lm=1700000000";
+    struct Case {
+        const char* Point;
+        std::string Options;  // of the killed run's location
+        const char* Env;      // set for the killed run's setup program
+        const char* Value;
+        bool SetupRan;  // in the killed run
+    };
+    const Case cases[] = {
+        // The body comes in pieces of 1 KiB, 20 ms apart: killed after its first bytes.
+        {"during the download", stamp + ",slow=20", nullptr, nullptr, false},
+        {"while the setup runs", stamp, "VEL_FAKE_RUN_MS", "4000", true},
+        // The setup program has ended, the agent still waits for its dialog window.
+        {"after the setup ended", stamp, "VEL_FAKE_DIALOG_MS", "60000", true},
+    };
+    const std::string update = UpdatePackage();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Point);
+        DeleteFileA(record_.c_str());
+        DeleteFileA(log_.c_str());
+        const std::string folder = PublishOverHttp(c.Options, update, update);
+        if (c.Env) SetEnvironmentVariableA(c.Env, c.Value);
+        const std::string point = c.Point;
+
+        TAgentRun killed;
+        killed.KillWhen = [&] {
+            if (point == "during the download") {
+                // The working file of the download (not its validator) has bytes.
+                bool arrived = false;
+                WIN32_FIND_DATAA fd;
+                HANDLE h = FindFirstFileA((work_ + "\\update.exe.fetch.*").c_str(), &fd);
+                if (h == INVALID_HANDLE_VALUE) return false;
+                do {
+                    const std::string name = fd.cFileName;
+                    arrived = arrived || (name.find(".ifrange") == std::string::npos && fd.nFileSizeLow > 0);
+                } while (FindNextFileA(h, &fd));
+                FindClose(h);
+                return arrived;
+            }
+            if (point == "while the setup runs") return Exists(record_ + ".running");
+            return Exists(record_) && ProcessesNamed("fake_setup_gui.exe").empty();
+        };
+        RunAgent(killed);
+        if (c.Env) SetEnvironmentVariableA(c.Env, nullptr);
+        ASSERT_TRUE(killed.Killed) << Log();
+        if (point == "while the setup runs") {
+            EXPECT_TRUE(WaitFor([&] { return Exists(record_); })) << "the setup did not end";
+        }
+        EndProcessesNamed("fake_dialog.exe");
+        EXPECT_EQ(Exists(record_), c.SetupRan) << Log();
+        EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), "100");
+        DeleteFileA(record_.c_str());
+        DeleteFileA((record_ + ".running").c_str());
+        DeleteFileA((record_ + ".dialog").c_str());
+
+        // Started again, with the description as the killed agent left it, it
+        // offers the update again and runs it whole.
+        DeleteFileA(log_.c_str());
+        RepublishOverHttp(stamp, update, folder, false);
+        TAgentRun again;
+        again.StopAfter = "PerformAutoUpdate() - END";
+        RunAgent(again);
+        ASSERT_TRUE(again.Ended);
+        const std::string log = Log();
+        EXPECT_NE(log.find("GetOkToPerformAU = 6"), std::string::npos) << log;
+        EXPECT_NE(log.find("PerformAutoUpdate() - END    Result=TRUE"), std::string::npos) << log;
+        const auto rec = ReadRecord(record_);
+        ASSERT_TRUE(rec.count("cmd")) << log;
+        EXPECT_NE(rec.at("cmd").find(" /U /TH_ID="), std::string::npos) << rec.at("cmd");
+        EXPECT_EQ(IniValue(original_, "OriginalSetup", "VersionOriginal"), "101");
+        WIN32_FIND_DATAA fd;
+        HANDLE left = FindFirstFileA((work_ + "\\update.exe*").c_str(), &fd);
+        EXPECT_EQ(left, INVALID_HANDLE_VALUE) << "left behind: " << fd.cFileName;
+        if (left != INVALID_HANDLE_VALUE) FindClose(left);
+        if (point == "during the download") {
+            // The part that had arrived was continued, and checked again as a whole.
+            bool continued = false;
+            for (const http_test::TRequest& r : http_test::Downloads(folder + "/update.exe"))
+                continued = continued || (r.Status == 206 && r.Range.rfind("bytes=", 0) == 0);
+            EXPECT_TRUE(continued);
+        }
+    }
 }
 
 }  // namespace

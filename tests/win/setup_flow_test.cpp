@@ -23,6 +23,8 @@ struct TFakeWorld {
     std::string FakeExe;  // copied into the target folder by the fake extraction
     std::string MainEntry = "fake_setup_gui.exe*/X";
     bool Success = true;
+    int FailedWrites = 0;
+    uint32_t WriteError = 0;
     std::vector<TUnPackRequest> Unpacks;
     std::vector<std::string> Questions;
     bool Answer = true;
@@ -35,7 +37,7 @@ TUnPackResult FakeUnPack(const TUnPackRequest& r)
 {
     g_world->Unpacks.push_back(r);
     CopyFileA(g_world->FakeExe.c_str(), (r.TargetDir + "\\fake_setup_gui.exe").c_str(), FALSE);
-    return {g_world->Success, g_world->MainEntry};
+    return {g_world->Success, g_world->MainEntry, g_world->FailedWrites, g_world->WriteError};
 }
 bool FakeConfirm(intptr_t owner, const std::string& text, const std::string& caption, int, int,
                  const std::string&)
@@ -193,6 +195,38 @@ TEST_F(ExtractAndRunSetupTest, FailedCheckShowsBadCrcAndRunsNothing)
     EXPECT_FALSE(ExtractAndRunSetup(deps_, target_, package_, "", true, ""));
     EXPECT_TRUE(world_.Errors.empty());
     EXPECT_FALSE(Exists(record_));
+}
+
+// A file that could not be written: nothing runs and the run ends with the
+// code of the failed write. A write the system refused (a full disk) has had
+// the extraction's own box, and the package is not called corrupt; a name the
+// extraction refused (no system code: 1) is the package's fault.
+TEST_F(ExtractAndRunSetupTest, FailedWritesRunNothingAndEndWithTheWritesCode)
+{
+    WritePackage(0, 1000);
+    struct Case {
+        uint32_t WriteError;
+        uint32_t ExitCode;
+        bool BadCrc;
+    };
+    for (const Case c : {Case{ERROR_DISK_FULL, ERROR_DISK_FULL, false}, Case{0, 1, true}}) {
+        SCOPED_TRACE(c.WriteError);
+        world_.Success = false;
+        world_.MainEntry = "";
+        world_.FailedWrites = 2;
+        world_.WriteError = c.WriteError;
+        world_.Errors.clear();
+        SetSetupExitCode(0);
+        EXPECT_FALSE(ExtractAndRunSetup(deps_, target_, package_, "", true, ""));
+        if (c.BadCrc) {
+            ASSERT_EQ(world_.Errors.size(), 1u);
+            EXPECT_EQ(world_.Errors[0], std::string("0|Error|") + kLangBadCrc.Default);
+        } else {
+            EXPECT_TRUE(world_.Errors.empty()) << world_.Errors[0];
+        }
+        EXPECT_FALSE(Exists(record_));
+        EXPECT_EQ(SetupExitCode(), c.ExitCode);
+    }
 }
 
 TEST_F(ExtractAndRunSetupTest, TempSpaceAndForcePromptComeFromTheSystem)

@@ -39,7 +39,8 @@ TEST_F(SetupFlowTest, MarkedProgramOutsideTheTempFolderRunsNothing)
         run.Answer = "OK";
         Run(run);
         ASSERT_TRUE(run.Ended);
-        EXPECT_EQ(run.ExitCode, 0u);
+        // A refused record is a failed write: the run failed.
+        EXPECT_EQ(run.ExitCode, c.RefusedWrite ? 1u : 0u);
         EXPECT_FALSE(Exists(record_)) << "the planted program ran";
         EXPECT_EQ(ReadBytes(planted), fake_);
         ASSERT_EQ(run.Boxes.size(), c.RefusedWrite ? 2u : 1u);

@@ -290,11 +290,12 @@ protected:
         SetEnvironmentVariableA("VEL_FAKE_EXIT", nullptr);
         SetEnvironmentVariableA("VEL_FAKE_KEEP_ATOM", nullptr);
         SetEnvironmentVariableA("VEL_FAKE_DIALOG_MS", nullptr);
+        SetEnvironmentVariableA("VEL_FAKE_RUN_MS", nullptr);
     }
     void TearDown() override
     {
         for (const char* v : {"VEL_FAKE_RECORD", "VEL_FAKE_COPY_TO", "VEL_FAKE_EXIT", "VEL_FAKE_KEEP_ATOM",
-                              "VEL_FAKE_DIALOG_MS"})
+                              "VEL_FAKE_DIALOG_MS", "VEL_FAKE_RUN_MS"})
             SetEnvironmentVariableA(v, nullptr);
         if (!HasFailure()) RemoveTree(work_);
     }

@@ -97,14 +97,15 @@ int RunExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
     if (missingVolume > 0)
         return Fail(err, "volume " + std::to_string(missingVolume) +
                              " missing: " + VolumeFileName(package, missingVolume));
-    if (!success)
-        return Fail(
-            err, "extraction of " + package +
-                     " failed: missing file, bad checksum, damaged data or a program that was not extracted");
+    // Failed writes fail the extraction too; their own message says more.
     int failedWrites = UnPackFailedWrites();
     if (failedWrites > 0)
         return Fail(err, std::to_string(failedWrites) + " record(s) not written" +
                              (firstError.empty() ? "" : ": " + firstError));
+    if (!success)
+        return Fail(
+            err, "extraction of " + package +
+                     " failed: missing file, bad checksum, damaged data or a program that was not extracted");
     out << "extracted " << package << " to " << target;
     if (!mainEntry.empty()) out << ", program " << mainEntry;
     out << "\n";
