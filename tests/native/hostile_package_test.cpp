@@ -264,7 +264,7 @@ std::vector<THostileCase> Cases()
                          pkg.File("good.txt", "fine");
                          return One(pkg);
                      },
-                     true,
+                     false,  // a refused name is a failed write: nothing runs
                      {{"good.txt", "fine"}},
                      "",
                      static_cast<int>(std::size(kHostileNames))});

@@ -95,7 +95,7 @@ bool TProjectParser::Signers(const std::string& value)
         const std::string name = TrimBlanks(item);
         if (name.empty()) return Fail("Signers names an empty certificate file");
         std::string data, hex, error;
-        if (!ReadFile(Resolve(baseDir_, name), data)) return Fail("cannot read certificate \"" + name + "\"");
+        if (!ReadFile(ResolveProjectPath(baseDir_, name), data)) return Fail("cannot read certificate \"" + name + "\"");
         if (!CertificateThumbprint(data, hex, error)) return Fail("certificate \"" + name + "\": " + error);
         o_.Agent.Signers += (o_.Agent.Signers.empty() ? "" : ",") + hex;
     }
