@@ -50,13 +50,14 @@ std::string CheckSigner(const std::string& path, const std::string& signers)
     const auto verify = Proc<TWinVerifyTrust>(wintrust, "WinVerifyTrust");
     if (!verify) return "WinVerifyTrust is not available, so no signature can be checked";
 
-    const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    std::wstring wide(length > 0 ? length : 1, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
+    // The ANSI file functions reach no longer paths either.
+    wchar_t wide[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0)
+        return "the file name is too long to check its signature";
 
     WINTRUST_FILE_INFO file = {};
     file.cbStruct = sizeof file;
-    file.pcwszFilePath = wide.c_str();
+    file.pcwszFilePath = wide;
     WINTRUST_DATA data = {};
     data.cbStruct = sizeof data;
     data.dwUIChoice = WTD_UI_NONE;
