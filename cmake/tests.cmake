@@ -171,23 +171,12 @@ if(vel_run_wine)
   endif()
 endif()
 
-# ---- worked examples of the docs, run as a reader would --------------------
-if(vel_run_wine AND TARGET launcher)
-  add_test(NAME docs_signed_updates
-           COMMAND ${Python3_EXECUTABLE} ${vel_tests_dir}/docs/run_doc_example.py
-                   ${PROJECT_SOURCE_DIR}/docs/signed-updates.md ${CMAKE_BINARY_DIR}/docs/signed-updates
-                   --copy $<TARGET_FILE:launcher>
-                   --tool "pkgtool=${VEL_WINE_RUN} $<TARGET_FILE:pkgtool>")
-  set_tests_properties(docs_signed_updates PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
-endif()
-
-# ---- the worked examples of docs/ (signing, reproducible builds, publishing
-# updates): each page's "sh test" blocks run with the Linux pkgtool of the
+# ---- the worked examples of docs/: each page's "sh test" blocks run with the Linux pkgtool of the
 # native build and this build's launcher and sample programs under Wine.
 if(vel_run_wine)
   set(VEL_NATIVE_PKGTOOL ${PROJECT_SOURCE_DIR}/build/native/pkgtool
       CACHE FILEPATH "Linux pkgtool that the worked examples of docs/ run")
-  foreach(page signing reproducible-builds publishing-updates)
+  foreach(page signing reproducible-builds publishing-updates signed-updates)
     add_test(NAME docs.${page}
              COMMAND bash ${vel_tests_dir}/docs/doc_example_test.sh ${page} ${PROJECT_SOURCE_DIR}
                      ${CMAKE_BINARY_DIR} ${VEL_NATIVE_PKGTOOL} ${VEL_HTTP_DIR})

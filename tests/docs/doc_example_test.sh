@@ -106,6 +106,12 @@ publishing-updates)
   grep -q "/$folder/tinyapp.info" "$http/requests.log" || fail "the agent did not fetch the description"
   grep -q "/$folder/tiny-update.exe" "$http/requests.log" || fail "the agent did not fetch the update"
   ;;
+signed-updates)
+  # The agent block names the vendor's certificate, then both after renewal.
+  expect_output '^  signers: [0-9a-f]{64}$'
+  expect_output '^  signers: [0-9a-f]{64},[0-9a-f]{64}$'
+  expect_output '^Signature verification: ok'
+  ;;
 *)
   fail "no checks for docs/$page.md"
   ;;
