@@ -170,6 +170,15 @@ if(vel_run_wine)
   endif()
 endif()
 
+# ---- the user guide: each page's ```sh blocks run with the native pkgtool ---
+if(NOT WIN32)
+  foreach(page setup-packages web-installer update-agent command-line control-protocol)
+    add_test(NAME docs.${page}
+             COMMAND ${Python3_EXECUTABLE} ${vel_tests_dir}/docs/run_guide_examples.py
+                     ${PROJECT_SOURCE_DIR}/docs/${page}.md $<TARGET_FILE:pkgtool>)
+  endforeach()
+endif()
+
 # ---- source layering: each folder of src/ includes only those before it -----
 if(NOT WIN32)
   add_test(NAME layering
