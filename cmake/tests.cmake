@@ -171,8 +171,9 @@ if(vel_run_wine)
   endif()
 endif()
 
-# ---- the worked examples of docs/: each page's "sh test" blocks run with the Linux pkgtool of the
-# native build and this build's launcher and sample programs under Wine.
+# ---- the worked examples of docs/ that run Windows programs: each page's
+# "sh test" blocks run with the Linux pkgtool of the native build and this
+# build's launcher and sample programs under Wine.
 if(vel_run_wine)
   set(VEL_NATIVE_PKGTOOL ${PROJECT_SOURCE_DIR}/build/native/pkgtool
       CACHE FILEPATH "Linux pkgtool that the worked examples of docs/ run")
@@ -181,6 +182,16 @@ if(vel_run_wine)
              COMMAND bash ${vel_tests_dir}/docs/doc_example_test.sh ${page} ${PROJECT_SOURCE_DIR}
                      ${CMAKE_BINARY_DIR} ${VEL_NATIVE_PKGTOOL} ${VEL_HTTP_DIR})
     set_tests_properties(docs.${page} PROPERTIES FIXTURES_REQUIRED "wine;http" TIMEOUT 600)
+  endforeach()
+endif()
+
+# ---- the user guide: the worked examples that need no Windows program run
+# with the native pkgtool, through the same runner.
+if(NOT WIN32)
+  foreach(page setup-packages web-installer update-agent command-line control-protocol)
+    add_test(NAME docs.${page}
+             COMMAND bash ${vel_tests_dir}/docs/doc_example_test.sh ${page} ${PROJECT_SOURCE_DIR}
+                     ${CMAKE_BINARY_DIR} $<TARGET_FILE:pkgtool>)
   endforeach()
 endif()
 
