@@ -119,9 +119,13 @@ bool CheckUpdateSizeWith(const TDecisionInputs& in, const std::string& location,
 
 bool SizeWithinTolerance(int64_t actual, int64_t announced)
 {
-    // In 64 bits: no pair of 32-bit sizes wraps into a small difference.
-    const int64_t difference = actual - announced;
-    return difference > -kSizeTolerance && difference < kSizeTolerance;
+    // The distance in unsigned arithmetic: exact for any pair, so neither a
+    // wrapped 32-bit size nor an extreme announced one (a hostile
+    // description file) can pass as close.
+    const uint64_t distance = actual >= announced
+                                  ? static_cast<uint64_t>(actual) - static_cast<uint64_t>(announced)
+                                  : static_cast<uint64_t>(announced) - static_cast<uint64_t>(actual);
+    return distance < static_cast<uint64_t>(kSizeTolerance);
 }
 
 std::string DecisionReason(int code)

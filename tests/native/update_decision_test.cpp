@@ -309,6 +309,23 @@ TEST(GetOkToPerformAU, CodesAndReasons)
     EXPECT_EQ(DecisionReason(-1), "");
 }
 
+TEST(CheckUpdateSize, ExtremeAnnouncedSizesNeverPass)
+{
+    // A description file may announce any 64-bit number: the distance must
+    // not overflow into a small one (found by fuzzing).
+    constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    const struct {
+        int64_t actual, announced;
+        bool passed;
+    } cases[] = {
+        {100050, kMin, false},   {-1, kMax, false},         {kMax, kMin, false}, {kMin, kMax, false},
+        {kMin, kMin + 99, true}, {kMax, kMax - 100, false}, {5000, 5099, true},  {-1, 0, true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SizeWithinTolerance(c.actual, c.announced), c.passed) << c.actual << " " << c.announced;
+}
+
 TEST(CheckUpdateSize, FileOrRemoteLength)
 {
     const std::string local = "http://updates.example/app\\setup.exe";
